@@ -1,0 +1,16 @@
+#pragma once
+// Reads a firmware in Intel HEX form into device memory. Record types 00
+// (data), 01 (end of file), 02 (extended segment address) and 04 (extended
+// linear address) are understood; anything else is refused rather than
+// guessed at, since a wrong byte here is a wrong byte in the instrument.
+#include <string_view>
+
+#include "image/mkimage/device_memory.h"
+#include "image/mkimage/input_error.h"
+
+namespace qelisp {
+
+// Throws InputError naming the offending line.
+DeviceMemory readIntelHex(std::string_view text);
+
+}  // namespace qelisp

@@ -1,0 +1,39 @@
+#include "jobs/job_state.h"
+
+namespace qelisp {
+
+void JobState::setStatus(std::string_view text) {
+    std::string copy;
+    {
+        std::lock_guard lock(mutex_);
+        status_.assign(text);
+        if (listener_) copy = status_;
+    }
+    if (listener_) notify(copy);
+}
+
+void JobState::appendStatus(std::string_view text) {
+    std::string copy;
+    {
+        std::lock_guard lock(mutex_);
+        status_.append(text);
+        if (listener_) copy = status_;
+    }
+    if (listener_) notify(copy);
+}
+
+std::string JobState::status() const {
+    std::lock_guard lock(mutex_);
+    return status_;
+}
+
+void JobState::setStatusListener(std::function<void(const std::string&)> listener) {
+    std::lock_guard lock(mutex_);
+    listener_ = std::move(listener);
+}
+
+void JobState::notify(const std::string& text) {
+    listener_(text);
+}
+
+}  // namespace qelisp

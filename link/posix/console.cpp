@@ -1,0 +1,9 @@
+#include "link/console.h"
+
+#include <unistd.h>
+
+namespace qelisp {
+
+bool stdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
+}  // namespace qelisp

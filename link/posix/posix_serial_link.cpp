@@ -1,0 +1,171 @@
+#include "link/posix/posix_serial_link.h"
+
+#include "link/port.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <thread>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace qelisp {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// One byte at 115200 baud with start and stop bits.
+constexpr std::chrono::nanoseconds kByteTime{1'000'000'000LL * 10 / 115200};
+
+int msUntil(SteadyClock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    // poll's granularity is a millisecond; round up so we never return early.
+    return left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
+}
+
+OpenError classify(int err) {
+    switch (err) {
+        case ENOENT:
+        case ENXIO:
+        case ENODEV: return OpenError::NotFound;
+        case EACCES:
+        case EPERM: return OpenError::PermissionDenied;
+        case EBUSY:
+        case EWOULDBLOCK: return OpenError::Busy;
+        default: return OpenError::Other;
+    }
+}
+
+OpenResult fail(OpenError error, const std::string& name, const std::string& detail = {}) {
+    OpenResult result;
+    result.error = error;
+    result.message = name + ": " + describe(error);
+    if (error == OpenError::PermissionDenied) {
+        result.message += " (the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then log in again)";
+    }
+    if (!detail.empty()) result.message += " (" + detail + ")";
+    return result;
+}
+
+// Raw binary 8N1 at 115200 on top of what the driver reports; hardware flow
+// control is left as it was.
+bool applyLineSettings(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) return false;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | INPCK);
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
+    tio.c_cflag |= CS8 | CREAD | CLOCAL;
+    // Reads are bounded by poll against a deadline, not by VTIME. VMIN 1
+    // makes an empty non-blocking read say EAGAIN, so a 0 can only mean
+    // the other end hung up.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, B115200) != 0 || cfsetospeed(&tio, B115200) != 0) return false;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+}  // namespace
+
+std::string devicePath(const std::string& name) {
+    if (name.find('/') != std::string::npos) return name;
+    return "/dev/" + name;
+}
+
+PosixSerialLink::~PosixSerialLink() {
+    if (fd_ >= 0) {
+        flock(fd_, LOCK_UN);
+        ::close(fd_);
+    }
+}
+
+int PosixSerialLink::purge() { return tcflush(fd_, TCIOFLUSH) == 0 ? 0 : 1; }
+
+int PosixSerialLink::write(std::span<const std::uint8_t> bytes) {
+    // 10 ms per byte plus 10 ms, as the loader's side of the line assumes.
+    auto budget = std::chrono::milliseconds(10 * bytes.size() + 10);
+    auto deadline = SteadyClock::now() + budget;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) return done > 0 ? static_cast<int>(done) : -1;
+        int wait = msUntil(deadline);
+        if (wait == 0) break;
+        pollfd pfd{fd_, POLLOUT, 0};
+        int r = ::poll(&pfd, 1, wait);
+        if (r < 0 && errno != EINTR) return -1;
+        if (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return done > 0 ? static_cast<int>(done) : -1;
+    }
+    return static_cast<int>(done);
+}
+
+int PosixSerialLink::read(std::span<std::uint8_t> buf) {
+    auto deadline = SteadyClock::now() + std::chrono::milliseconds(kReadBudgetMs);
+    std::size_t got = 0;
+    bool arrived = false;
+    while (got < buf.size()) {
+        ssize_t n = ::read(fd_, buf.data() + got, buf.size() - got);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+            arrived = true;
+            continue;
+        }
+        if (n < 0 && errno == EAGAIN && arrived) {
+            // The rest of a block is on its way: let it gather for the time it
+            // needs on the wire instead of waking for every byte.
+            arrived = false;
+            auto rest = kByteTime * static_cast<long>(buf.size() - got);
+            auto left = deadline - SteadyClock::now();
+            std::this_thread::sleep_for(std::min<SteadyClock::duration>(rest, left));
+            continue;
+        }
+        // 0 from a tty in non-blocking raw mode means the other end hung up;
+        // EIO is what a vanished USB adapter or a closed pty gives.
+        if (n == 0 || (errno != EAGAIN && errno != EINTR)) return got > 0 ? static_cast<int>(got) : -1;
+        int wait = msUntil(deadline);
+        if (wait == 0) break;
+        pollfd pfd{fd_, POLLIN, 0};
+        int r = ::poll(&pfd, 1, wait);
+        if (r < 0 && errno != EINTR) return got > 0 ? static_cast<int>(got) : -1;
+        if (r > 0 && !(pfd.revents & POLLIN) && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            return got > 0 ? static_cast<int>(got) : -1;
+        }
+        if (r == 0) break;
+    }
+    return static_cast<int>(got);
+}
+
+OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
+    // The driver's queue sizes are fixed on POSIX; both modes open alike.
+    std::string path = devicePath(name);
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(classify(errno), name);
+
+    auto closeAndFail = [&](OpenError error, const std::string& detail = {}) {
+        ::close(fd);
+        return fail(error, name, detail);
+    };
+    if (!isatty(fd)) return closeAndFail(OpenError::NotSerial);
+    // TIOCEXCL keeps other programs out, but root passes it; the advisory
+    // lock is what other serial tools check too.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return closeAndFail(classify(errno));
+    if (ioctl(fd, TIOCEXCL) != 0) return closeAndFail(OpenError::Other, std::strerror(errno));
+    if (!applyLineSettings(fd)) return closeAndFail(OpenError::Other, std::strerror(errno));
+
+    OpenResult result;
+    result.link = std::make_unique<PosixSerialLink>(fd);
+    return result;
+}
+
+}  // namespace qelisp

@@ -1,0 +1,58 @@
+#pragma once
+// Command lines to the loader: the record buffer the jobs fill field by field,
+// its encoding, the three fixed lines, and the read-back decoder.
+#include "protocol/session.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace qelisp {
+
+inline constexpr std::size_t kMaxRecordData = 128;
+// ':' + 2 * (4 + 128 + 1) digits + CR LF
+inline constexpr std::size_t kMaxLineLength = 1 + 2 * (4 + kMaxRecordData + 1) + 2;
+
+enum RecordType : std::uint8_t {
+    kTypeData = 0x00,
+    kTypeEndOfFile = 0x01,
+    kTypeReadRequest = 0x02,
+    kTypePageSelect = 0x04,
+    kTypePageEnd = 0x05,
+    kTypeBegin = 0x06,
+};
+
+struct CommandRecord {
+    std::uint8_t count = 0;
+    std::uint8_t addressHigh = 0;
+    std::uint8_t addressLow = 0;
+    std::uint8_t type = 0;
+    std::array<std::uint8_t, kMaxRecordData> data{};
+};
+
+// Sent as they stand.
+inline constexpr std::string_view kBeginLine = ":02000006031ADB\r\n";
+inline constexpr std::string_view kPageEndLine = ":00000005FB\r\n";
+inline constexpr std::string_view kEndOfFileLine = ":00000001FF\r\n";
+
+// Encodes count, address, type and the first n data bytes into `out`
+// (2n + 13 bytes). Returns the line's length. n is clamped to 128.
+std::size_t EncodeRecord(const CommandRecord& record, std::size_t n,
+                         std::span<std::uint8_t, kMaxLineLength> out);
+
+// Encodes the record with n data bytes and writes the line in one write.
+// Returns 0 when every byte went out, 1 otherwise (no port, port failure,
+// short write).
+int SendRecord(Session& session, const CommandRecord& record, std::size_t n);
+
+// Writes a fixed line. Same result as SendRecord.
+int SendLine(Session& session, std::string_view line);
+
+// Decodes 256 hexadecimal characters in place into the first 128 bytes of
+// `buffer`. No character is refused: '0'..'9' give c - 0x30, anything else
+// c - 0x37, low four bits kept, so 'a'..'f' read like 'A'..'F' and 'G' gives 0.
+void DecodeReadBack(std::span<std::uint8_t, 256> buffer);
+
+}  // namespace qelisp

@@ -1,0 +1,16 @@
+#pragma once
+// What every protocol step works on: the open port (null when none is open),
+// the shared job state, and the clock.
+#include "jobs/clock.h"
+#include "jobs/job_state.h"
+#include "link/serial_link.h"
+
+namespace qelisp {
+
+struct Session {
+    SerialLink* link;  // null when no port is open: every step then fails
+    JobState& state;
+    Clock& clock;
+};
+
+}  // namespace qelisp

@@ -1,0 +1,58 @@
+#pragma once
+// Builds Intel HEX text for the tests one record at a time, checksums
+// included, and counts lines so a test can name the line it broke.
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "protocol/hex_line.h"
+
+namespace qelisp::test {
+
+inline std::string hexRecord(std::uint8_t type, std::uint16_t address, std::span<const std::uint8_t> data) {
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+                                    static_cast<std::uint8_t>(address), type};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    bytes.push_back(lineChecksum(bytes));
+    std::string line = ":";
+    for (std::uint8_t b : bytes) appendHexByte(line, b);
+    return line;
+}
+
+class HexText {
+public:
+    HexText& data(std::uint16_t offset, std::span<const std::uint8_t> bytes) {
+        return raw(hexRecord(0x00, offset, bytes));
+    }
+    HexText& data(std::uint16_t offset, std::initializer_list<std::uint8_t> bytes) {
+        return data(offset, std::span<const std::uint8_t>(bytes.begin(), bytes.size()));
+    }
+    HexText& linear(std::uint16_t upper) { return raw(hexRecord(0x04, 0, bigEndian(upper))); }
+    HexText& segment(std::uint16_t segment) { return raw(hexRecord(0x02, 0, bigEndian(segment))); }
+    HexText& end() { return raw(":00000001FF"); }
+    HexText& raw(std::string line) {
+        lines_.push_back(std::move(line));
+        return *this;
+    }
+
+    // Number of lines so far; the next line added is lines() + 1.
+    std::size_t lines() const { return lines_.size(); }
+
+    std::string str(const char* lineEnd = "\n") const {
+        std::string text;
+        for (const auto& line : lines_) text += line + lineEnd;
+        return text;
+    }
+
+private:
+    static std::vector<std::uint8_t> bigEndian(std::uint16_t value) {
+        return {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+    }
+
+    std::vector<std::string> lines_;
+};
+
+}  // namespace qelisp::test

@@ -1,0 +1,60 @@
+#pragma once
+// A scripted stand-in for the serial port, in virtual time: each read takes
+// what the script offers next, and an empty read costs 200 ms of the virtual
+// clock, as a real one would.
+#include "jobs/clock.h"
+#include "link/serial_link.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qelisp::test {
+
+class VirtualClock final : public Clock {
+public:
+    std::uint32_t tickMs() override { return now; }
+    void sleepMs(std::uint32_t ms) override {
+        now += ms;
+        slept.push_back(ms);
+    }
+    void advance(std::uint32_t ms) { now += ms; }
+
+    std::uint32_t now = 0;
+    std::vector<std::uint32_t> slept;
+};
+
+class FakeLink final : public SerialLink {
+public:
+    explicit FakeLink(VirtualClock& clock) : clock_(clock) {}
+
+    // Script, consumed by reads in order.
+    void reply(std::string_view bytes);   // bytes that are waiting to be read
+    void silence(int reads = 1);          // reads that find nothing
+    void fail();                          // the port dies: every later read gives -1
+    // Called after every write with the bytes written; may script replies.
+    std::function<void(const std::string&)> onWrite;
+
+    int purge() override;
+    int write(std::span<const std::uint8_t> bytes) override;
+    int read(std::span<std::uint8_t> buf) override;
+
+    std::vector<std::string> writes;  // each write call's bytes
+    int purges = 0;
+    int reads = 0;
+    int emptyReads = 0;
+    int writeLimit = -1;  // when >= 0, a write sends at most this many bytes
+
+private:
+    struct Step {
+        enum Kind { Bytes, Silence, Fail } kind;
+        std::string bytes;
+    };
+    VirtualClock& clock_;
+    std::deque<Step> script_;
+    bool dead_ = false;
+};
+
+}  // namespace qelisp::test
