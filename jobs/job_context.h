@@ -1,0 +1,15 @@
+#pragma once
+// Everything one job works with.
+#include "image/firmware_image.h"
+#include "jobs/job_runner.h"
+#include "protocol/session.h"
+
+namespace qelisp {
+
+struct JobContext {
+    Session session;
+    const FirmwareImage& image;
+    BeepHook beep;
+};
+
+}  // namespace qelisp

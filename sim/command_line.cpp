@@ -1,0 +1,103 @@
+#include "sim/command_line.h"
+
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+namespace qelisp::sim {
+namespace {
+
+constexpr std::uint32_t kMaxEraseMs = 600'000;
+
+std::optional<std::uint32_t> parseMs(std::string_view text) {
+    std::uint32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value > kMaxEraseMs) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+const char* usageText() {
+    return "usage: qelisp-sim [options]\n"
+           "Simulates the instrument's loader on a pseudo-terminal. The first line on\n"
+           "stdout is 'pty: /dev/pts/N'; at exit a summary line follows.\n"
+           "  --link PATH         make PATH a symlink to the pty (removed at exit)\n"
+           "  --no-pacing         answer at memory speed instead of 115200 8N1\n"
+           "  --erase-ms N        erase time between 'E' and '.' (default 2000, 0: none)\n"
+           "  --no-erase          acknowledge the begin line without erasing\n"
+           "  --load FILE         raw flash image to start from (at most 1 MB)\n"
+           "  --save FILE         write the 1 MB flash to FILE at exit\n"
+           "  --fault TARGET:KIND inject a fault; repeatable. TARGET is N (the N-th\n"
+           "                      command line since start, from 1) or uN (the N-th\n"
+           "                      handshake 'U'). KIND: silence, wrong, erase,\n"
+           "                      erase-forever, erase-bad, hangup, and for read\n"
+           "                      requests also corrupt, noise, no-a, short\n"
+           "  --exit-on-hangup    exit when a client that had connected closes the port\n"
+           "  --verbose           log every line and reply to stderr\n"
+           "  --help              show this text\n";
+}
+
+CommandLineParse parseCommandLine(const std::vector<std::string>& args) {
+    CommandLineParse result;
+    CommandLine& cl = result.commandLine;
+    auto fail = [&](std::string message) {
+        result.error = std::move(message);
+        return result;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> inlineValue;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        const bool takesValue = name == "--link" || name == "--erase-ms" || name == "--load" ||
+                                name == "--save" || name == "--fault";
+        if (!takesValue && inlineValue) return fail(name + " takes no value");
+        std::string value;
+        if (takesValue) {
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return fail(name + " needs a value");
+            }
+            if (value.empty()) return fail(name + " needs a value");
+        }
+
+        if (name == "--help" || name == "-h") {
+            cl.help = true;
+        } else if (name == "--no-pacing") {
+            cl.options.pacing = false;
+        } else if (name == "--no-erase") {
+            cl.options.erase = false;
+        } else if (name == "--exit-on-hangup") {
+            cl.options.exitOnHangup = true;
+        } else if (name == "--verbose") {
+            cl.options.verbose = true;
+        } else if (name == "--link") {
+            cl.options.linkPath = value;
+        } else if (name == "--load") {
+            cl.options.loadPath = value;
+        } else if (name == "--save") {
+            cl.savePath = value;
+        } else if (name == "--erase-ms") {
+            const auto ms = parseMs(value);
+            if (!ms) return fail("--erase-ms wants milliseconds from 0 to 600000, not '" + value + "'");
+            cl.options.eraseMs = *ms;
+        } else if (name == "--fault") {
+            std::string error;
+            if (!cl.options.faults.add(value, error)) return fail(error);
+        } else {
+            return fail("unknown option '" + args[i] + "'");
+        }
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace qelisp::sim

@@ -1,0 +1,346 @@
+#include "sim/loader.h"
+
+#include "protocol/hex_line.h"
+
+#include <array>
+
+namespace qelisp::sim {
+namespace {
+
+constexpr std::uint8_t kAck = '.';
+constexpr std::uint8_t kRefuse = '?';
+constexpr std::uint8_t kErase = 'E';
+constexpr std::uint8_t kHandshake = 'U';
+constexpr std::uint8_t kEraseFailed = 'x';
+constexpr std::size_t kBlock = 128;
+
+std::string hex(std::uint64_t value, int digits) {
+    std::string text = "0x";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) text.push_back(kHexDigits[(value >> shift) & 0x0F]);
+    return text;
+}
+
+// Shows what crossed the wire, with control characters spelled out.
+std::string printable(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    for (std::uint8_t b : bytes) {
+        if (b == '\r') {
+            text += "\\r";
+        } else if (b == '\n') {
+            text += "\\n";
+        } else if (b >= 0x20 && b < 0x7F) {
+            text.push_back(static_cast<char>(b));
+        } else {
+            text += "\\x";
+            appendHexByte(text, b);
+        }
+    }
+    return text;
+}
+
+std::string printable(std::string_view text) {
+    return printable(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+Reply send(std::string_view bytes) { return {Reply::Kind::Send, {bytes.begin(), bytes.end()}}; }
+Reply send(std::uint8_t byte) { return {Reply::Kind::Send, {byte}}; }
+Reply eraseWait() { return {Reply::Kind::EraseWait, {}}; }
+Reply hangUp() { return {Reply::Kind::HangUp, {}}; }
+
+std::uint32_t bigEndian32(std::span<const std::uint8_t> bytes) {
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+           std::uint32_t{bytes[3]};
+}
+
+// Answers for the faults that replace the normal answer altogether; the line
+// is then not applied.
+std::optional<Replies> replacingAnswer(FaultKind kind) {
+    switch (kind) {
+        case FaultKind::Silence: return Replies{};
+        case FaultKind::Wrong: return Replies{send(kRefuse)};
+        case FaultKind::HangUp: return Replies{hangUp()};
+        case FaultKind::EraseForever: return Replies{send(kErase)};
+        case FaultKind::EraseBad: return Replies{send(kErase), eraseWait(), send(kEraseFailed)};
+        default: return std::nullopt;
+    }
+}
+
+}  // namespace
+
+Loader::Loader(LoaderOptions options, FaultPlan faults)
+    : options_(std::move(options)), faults_(std::move(faults)) {}
+
+void Loader::receive(std::span<const std::uint8_t> bytes, Replies& out) {
+    for (std::uint8_t b : bytes) receive(b, out);
+}
+
+void Loader::receive(std::uint8_t byte, Replies& out) {
+    switch (rx_) {
+        case Rx::BetweenLines:
+            if (byte == kHandshake) {
+                inStrayRun_ = false;
+                handshake(out);
+            } else if (byte == ':') {
+                inStrayRun_ = false;
+                line_.assign(1, ':');
+                rx_ = Rx::InLine;
+            } else {
+                strayByte(byte);
+            }
+            return;
+        case Rx::InLine:
+            if (byte == '\n') {
+                rx_ = Rx::BetweenLines;
+                completeLine(out);
+            } else if (byte == kHandshake) {
+                // 'U' is never part of a line: the program gave up on this one
+                // and starts over, so the handshake wins.
+                ++lines_;
+                violate(Rule::BrokenLine, printable(line_));
+                rx_ = Rx::BetweenLines;
+                handshake(out);
+            } else {
+                line_.push_back(static_cast<char>(byte));
+                if (line_.size() > kMaxLineLength) {
+                    ++lines_;
+                    violate(Rule::Overlong);
+                    line_.clear();
+                    rx_ = Rx::Discarding;
+                }
+            }
+            return;
+        case Rx::Discarding:
+            if (byte == '\n') {
+                rx_ = Rx::BetweenLines;
+            } else if (byte == kHandshake) {
+                rx_ = Rx::BetweenLines;
+                handshake(out);
+            }
+            return;
+    }
+}
+
+void Loader::linkDropped() {
+    rx_ = Rx::BetweenLines;
+    line_.clear();
+    inStrayRun_ = false;
+    resetSession();
+    sessionOpen_ = false;
+}
+
+void Loader::strayByte(std::uint8_t byte) {
+    // One violation per run of stray bytes, so line noise does not flood the log.
+    if (inStrayRun_) return;
+    inStrayRun_ = true;
+    record({lines_, true, Rule::StrayBytes, "first " + hex(byte, 2)});
+}
+
+void Loader::handshake(Replies& out) {
+    const std::uint64_t number = ++handshakes_;
+    if (options_.verbose) log("qelisp-sim: handshake " + std::to_string(number) + ": U");
+    const auto fault = faults_.forHandshake(number);
+    Replies replies;
+    if (fault && fault != FaultKind::Erase) {
+        replies = replacingAnswer(*fault).value_or(Replies{});
+    } else {
+        resetSession();
+        // After an announced erase the program takes '.' as success.
+        replies = fault ? Replies{send(kErase), eraseWait(), send(kAck)} : Replies{send(kHandshake)};
+    }
+    if (fault) logFault(*fault, "handshake", number);
+    logReplies("handshake", number, replies);
+    out.insert(out.end(), replies.begin(), replies.end());
+}
+
+void Loader::completeLine(Replies& out) {
+    const std::uint64_t number = ++lines_;
+    std::string_view text = line_;
+    if (options_.verbose) {
+        log("qelisp-sim: line " + std::to_string(number) + ": " + printable(text) + "\\n");
+    }
+    if (text.back() == '\r') {
+        text.remove_suffix(1);
+    } else {
+        violate(Rule::NoCrLf);
+    }
+    for (char c : text) {
+        if (c >= 'a' && c <= 'f') {
+            violate(Rule::LowerCaseHex);
+            break;
+        }
+    }
+    if (!sessionOpen_) {
+        violate(Rule::NoHandshake);
+    } else if (finished_) {
+        violate(Rule::AfterEnd);
+    }
+
+    const auto fault = faults_.forLine(number);
+    if (fault) logFault(*fault, "line", number);
+    std::optional<Replies> replies = fault ? replacingAnswer(*fault) : std::nullopt;
+    if (!replies) {
+        const HexLineParse parse = parseHexLine(text);
+        if (!parse.line) {
+            violate(parse.error == HexLineError::CountMismatch ? Rule::CountMismatch : Rule::Malformed,
+                    describe(parse.error));
+            replies = Replies{send(kRefuse)};
+        } else if (!parse.line->checksumOk) {
+            violate(Rule::BadChecksum, "checksum " + hex(parse.line->checksum, 2));
+            replies = Replies{send(kRefuse)};
+        } else {
+            replies = answer(*parse.line, fault);
+        }
+        const bool erasing = !replies->empty() && replies->front().kind == Reply::Kind::Send &&
+                             replies->front().bytes.front() == kErase;
+        if (fault == FaultKind::Erase && !erasing) {
+            replies->insert(replies->begin(), {send(kErase), eraseWait()});
+        }
+    }
+    ++linesInSession_;
+    logReplies("line", number, *replies);
+    out.insert(out.end(), replies->begin(), replies->end());
+}
+
+Replies Loader::answer(const HexLine& line, std::optional<FaultKind> fault) {
+    switch (line.type) {
+        case 0x00: return data(line);
+        case 0x01: return endOfRun();
+        case 0x02: return readRequest(line, fault);
+        case 0x04: return pageSelect(line);
+        case 0x05: return pageEnd();
+        case 0x06: return begin(line);
+        default:
+            violate(Rule::UnknownType, "type " + hex(line.type, 2));
+            return {send(kRefuse)};
+    }
+}
+
+Replies Loader::begin(const HexLine& line) {
+    if (sessionOpen_) {
+        if (begun_) {
+            violate(Rule::BeginTwice);
+        } else if (linesInSession_ > 0) {
+            violate(Rule::BeginNotFirst);
+        }
+    }
+    if (line.data != std::vector<std::uint8_t>{0x03, 0x1A}) violate(Rule::BeginData);
+    begun_ = true;
+    if (!options_.erase) return {send(kAck)};
+    flash_.erase(kApplicationStart, NorFlash::kSize);
+    return {send(kErase), eraseWait(), send(kAck)};
+}
+
+Replies Loader::pageSelect(const HexLine& line) {
+    if (line.count != 1) violate(Rule::PageSelectCount, "count " + std::to_string(line.count));
+    const std::uint8_t page = line.data.empty() ? 0 : line.data.front();
+    if (openPage_) violate(Rule::PageStillOpen, "page " + hex(*openPage_, 2) + " open, " + hex(page, 2) + " selected");
+    if (lastPage_ && page <= *lastPage_) {
+        violate(Rule::PageOrder, "page " + hex(page, 2) + " after " + hex(*lastPage_, 2));
+    }
+    openPage_ = page;
+    lastPage_ = page;
+    pageRegister_ = page;
+    return {send(kAck)};
+}
+
+Replies Loader::data(const HexLine& line) {
+    const std::uint32_t address = (std::uint32_t{pageRegister_} << 12) | (line.address & 0x0FFFu);
+    if (!openPage_) {
+        violate(Rule::DataNoPage, "address field " + hex(line.address, 4));
+    } else if ((line.address >> 12) != (*openPage_ & 0x0F)) {
+        violate(Rule::DataOutsidePage, "address field " + hex(line.address, 4) + ", page " + hex(*openPage_, 2));
+    }
+    if (line.count != kBlock) violate(Rule::DataCount, "count " + std::to_string(line.count));
+    if (address % kBlock != 0) violate(Rule::DataAlignment, "address " + hex(address, 5));
+    if (lastDataAddress_ && address <= *lastDataAddress_) {
+        violate(Rule::DataOrder, "address " + hex(address, 5) + " after " + hex(*lastDataAddress_, 5));
+    }
+    if (address < kApplicationStart) violate(Rule::DataBelowApplication, "address " + hex(address, 5));
+    lastDataAddress_ = address;
+
+    const NorFlash::ProgramResult result = flash_.program(address, line.data);
+    if (result.unerased > 0) {
+        violate(Rule::UnerasedFlash,
+                std::to_string(result.unerased) + " bytes, first at " + hex(result.firstUnerased, 5));
+    }
+    return {send(kAck)};
+}
+
+Replies Loader::pageEnd() {
+    if (!openPage_) violate(Rule::PageEndNoPage);
+    openPage_.reset();
+    return {send(kAck)};
+}
+
+Replies Loader::endOfRun() {
+    if (openPage_) violate(Rule::EndWithPageOpen, "page " + hex(*openPage_, 2));
+    if (!begun_) violate(Rule::EndBeforeBegin);
+    finished_ = true;
+    return {send(kAck)};
+}
+
+Replies Loader::readRequest(const HexLine& line, std::optional<FaultKind> fault) {
+    if (line.count != 8) violate(Rule::ReadCount, "count " + std::to_string(line.count));
+    if (line.data.size() < 8) return {send(kRefuse)};  // no start and end to read
+    const std::uint32_t start = bigEndian32(std::span(line.data).first(4));
+    const std::uint32_t end = bigEndian32(std::span(line.data).subspan(4, 4));
+    if (std::uint64_t{end} != std::uint64_t{start} + kBlock - 1) {
+        violate(Rule::ReadRange, "start " + hex(start, 8) + ", end " + hex(end, 8));
+    }
+    if (start % kBlock != 0) violate(Rule::ReadAlignment, "start " + hex(start, 8));
+    if (std::uint64_t{start} + kBlock > NorFlash::kSize) violate(Rule::ReadBeyondFlash, "start " + hex(start, 8));
+
+    if (fault == FaultKind::NoA) return {send(kAck)};
+    std::array<std::uint8_t, kBlock> block{};
+    flash_.read(start, block);
+    if (fault == FaultKind::Corrupt) block[5] ^= 0x01;
+    std::string text = fault == FaultKind::Noise ? ".\r\n?#xA" : ".A";
+    for (std::uint8_t b : block) appendHexByte(text, b);
+    if (fault == FaultKind::Short) text.resize(text.size() - 2 * kBlock + 100);
+    return {send(text)};
+}
+
+void Loader::violate(Rule rule, std::string detail) { record({lines_, false, rule, std::move(detail)}); }
+
+void Loader::record(Violation violation) {
+    ++violationCount_;
+    log("qelisp-sim: " + format(violation));
+    if (violations_.size() < kKeptViolations) violations_.push_back(std::move(violation));
+}
+
+void Loader::resetSession() {
+    sessionOpen_ = true;
+    linesInSession_ = 0;
+    begun_ = false;
+    finished_ = false;
+    openPage_.reset();
+    lastPage_.reset();
+    pageRegister_ = 0;
+    lastDataAddress_.reset();
+}
+
+void Loader::log(const std::string& text) const {
+    if (options_.log) options_.log(text);
+}
+
+void Loader::logFault(FaultKind fault, const char* what, std::uint64_t number) const {
+    if (options_.verbose) {
+        log(std::string("qelisp-sim: fault ") + faultKindName(fault) + " on " + what + " " + std::to_string(number));
+    }
+}
+
+void Loader::logReplies(const char* what, std::uint64_t number, const Replies& replies) const {
+    if (!options_.verbose) return;
+    std::string text = std::string("qelisp-sim: reply to ") + what + " " + std::to_string(number) + ":";
+    if (replies.empty()) text += " (none)";
+    for (const Reply& r : replies) {
+        switch (r.kind) {
+            case Reply::Kind::Send: text += " " + printable(r.bytes); break;
+            case Reply::Kind::EraseWait: text += " (erase time)"; break;
+            case Reply::Kind::HangUp: text += " (hang up)"; break;
+        }
+    }
+    log(text);
+}
+
+}  // namespace qelisp::sim

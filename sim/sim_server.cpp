@@ -1,0 +1,247 @@
+#include "sim/sim_server.h"
+
+#include "sim/flash_file.h"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+
+namespace qelisp::sim {
+namespace {
+
+constexpr std::int64_t kNsPerMs = 1'000'000;
+// How often to look again for a client while nobody has the slave open: the
+// master reports POLLHUP all the time then, so poll() would not wait.
+constexpr std::int64_t kNoClientPauseNs = 5 * kNsPerMs;
+
+std::int64_t monotonicNs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
+
+timespec toTimespec(std::int64_t ns) {
+    return {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+}
+
+void writeToStderr(const std::string& text) {
+    const std::string line = text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+LoaderOptions loaderOptions(const SimOptions& options) {
+    return {options.erase, options.verbose, options.log ? options.log : LogSink(writeToStderr)};
+}
+
+}  // namespace
+
+std::unique_ptr<SimServer> SimServer::create(const SimOptions& options, std::string& error) {
+    auto server = std::make_unique<SimServer>(Key{}, options);
+    if (!server->setUp(options, error)) return nullptr;
+    return server;
+}
+
+SimServer::SimServer(Key, const SimOptions& options)
+    : options_(options),
+      loader_(loaderOptions(options), options.faults),
+      pacer_(options.pacing ? WirePacer::kByteTime115200 : 0) {}
+
+SimServer::~SimServer() {
+    if (wakeRead_ >= 0) ::close(wakeRead_);
+    if (wakeWrite_ >= 0) ::close(wakeWrite_);
+}
+
+bool SimServer::setUp(const SimOptions& options, std::string& error) {
+    if (!options.loadPath.empty()) {
+        auto image = readFlashFile(options.loadPath, error);
+        if (!image) return false;
+        loader_.flash().load(*image);
+    }
+    int fds[2];
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        error = std::string("pipe: ") + std::strerror(errno);
+        return false;
+    }
+    wakeRead_ = fds[0];
+    wakeWrite_ = fds[1];
+    if (!pty_.open(error)) return false;
+    if (!options.linkPath.empty() && !symlink_.make(options.linkPath, pty_.slavePath(), error)) return false;
+    return true;
+}
+
+void SimServer::stop() noexcept {
+    stopRequested_.store(true);
+    if (wakeWrite_ >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
+    }
+}
+
+SimStats SimServer::stats() const {
+    std::lock_guard lock(mutex_);
+    return loader_.stats();
+}
+
+std::vector<std::uint8_t> SimServer::flashCopy() const {
+    std::lock_guard lock(mutex_);
+    const auto bytes = loader_.flash().bytes();
+    return {bytes.begin(), bytes.end()};
+}
+
+void SimServer::run() {
+    if (pty_.fd() < 0) return;
+    while (endReason_.load() == EndReason::Running) {
+        if (stopRequested_.load()) {
+            end(EndReason::Stopped);
+            break;
+        }
+        if (!sendDue()) {
+            pty_.close();
+            end(EndReason::FaultHangUp);
+            break;
+        }
+        std::array<pollfd, 2> fds{{{pty_.fd(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
+                                   {wakeRead_, POLLIN, 0}}};
+        timespec timeout{};
+        timespec* wait = nullptr;  // no reply waiting: sleep until input or stop
+        if (!pending_.empty() && !writeBlocked_) {
+            timeout = toTimespec(std::max<std::int64_t>(0, pending_.front().at - monotonicNs()));
+            wait = &timeout;
+        }
+        if (::ppoll(fds.data(), fds.size(), wait, nullptr) < 0) {
+            if (errno == EINTR) continue;
+            logLine(std::string("qelisp-sim: poll: ") + std::strerror(errno));
+            end(EndReason::PortError);
+            break;
+        }
+        if (fds[1].revents & POLLIN) {
+            char drain[64];
+            while (::read(wakeRead_, drain, sizeof drain) > 0) {
+            }
+        }
+        const short events = fds[0].revents;
+        if (events & POLLOUT) writeBlocked_ = false;
+        if (events & (POLLIN | POLLHUP | POLLERR)) {
+            if (!readInput(events)) {
+                if (clientPresent_) {
+                    clientGone();
+                    if (options_.exitOnHangup) {
+                        end(EndReason::ClientHungUp);
+                        break;
+                    }
+                }
+                pauseWithoutClient();
+            }
+        } else {
+            clientPresent_ = true;  // no hang-up reported: someone has the slave open
+        }
+    }
+}
+
+bool SimServer::readInput(short events) {
+    std::array<std::uint8_t, 4096> buffer;
+    const ssize_t n = ::read(pty_.fd(), buffer.data(), buffer.size());
+    if (n > 0) {
+        clientPresent_ = true;
+        take(std::span(buffer).first(static_cast<std::size_t>(n)), monotonicNs());
+        return true;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return !(events & (POLLHUP | POLLERR));
+    return false;  // EIO (or end of file): nobody has the slave open
+}
+
+void SimServer::take(std::span<const std::uint8_t> bytes, std::int64_t readAt) {
+    std::lock_guard lock(mutex_);
+    Replies replies;
+    for (std::uint8_t byte : bytes) {
+        // The loader acts on the byte at once, but what it says goes out only
+        // once this byte has come down the wire.
+        const std::int64_t arrival = pacer_.arrive(readAt);
+        replies.clear();
+        loader_.receive(byte, replies);
+        if (!replies.empty()) schedule(replies, arrival);
+    }
+}
+
+void SimServer::schedule(const Replies& replies, std::int64_t readyAt) {
+    std::int64_t cursor = readyAt;
+    for (const Reply& reply : replies) {
+        switch (reply.kind) {
+            case Reply::Kind::Send:
+                for (std::uint8_t byte : reply.bytes) pending_.push_back({pacer_.send(cursor), false, byte});
+                break;
+            case Reply::Kind::EraseWait:
+                // The erase starts when its 'E' has gone out.
+                cursor = std::max(cursor, pacer_.lastSent()) + std::int64_t{options_.eraseMs} * kNsPerMs;
+                break;
+            case Reply::Kind::HangUp:
+                pending_.push_back({std::max(cursor, pacer_.lastSent()), true, 0});
+                break;
+        }
+    }
+}
+
+bool SimServer::sendDue() {
+    if (writeBlocked_ || pending_.empty()) return true;
+    const std::int64_t now = monotonicNs();
+    std::vector<std::uint8_t> due;
+    bool hangUp = false;
+    for (const Pending& p : pending_) {
+        if (p.at > now) break;
+        if (p.hangUp) {
+            hangUp = true;
+            break;
+        }
+        due.push_back(p.byte);
+    }
+    if (!due.empty()) {
+        const ssize_t n = ::write(pty_.fd(), due.data(), due.size());
+        std::size_t sent = n > 0 ? static_cast<std::size_t>(n) : 0;
+        if (n < 0 && errno != EAGAIN && errno != EINTR) sent = due.size();  // no client: the bytes are lost
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(sent));
+        if (sent < due.size()) {
+            writeBlocked_ = true;  // the client is not reading; wait for room
+            return true;
+        }
+    }
+    return !hangUp;
+}
+
+void SimServer::clientGone() {
+    {
+        std::lock_guard lock(mutex_);
+        loader_.linkDropped();
+    }
+    pending_.clear();
+    writeBlocked_ = false;
+    pacer_.reset();
+    clientPresent_ = false;
+    ::tcflush(pty_.fd(), TCIOFLUSH);  // nothing of this client for the next one
+    if (options_.verbose) logLine("qelisp-sim: client closed the port");
+}
+
+void SimServer::pauseWithoutClient() {
+    pollfd wake{wakeRead_, POLLIN, 0};
+    const timespec pause = toTimespec(kNoClientPauseNs);
+    ::ppoll(&wake, 1, &pause, nullptr);
+}
+
+void SimServer::end(EndReason reason) { endReason_.store(reason); }
+
+void SimServer::logLine(const std::string& text) const {
+    if (options_.log) {
+        options_.log(text);
+    } else {
+        writeToStderr(text);
+    }
+}
+
+}  // namespace qelisp::sim
