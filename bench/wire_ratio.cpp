@@ -1,0 +1,123 @@
+// How close the jobs come to the wire: runs program and then verify against
+// the simulated instrument paced at 115200 8N1 and prints, for each job, the
+// elapsed time, the time its bytes need on the wire, their ratio (with and
+// without the 1000 ms pause before the handshake) and the CPU time the
+// program's side used as a share of the elapsed time.
+//
+// Targets: ratio at most 1.02 without the pause, CPU share under 3 %.
+#include "image/firmware_image.h"
+#include "jobs/clock.h"
+#include "jobs/job_context.h"
+#include "jobs/program_job.h"
+#include "jobs/verify_job.h"
+#include "link/port.h"
+#include "protocol/reply.h"
+#include "sim/sim_server.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace qelisp;
+
+// Counts what crosses the line.
+class CountingLink final : public SerialLink {
+public:
+    explicit CountingLink(SerialLink& inner) : inner_(inner) {}
+    int purge() override { return inner_.purge(); }
+    int write(std::span<const std::uint8_t> bytes) override {
+        int n = inner_.write(bytes);
+        if (n > 0) bytes_ += static_cast<std::uint64_t>(n);
+        return n;
+    }
+    int read(std::span<std::uint8_t> buf) override {
+        int n = inner_.read(buf);
+        if (n > 0) bytes_ += static_cast<std::uint64_t>(n);
+        return n;
+    }
+    std::uint64_t bytes_ = 0;
+
+private:
+    SerialLink& inner_;
+};
+
+double threadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+struct Figures {
+    std::string status;
+    double elapsed = 0;
+    double wire = 0;
+    double cpu = 0;
+};
+
+template <typename Job>
+Figures measure(Job job, SerialLink& port) {
+    CountingLink link(port);
+    JobState state;
+    SystemClock clock;
+    JobContext context{Session{&link, state, clock}, embeddedImage(), nullptr};
+    state.busy = true;
+    // The job runs on this thread, so this thread's CPU time is the
+    // program's whole share; the simulator runs on its own.
+    double cpu0 = threadCpuSeconds();
+    auto t0 = std::chrono::steady_clock::now();
+    job(context);
+    auto t1 = std::chrono::steady_clock::now();
+    Figures f;
+    f.cpu = threadCpuSeconds() - cpu0;
+    f.elapsed = std::chrono::duration<double>(t1 - t0).count();
+    f.wire = static_cast<double>(link.bytes_) * 10.0 / 115200.0;
+    f.status = state.status();
+    return f;
+}
+
+void report(const char* name, const Figures& f) {
+    const double pause = kHandshakePauseMs / 1000.0;
+    std::printf("%-8s elapsed %7.2f s   wire %7.2f s   ratio %.4f (%.4f without the handshake pause)   cpu %5.2f %%\n",
+                name, f.elapsed, f.wire, f.elapsed / f.wire, (f.elapsed - pause) / f.wire, 100.0 * f.cpu / f.elapsed);
+    std::printf("         status: %s\n", f.status.c_str());
+}
+
+}  // namespace
+
+int main() {
+    sim::SimOptions options;
+    options.pacing = true;
+    options.eraseMs = 0;
+    std::string error;
+    auto server = sim::SimServer::create(options, error);
+    if (!server) {
+        std::fprintf(stderr, "wire_ratio: cannot start the simulated instrument: %s\n", error.c_str());
+        return 1;
+    }
+    std::thread simThread([&] { server->run(); });
+    auto opened = openPort(server->ptyPath());
+    if (!opened.link) {
+        std::fprintf(stderr, "wire_ratio: %s\n", opened.message.c_str());
+        server->stop();
+        simThread.join();
+        return 1;
+    }
+
+    std::printf("program and verify of the built-in image at 115200 8N1 (10 bits a byte), erase time 0\n");
+    Figures program = measure(ProgramJob, *opened.link);
+    report("program", program);
+    Figures verify = measure(VerifyJob, *opened.link);
+    report("verify", verify);
+
+    opened.link.reset();
+    server->stop();
+    simThread.join();
+    auto stats = server->stats();
+    std::printf("simulator: lines %llu, violations %llu\n", static_cast<unsigned long long>(stats.lines),
+                static_cast<unsigned long long>(stats.violations));
+    return 0;
+}

@@ -1,0 +1,51 @@
+// qelisp-cli: the console front end for service benches and scripts.
+#include "cli/cli_options.h"
+#include "cli/image_info.h"
+#include "cli/run_job.h"
+#include "image/firmware_image.h"
+#include "link/port.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void onInterrupt(int) { gInterrupted.store(true); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace qelisp::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ParseResult parsed = parseOptions(args);
+    if (!parsed.options) {
+        std::fprintf(stderr, "qelisp-cli: %s\n\n%s", parsed.error.c_str(), usageText());
+        return kExitUsage;
+    }
+    const Options& options = *parsed.options;
+    switch (options.command) {
+        case Command::Help:
+            std::fputs(usageText(), stdout);
+            return kExitOk;
+        case Command::Ports: {
+            auto ports = qelisp::enumeratePorts();
+            for (const auto& port : ports) std::printf("%s\n", port.c_str());
+            if (ports.empty()) std::fprintf(stderr, "qelisp-cli: no serial port can be opened\n");
+            return kExitOk;
+        }
+        case Command::Info:
+            std::fputs(formatSummary(summarize(qelisp::embeddedImage())).c_str(), stdout);
+            return kExitOk;
+        case Command::Program:
+        case Command::Verify:
+            std::signal(SIGINT, onInterrupt);
+            std::signal(SIGTERM, onInterrupt);
+            return runJob(options, gInterrupted);
+    }
+    return kExitUsage;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Wraps the port and prints every line sent and every byte received, with
+// the milliseconds since the run started, for --trace.
+#include "link/serial_link.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace qelisp::cli {
+
+class TracingLink final : public SerialLink {
+public:
+    TracingLink(SerialLink& inner, std::FILE* out);
+
+    int purge() override;
+    int write(std::span<const std::uint8_t> bytes) override;
+    int read(std::span<std::uint8_t> buf) override;
+
+    // Printable form: CR and LF as \r \n, other control bytes as \xNN.
+    static std::string visible(std::span<const std::uint8_t> bytes);
+
+private:
+    void line(const char* direction, const std::string& text);
+
+    SerialLink& inner_;
+    std::FILE* out_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace qelisp::cli

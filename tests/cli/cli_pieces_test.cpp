@@ -1,0 +1,136 @@
+#include "cli/cli_options.h"
+#include "cli/console_view.h"
+#include "cli/image_info.h"
+#include "cli/sha256.h"
+#include "cli/tracing_link.h"
+#include "tests/support/fake_link.h"
+#include "tests/support/test_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace qelisp::cli {
+namespace {
+
+ParseResult parse(std::vector<std::string> args) { return parseOptions(args); }
+
+TEST(CliOptions, JobsNeedExactlyOnePortSource) {
+    auto ok = parse({"program", "--port", "COM3", "--trace"});
+    ASSERT_TRUE(ok.options) << ok.error;
+    EXPECT_EQ(ok.options->command, Command::Program);
+    EXPECT_EQ(ok.options->port, "COM3");
+    EXPECT_TRUE(ok.options->trace);
+
+    auto sim = parse({"verify", "--simulate", "--no-pacing", "--sim-flash", "f.bin"});
+    ASSERT_TRUE(sim.options) << sim.error;
+    EXPECT_TRUE(sim.options->simulate);
+    EXPECT_FALSE(sim.options->simPacing);
+    EXPECT_EQ(sim.options->simFlash, "f.bin");
+
+    EXPECT_FALSE(parse({"program"}).options);
+    EXPECT_FALSE(parse({"program", "--port", "COM3", "--simulate"}).options);
+    EXPECT_FALSE(parse({"program", "--port"}).options);
+    EXPECT_FALSE(parse({"program", "--port", "COM3", "--no-pacing"}).options) << "sim options need --simulate";
+}
+
+TEST(CliOptions, UnknownCommandsAndStrayOptionsAreRefusedWithAReason) {
+    auto bad = parse({"flash"});
+    EXPECT_FALSE(bad.options);
+    EXPECT_NE(bad.error.find("flash"), std::string::npos);
+    EXPECT_FALSE(parse({}).options);
+    EXPECT_FALSE(parse({"ports", "--port", "x"}).options);
+    EXPECT_FALSE(parse({"verify", "--port", "x", "--fast"}).options);
+    EXPECT_EQ(parse({"info"}).options->command, Command::Info);
+    EXPECT_EQ(parse({"--help"}).options->command, Command::Help);
+}
+
+TEST(Sha256, KnownDigests) {
+    Sha256 empty;
+    EXPECT_EQ(Sha256::hex(empty.finish()), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    Sha256 abc;
+    const std::string text = "abc";
+    abc.update(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    EXPECT_EQ(Sha256::hex(abc.finish()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // Spans a block boundary: 56 bytes forces a second padding block.
+    Sha256 two;
+    const std::string longer = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    two.update(std::span(reinterpret_cast<const std::uint8_t*>(longer.data()), longer.size()));
+    EXPECT_EQ(Sha256::hex(two.finish()), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+}
+
+TEST(ImageInfo, SummarizesWhatWouldBeSent) {
+    test::OwnedImage owned(test::makeImageBlock({0x0000, 0x0060, 0x0061, 0x0100}, "QX-7", "2011.01.01"));
+    ImageSummary s = summarize(owned.image);
+    EXPECT_EQ(s.model, "QX-7           ");
+    EXPECT_EQ(s.tableRecords, 4u);
+    EXPECT_EQ(s.sentRecords, 3u);
+    EXPECT_EQ(s.firstAddress, 0x3000u);
+    EXPECT_EQ(s.lastAddress, 0x807Fu);
+
+    Sha256 h;
+    for (std::uint16_t b : {0x0060, 0x0061, 0x0100}) h.update(test::blockData(b));
+    EXPECT_EQ(s.sha256, Sha256::hex(h.finish()));
+    std::string text = formatSummary(s);
+    EXPECT_NE(text.find("03000H-0807FH"), std::string::npos) << text;
+
+    test::OwnedImage none(test::makeImageBlock({0x0000, 0x0070}));
+    EXPECT_NE(formatSummary(summarize(none.image)).find("Data Error!"), std::string::npos);
+}
+
+TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {
+    const std::uint8_t bytes[] = {':', '0', '\r', '\n', 0x00, 0xFF, '\\'};
+    EXPECT_EQ(TracingLink::visible(bytes), ":0\\r\\n\\x00\\xFF\\\\");
+
+    test::VirtualClock clock;
+    test::FakeLink inner(clock);
+    inner.reply("U");
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    TracingLink link(inner, out);
+    const std::uint8_t u[] = {'U'};
+    EXPECT_EQ(link.write(u), 1);
+    std::array<std::uint8_t, 4> buf{};
+    EXPECT_EQ(link.read(buf), 1);
+    EXPECT_EQ(link.read(buf), 0);
+    std::rewind(out);
+    std::string text(4096, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), out));
+    std::fclose(out);
+    EXPECT_NE(text.find(">> U"), std::string::npos) << text;
+    EXPECT_NE(text.find("<< U"), std::string::npos) << text;
+    EXPECT_NE(text.find("nothing within 200 ms"), std::string::npos) << text;
+}
+
+TEST(ConsoleView, BarRunsOverTheImagesPages) {
+    ConsoleView view(stdout, false, 0x03, 0x72);
+    EXPECT_EQ(view.bar(0), "[" + std::string(40, ' ') + "]   0%");
+    EXPECT_EQ(view.bar(0x72), "[" + std::string(40, '#') + "] 100%");
+    EXPECT_EQ(view.bar(0x03).substr(0, 2), "[ ");
+    std::string mid = view.bar(0x3A);
+    EXPECT_NE(mid.find(" 50%"), std::string::npos) << mid;
+}
+
+TEST(ConsoleView, EveryStatusOnItsOwnLineAndTheBarOnlyOnATerminal) {
+    for (bool terminal : {false, true}) {
+        std::FILE* out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        {
+            ConsoleView view(out, terminal, 3, 4);
+            view.status("Connecting...", 0);
+            view.status("Writing Data To Address: 03000H", 3);
+            view.finish();
+        }
+        std::rewind(out);
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), out));
+        std::fclose(out);
+        EXPECT_NE(text.find("Connecting...\n"), std::string::npos);
+        EXPECT_NE(text.find("Writing Data To Address: 03000H\n"), std::string::npos);
+        EXPECT_EQ(text.find('[') != std::string::npos, terminal) << text;
+    }
+}
+
+}  // namespace
+}  // namespace qelisp::cli

@@ -1,0 +1,156 @@
+// qelisp-cli as a user runs it: exit status, what it prints, Ctrl-C.
+#include "link/port.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <pty.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace qelisp {
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("qelisp-cli-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    static std::string slurp(const std::filesystem::path& file) {
+        std::ifstream in(file);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    // Runs the program with stdout and stderr to files; `whileRunning` gets
+    // its pid.
+    CliRun cli(std::vector<std::string> args, const std::function<void(pid_t)>& whileRunning = {}) {
+        args.insert(args.begin(), QELISP_CLI_PATH);
+        const std::string outFile = (dir_ / "out").string();
+        const std::string errFile = (dir_ / "err").string();
+        pid_t pid = fork();
+        if (pid == 0) {
+            freopen(outFile.c_str(), "w", stdout);
+            freopen(errFile.c_str(), "w", stderr);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        if (whileRunning) whileRunning(pid);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        CliRun run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = slurp(outFile);
+        run.err = slurp(errFile);
+        return run;
+    }
+
+    std::string flash() const { return (dir_ / "flash.bin").string(); }
+
+    std::filesystem::path dir_;
+};
+
+std::string lastLine(const std::string& text) {
+    std::string trimmed = text.substr(0, text.find_last_not_of('\n') + 1);
+    return trimmed.substr(trimmed.find_last_of('\n') + 1);
+}
+
+TEST_F(CliE2e, ProgramThenVerifyASimulatedInstrument) {
+    CliRun program = cli({"program", "--simulate", "--no-pacing", "--sim-flash", flash()});
+    EXPECT_EQ(program.exitCode, 0) << program.out << program.err;
+    EXPECT_EQ(program.out.substr(0, 14), "Connecting...\n");
+    EXPECT_NE(program.out.find("\nWriting Data To Address: 03000H\n"), std::string::npos);
+    EXPECT_EQ(lastLine(program.out).rfind("Data Writed OK!  Time Elapsed ", 0), 0u) << lastLine(program.out);
+    EXPECT_EQ(program.out.find('['), std::string::npos) << "no progress bar into a file";
+    EXPECT_NE(program.err.find("violations 0"), std::string::npos) << program.err;
+
+    CliRun verify = cli({"verify", "--simulate", "--no-pacing", "--sim-flash", flash()});
+    EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+    EXPECT_EQ(lastLine(verify.out).rfind("Data Verify OK!  Time Elapsed ", 0), 0u) << lastLine(verify.out);
+}
+
+TEST_F(CliE2e, FailedJobExitsWithOne) {
+    CliRun verify = cli({"verify", "--simulate", "--no-pacing"});  // erased flash
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_EQ(lastLine(verify.out).rfind("Verify Error At: 0", 0), 0u) << lastLine(verify.out);
+}
+
+TEST_F(CliE2e, PortProblemsAreUsageErrorsWithAClearMessage) {
+    CliRun missing = cli({"program", "--port", "/dev/ttyQELISP-none"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("no such port"), std::string::npos) << missing.err;
+    EXPECT_TRUE(missing.out.empty()) << "no job was started";
+
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    auto held = openPort(name);
+    ASSERT_TRUE(held.link) << held.message;
+    CliRun busy = cli({"verify", "--port", name});
+    EXPECT_EQ(busy.exitCode, 2);
+    EXPECT_NE(busy.err.find("in use"), std::string::npos) << busy.err;
+    held.link.reset();
+    ::close(master);
+
+    CliRun usage = cli({"program"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.err.find("usage:"), std::string::npos);
+}
+
+TEST_F(CliE2e, TraceShowsTheConversation) {
+    CliRun run = cli({"verify", "--simulate", "--no-pacing", "--trace"});
+    EXPECT_NE(run.err.find("] >> U"), std::string::npos);
+    EXPECT_NE(run.err.find("] << U"), std::string::npos);
+    EXPECT_NE(run.err.find("] >> :08000002000030000000307F17\\r\\n"), std::string::npos);
+}
+
+TEST_F(CliE2e, CtrlCCancelsTheJob) {
+    auto start = std::chrono::steady_clock::now();
+    CliRun run = cli({"program", "--simulate"}, [&](pid_t pid) {
+        // Into the paced run: the handshake pause, then a few pages.
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        kill(pid, SIGINT);
+    });
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(lastLine(run.out), "User Canceled") << run.out.substr(run.out.size() > 300 ? run.out.size() - 300 : 0);
+    EXPECT_LT(took, std::chrono::seconds(6)) << "the job stops at the next record";
+}
+
+TEST_F(CliE2e, InfoAndPorts) {
+    CliRun info = cli({"info"});
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_NE(info.out.find("model:    \"QX-DEV         \""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("03000H-720FFH"), std::string::npos) << info.out;
+    EXPECT_EQ(cli({"ports"}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace qelisp

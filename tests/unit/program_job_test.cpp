@@ -1,0 +1,221 @@
+#include "jobs/program_job.h"
+#include "protocol/command_record.h"
+#include "tests/unit/job_fixture.h"
+
+namespace qelisp {
+namespace {
+
+using test::JobFixture;
+
+class ProgramJobTest : public JobFixture {};
+
+// Line indexes of the default image's run.
+constexpr int kBegin = 0;
+constexpr int kFirstSelect = 1;
+constexpr int kFirstData = 2;
+constexpr int kPageEndBetween = 34;
+constexpr int kSecondSelect = 35;
+constexpr int kFinalPageEnd = 38;
+constexpr int kEnd = 39;
+
+TEST_F(ProgramJobTest, WritesPagesInTheLoaderOrderAndReportsTheTime) {
+    clock.now = 0xFFFFF000u;  // the tick counter wraps during the run
+    run(ProgramJob);
+    ASSERT_EQ(loader.lines.size(), 40u);
+    EXPECT_EQ(loader.lines[kBegin], kBeginLine);
+    EXPECT_EQ(loader.lines[kFirstSelect], ":0100000403F8\r\n");
+    EXPECT_EQ(loader.lines[kFirstData].substr(0, 9), ":80300000");
+    EXPECT_EQ(loader.lines[33].substr(0, 9), ":803F8000");
+    EXPECT_EQ(loader.lines[kPageEndBetween], kPageEndLine);
+    EXPECT_EQ(loader.lines[kSecondSelect], ":0100000404F7\r\n");
+    EXPECT_EQ(loader.lines[37].substr(0, 9), ":80408000");
+    EXPECT_EQ(loader.lines[kFinalPageEnd], kPageEndLine);
+    EXPECT_EQ(loader.lines[kEnd], kEndOfFileLine);
+
+    for (std::uint16_t block : defaultBlocks()) {
+        if (block < 0x60) continue;
+        auto want = test::blockData(block);
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), loader.flash.begin() + (block << 7))) << block;
+    }
+    EXPECT_EQ(loader.flash[0], 0xFF) << "block 0 is carried but never sent";
+
+    std::string status = state.status();
+    EXPECT_EQ(status.rfind("Data Writed OK!  Time Elapsed ", 0), 0u) << status;
+    EXPECT_EQ(status.back(), 'S');
+    expectLoudEnd(status);
+}
+
+TEST_F(ProgramJobTest, ElapsedTimeHasOneDecimal) {
+    // The begin line's erase takes the clock 12.345 s on.
+    loader.overrides[kBegin] = "E";
+    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+        inner(bytes);
+        if (bytes == kBeginLine) {
+            clock.advance(12345);
+            link.reply(".");
+        }
+    };
+    run(ProgramJob);
+    EXPECT_EQ(state.status(), "Data Writed OK!  Time Elapsed 12.3S");
+}
+
+TEST_F(ProgramJobTest, OnePageMeansOneSelectAndOnePageEnd) {
+    useImage({0x0000, 0x0060, 0x0061, 0x0062});
+    run(ProgramJob);
+    ASSERT_EQ(loader.lines.size(), 7u);
+    EXPECT_EQ(loader.lines[1], ":0100000403F8\r\n");
+    EXPECT_EQ(loader.lines[5], kPageEndLine);
+    EXPECT_EQ(loader.lines[6], kEndOfFileLine);
+}
+
+TEST_F(ProgramJobTest, SecondRunStartsWithAFreshPage) {
+    run(ProgramJob);
+    loader.lines.clear();
+    beeps = 0;
+    run(ProgramJob);
+    ASSERT_GE(loader.lines.size(), 2u);
+    EXPECT_EQ(loader.lines[0], kBeginLine);
+    EXPECT_EQ(loader.lines[1], ":0100000403F8\r\n") << "no page end before the first page select";
+    EXPECT_EQ(loader.handshakes, 2);
+}
+
+TEST_F(ProgramJobTest, NoStartRecordIsASilentDataError) {
+    useImage({0x0000, 0x0061, 0x0062});
+    state.progress = 42;
+    run(ProgramJob);
+    EXPECT_EQ(state.status(), "Data Error!");
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(state.progress, 42);
+    EXPECT_TRUE(loader.lines.empty());
+}
+
+TEST_F(ProgramJobTest, BeginLineFailureIsSilent) {
+    loader.overrides[kBegin] = "?";
+    state.progress = 42;
+    run(ProgramJob);
+    EXPECT_EQ(state.status(), "Connecting Error!");
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(state.progress, 42);
+    EXPECT_EQ(loader.lines.size(), 1u);
+}
+
+TEST_F(ProgramJobTest, HandshakeFailureBeeps) {
+    loader.handshakeOverrides = {{0, ""}, {1, "?"}};
+    run(ProgramJob);
+    expectLoudEnd("Connecting Error!");
+    EXPECT_EQ(loader.handshakes, 2);
+    EXPECT_TRUE(loader.lines.empty());
+}
+
+TEST_F(ProgramJobTest, EachStepHasItsOwnError) {
+    struct Case {
+        int line;
+        std::string answer;
+        const char* status;
+        std::size_t linesSent;
+    };
+    const Case cases[] = {
+        {kFirstSelect, "", "Connecting Error 3!", 2},
+        {kFirstData, "x", "Connecting Error 4!", 3},
+        {kPageEndBetween, "?", "Connecting Error 2!", 35},
+        {kSecondSelect, "E", "Connecting Error 3!", 36},  // erase that never ends
+        {kFinalPageEnd, "E~x", "Connecting Error 2!", 39},
+        {kEnd, "", "Connecting Error 1!", 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        JobState fresh;
+        test::VirtualClock clk;
+        test::FakeLink lnk(clk);
+        test::FakeLoader ldr(lnk);
+        ldr.overrides[c.line] = c.answer;
+        int beep = 0;
+        JobContext ctx{Session{&lnk, fresh, clk}, owned.image, [&] { ++beep; }};
+        fresh.busy = true;
+        ProgramJob(ctx);
+        EXPECT_EQ(fresh.status(), c.status);
+        EXPECT_EQ(beep, 1);
+        EXPECT_EQ(fresh.progress, 0);
+        EXPECT_FALSE(fresh.busy);
+        EXPECT_EQ(ldr.lines.size(), c.linesSent) << "nothing is sent after a failure";
+    }
+}
+
+TEST_F(ProgramJobTest, FailedEraseShowsThenGivesWayToTheStepError) {
+    std::vector<std::string> seen;
+    state.setStatusListener([&](const std::string& s) { seen.push_back(s); });
+    loader.overrides[kFirstSelect] = "E";
+    run(ProgramJob);
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[seen.size() - 2], "Erase Flash Failer!");
+    EXPECT_EQ(seen.back(), "Connecting Error 3!");
+}
+
+TEST_F(ProgramJobTest, CancelStopsBetweenRecords) {
+    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+        inner(bytes);
+        if (loader.lines.size() == 5) state.cancel = true;
+    };
+    run(ProgramJob);
+    expectLoudEnd("User Canceled");
+    EXPECT_EQ(loader.lines.size(), 5u) << "no closing lines after a cancel";
+}
+
+TEST_F(ProgramJobTest, CancelBeforeTheFirstPageStopsAtOnce) {
+    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+        inner(bytes);
+        if (bytes == kBeginLine) state.cancel = true;
+    };
+    run(ProgramJob);
+    expectLoudEnd("User Canceled");
+    EXPECT_EQ(loader.lines.size(), 1u);
+}
+
+TEST_F(ProgramJobTest, CancelDuringTheLastEraseNeverEndsInSuccess) {
+    loader.overrides[kEnd] = "E~~.";
+    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+        inner(bytes);
+        if (bytes == kEndOfFileLine) state.cancel = true;
+    };
+    run(ProgramJob);
+    expectLoudEnd("User Canceled");
+    EXPECT_EQ(loader.lines.size(), 40u) << "the closing lines were already answered";
+}
+
+TEST_F(ProgramJobTest, NoPortEndsWithAConnectingError) {
+    state.busy = true;
+    JobContext ctx{Session{nullptr, state, clock}, owned.image, [this] { ++beeps; }};
+    ProgramJob(ctx);
+    expectLoudEnd("Connecting Error!");
+    EXPECT_FALSE(state.busy);
+}
+
+TEST_F(ProgramJobTest, DeadPortMidRunEndsPromptly) {
+    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+        if (loader.lines.size() == 9) {
+            link.fail();
+            return;
+        }
+        inner(bytes);
+    };
+    run(ProgramJob);
+    expectLoudEnd("Connecting Error 4!");
+    EXPECT_LT(link.reads, 20);
+}
+
+TEST_F(ProgramJobTest, ProgressFollowsThePageAndStatusTheRecord) {
+    std::vector<int> progress;
+    std::vector<std::string> seen;
+    state.setStatusListener([&](const std::string& s) {
+        seen.push_back(s);
+        progress.push_back(state.progress);
+    });
+    run(ProgramJob);
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "Writing Data To Address: 03000H"), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "Writing Data To Address: 04080H"), seen.end());
+    EXPECT_EQ(progress[1], 3);
+    EXPECT_EQ(progress[progress.size() - 2], 4);
+}
+
+}  // namespace
+}  // namespace qelisp

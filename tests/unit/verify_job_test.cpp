@@ -1,0 +1,149 @@
+#include "jobs/verify_job.h"
+#include "protocol/command_record.h"
+#include "protocol/hex_line.h"
+#include "tests/unit/job_fixture.h"
+
+namespace qelisp {
+namespace {
+
+using test::JobFixture;
+
+class VerifyJobTest : public JobFixture {
+protected:
+    void SetUp() override { loader.loadFrom(owned.image); }
+
+    static std::string goodBlock(std::uint16_t block) {
+        std::string out = "A";
+        for (std::uint8_t b : test::blockData(block)) appendHexByte(out, b);
+        return out;
+    }
+
+    // The read-back of block 0x60 with byte `index` changed.
+    std::string corruptedFirstBlock(std::size_t index) {
+        auto data = test::blockData(0x60);
+        data[index] ^= 0x40;
+        std::string out = "A";
+        for (std::uint8_t b : data) appendHexByte(out, b);
+        return out;
+    }
+};
+
+TEST_F(VerifyJobTest, MatchingFlashVerifies) {
+    run(VerifyJob);
+    ASSERT_EQ(loader.lines.size(), 34u) << "one request per record after the start record";
+    EXPECT_EQ(loader.lines[0], ":08000002000030000000307F17\r\n");
+    EXPECT_EQ(state.status(), "Data Verify OK!  Time Elapsed 0.0S");
+    expectLoudEnd(state.status());
+    EXPECT_EQ(state.currentAddress, 0x40FFu) << "the end of the last block asked for";
+}
+
+TEST_F(VerifyJobTest, OneBadReadIsAskedForAgainAndPasses) {
+    loader.readBackOverrides[0] = corruptedFirstBlock(5);
+    run(VerifyJob);
+    EXPECT_EQ(loader.lines.size(), 35u);
+    EXPECT_EQ(loader.lines[0], loader.lines[1]) << "the same block is requested again";
+    EXPECT_EQ(state.status().rfind("Data Verify OK!", 0), 0u);
+}
+
+TEST_F(VerifyJobTest, ThirdMismatchNamesTheFirstDifferingByte) {
+    for (int i = 0; i < 3; ++i) loader.readBackOverrides[i] = corruptedFirstBlock(5);
+    run(VerifyJob);
+    expectLoudEnd("Verify Error At: 03005H");
+    EXPECT_EQ(loader.lines.size(), 3u);
+}
+
+TEST_F(VerifyJobTest, MismatchCountStartsOverAfterAMatchingBlock) {
+    // Two bad reads of block 0x60, then good; two of 0x61, then good.
+    loader.readBackOverrides[0] = corruptedFirstBlock(0);
+    loader.readBackOverrides[1] = corruptedFirstBlock(0);
+    loader.flash[0x3080] ^= 1;
+    run(VerifyJob);
+    // Block 0x61 now differs on every read: three requests, then the error.
+    EXPECT_EQ(state.status(), "Verify Error At: 03080H");
+    EXPECT_EQ(loader.lines.size(), 3u + 3u);
+}
+
+TEST_F(VerifyJobTest, NoiseBeforeTheStartIsSkipped) {
+    loader.readBackOverrides[0] = "\r\n#?~~x" + goodBlock(0x60);
+    run(VerifyJob);
+    EXPECT_EQ(loader.lines.size(), 34u);
+    EXPECT_EQ(state.status().rfind("Data Verify OK!", 0), 0u);
+}
+
+TEST_F(VerifyJobTest, ShortReadBackIsAMismatchNotStaleData) {
+    // A full read with a bad byte, then two answers cut short after byte 99.
+    // The tail still in the buffer from the first read is right, but it was
+    // not sent this time and must not make the block pass.
+    loader.readBackOverrides[0] = corruptedFirstBlock(5);
+    loader.readBackOverrides[1] = goodBlock(0x60).substr(0, 1 + 200);
+    loader.readBackOverrides[2] = goodBlock(0x60).substr(0, 1 + 200);
+    run(VerifyJob);
+    expectLoudEnd("Verify Error At: 03064H");  // byte 100 is the first that never came
+}
+
+TEST_F(VerifyJobTest, ReadBackThatNeverStartsIsBounded) {
+    loader.readBackOverrides[3] = "";
+    run(VerifyJob);
+    expectLoudEnd("Connecting Error33!");
+    EXPECT_EQ(link.emptyReads, kReadBackStartEmptyReads);
+}
+
+TEST_F(VerifyJobTest, EndlessNoiseIsBoundedToo) {
+    loader.readBackOverrides[0] = std::string(kReadBackStartNoiseLimit + 10, '#');
+    run(VerifyJob);
+    expectLoudEnd("Connecting Error33!");
+}
+
+TEST_F(VerifyJobTest, FailuresOfEachStep) {
+    {
+        loader.handshakeOverrides = {{0, ""}, {1, ""}};
+        run(VerifyJob);
+        expectLoudEnd("Connecting Error11!");
+    }
+    {
+        test::VirtualClock clk;
+        test::FakeLink lnk(clk);
+        test::FakeLoader ldr(lnk);
+        ldr.overrides[2] = "?";
+        JobState fresh;
+        int beep = 0;
+        JobContext ctx{Session{&lnk, fresh, clk}, owned.image, [&] { ++beep; }};
+        fresh.busy = true;
+        VerifyJob(ctx);
+        EXPECT_EQ(fresh.status(), "Connecting Error33!");
+        EXPECT_EQ(beep, 1);
+        EXPECT_FALSE(fresh.busy);
+    }
+}
+
+TEST_F(VerifyJobTest, NoStartRecordIsASilentDataError) {
+    useImage({0x0000, 0x0070});
+    state.progress = 9;
+    run(VerifyJob);
+    EXPECT_EQ(state.status(), "Data Error!");
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(state.progress, 9);
+}
+
+TEST_F(VerifyJobTest, CancelEndsBetweenBlocks) {
+    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+        inner(bytes);
+        if (loader.lines.size() == 4) state.cancel = true;
+    };
+    run(VerifyJob);
+    expectLoudEnd("User Canceled");
+    EXPECT_EQ(loader.lines.size(), 4u);
+}
+
+TEST_F(VerifyJobTest, DeadPortDuringTheBlockEndsTheJob) {
+    loader.readBackOverrides[1] = "A";
+    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+        inner(bytes);
+        if (loader.lines.size() == 2) link.fail();
+    };
+    run(VerifyJob);
+    expectLoudEnd("Connecting Error33!");
+}
+
+}  // namespace
+}  // namespace qelisp
