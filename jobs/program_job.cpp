@@ -3,6 +3,7 @@
 // between pages and after the last, and the end line last of all.
 #include "jobs/program_job.h"
 
+#include "jobs/job_opening.h"
 #include "jobs/status_text.h"
 #include "protocol/command_record.h"
 #include "protocol/reply.h"
@@ -13,14 +14,7 @@ namespace {
 
 struct Run {
     JobContext& job;
-    JobState& state;
 
-    // Sets the message and ends the job with beep and progress reset.
-    int fail(const char* message) {
-        state.setStatus(message);
-        EndJob(state, job.beep);
-        return 0;
-    }
     bool sendAndAck(std::string_view line) {
         return SendLine(job.session, line) == 0 && WaitReply(job.session, kAckByte) == ReplyOk;
     }
@@ -52,27 +46,18 @@ CommandRecord dataRecord(const ImageRecord& image) {
 
 int ProgramJob(JobContext& job) {
     JobState& state = job.session.state;
-    Run run{job, state};
+    Run run{job};
 
-    if (!ConnectDevice(job.session)) return run.fail("Connecting Error!");
-    const std::uint32_t startTick = job.session.clock.tickMs();
-
-    auto start = job.image.findStartRecord();
-    if (!start) {
-        state.setStatus("Data Error!");
-        EndJob(state, job.beep, EndKind::Silent);
-        return 0;
-    }
-    if (!run.sendAndAck(kBeginLine)) {
-        state.setStatus("Connecting Error!");
-        EndJob(state, job.beep, EndKind::Silent);
-        return 0;
-    }
-    if (state.cancel.load()) return run.fail("User Canceled");
+    auto opened = OpenJob(job, "Connecting Error!");
+    if (!opened) return 0;
+    // A begin line the loader refuses ends the job quietly: no beep, and the
+    // bar stays where it was.
+    if (!run.sendAndAck(kBeginLine)) return FailJob(job, "Connecting Error!", EndKind::Silent);
+    if (state.cancel.load()) return FailJob(job, "User Canceled");
 
     long openPage = -1;
     const char* failure = nullptr;
-    job.image.walk(*start, [&](const ImageRecord& record) {
+    job.image.walk(opened->startSlot, [&](const ImageRecord& record) {
         const std::uint32_t address = record.address();
         const long page = static_cast<long>(address >> 12);
         state.currentAddress.store(address);
@@ -100,17 +85,17 @@ int ProgramJob(JobContext& job) {
         }
         return true;
     });
-    if (failure) return run.fail(failure);
+    if (failure) return FailJob(job, failure);
 
-    if (!run.sendAndAck(kPageEndLine)) return run.fail("Connecting Error 2!");
-    if (!run.sendAndAck(kEndOfFileLine)) return run.fail("Connecting Error 1!");
+    if (!run.sendAndAck(kPageEndLine)) return FailJob(job, "Connecting Error 2!");
+    if (!run.sendAndAck(kEndOfFileLine)) return FailJob(job, "Connecting Error 1!");
 
     // A cancel that came during the last erase wait must not end in a
     // success message: the user asked to stop and may have seen
     // "User Canceled!".
-    if (state.cancel.load()) return run.fail("User Canceled");
+    if (state.cancel.load()) return FailJob(job, "User Canceled");
 
-    state.setStatus(elapsedStatus("Data Writed OK!  Time Elapsed ", startTick, job.session.clock.tickMs()));
+    state.setStatus(elapsedStatus("Data Writed OK!  Time Elapsed ", opened->startTick, job.session.clock.tickMs()));
     EndJob(state, job.beep);
     return 0;
 }

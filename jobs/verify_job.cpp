@@ -3,6 +3,7 @@
 // A block that differs is asked for again; the third difference ends the job.
 #include "jobs/verify_job.h"
 
+#include "jobs/job_opening.h"
 #include "jobs/status_text.h"
 #include "protocol/command_record.h"
 #include "protocol/reply.h"
@@ -77,26 +78,13 @@ std::size_t firstDifference(std::span<const std::uint8_t, kRecordDataSize> expec
 
 int VerifyJob(JobContext& job) {
     JobState& state = job.session.state;
-    auto fail = [&](const std::string& message) {
-        state.setStatus(message);
-        EndJob(state, job.beep);
-        return 0;
-    };
-
-    if (!ConnectDevice(job.session)) return fail("Connecting Error11!");
-    const std::uint32_t startTick = job.session.clock.tickMs();
-
-    auto start = job.image.findStartRecord();
-    if (!start) {
-        state.setStatus("Data Error!");
-        EndJob(state, job.beep, EndKind::Silent);
-        return 0;
-    }
-    if (state.cancel.load()) return fail("User Canceled");
+    auto opened = OpenJob(job, "Connecting Error11!");
+    if (!opened) return 0;
+    if (state.cancel.load()) return FailJob(job, "User Canceled");
 
     std::array<std::uint8_t, 256> buffer{};
     std::string failure;
-    job.image.walk(*start, [&](const ImageRecord& record) {
+    job.image.walk(opened->startSlot, [&](const ImageRecord& record) {
         const std::uint32_t address = record.address();
         int mismatches = 0;
         for (;;) {
@@ -123,9 +111,9 @@ int VerifyJob(JobContext& job) {
             if (matched) return true;
         }
     });
-    if (!failure.empty()) return fail(failure);
+    if (!failure.empty()) return FailJob(job, failure);
 
-    state.setStatus(elapsedStatus("Data Verify OK!  Time Elapsed ", startTick, job.session.clock.tickMs()));
+    state.setStatus(elapsedStatus("Data Verify OK!  Time Elapsed ", opened->startTick, job.session.clock.tickMs()));
     EndJob(state, job.beep);
     return 0;
 }

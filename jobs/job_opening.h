@@ -1,0 +1,26 @@
+#pragma once
+// What both jobs do first, and how they end on a failure.
+#include "jobs/job_context.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qelisp {
+
+// Sets the job's last status and ends it (beep and progress back to 0 unless
+// silent). Returns the worker's result, 0.
+int FailJob(JobContext& job, const std::string& message, EndKind kind = EndKind::Normal);
+
+struct JobStart {
+    std::size_t startSlot;    // the record for 03000H
+    std::uint32_t startTick;  // taken right after the handshake
+};
+
+// The handshake, the start time and the start record. On failure the job has
+// ended already: with `connectFailure` when the loader did not answer, or
+// silently with "Data Error!" when the image has no record for 03000H.
+std::optional<JobStart> OpenJob(JobContext& job, const char* connectFailure);
+
+}  // namespace qelisp
