@@ -2,6 +2,8 @@
 #include "jobs/verify_job.h"
 #include "tests/e2e/e2e_fixture.h"
 
+#include <cctype>
+
 namespace qelisp {
 namespace {
 
@@ -133,7 +135,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgramFault{"35:erase-bad", "Connecting Error 2!", false},
                       ProgramFault{"3779:silence", "Connecting Error 2!", false},
                       ProgramFault{"3780:wrong", "Connecting Error 1!", false},
-                      ProgramFault{"40:hangup", "Connecting Error 4!", false}));
+                      ProgramFault{"40:hangup", "Connecting Error 4!", false}),
+    [](const ::testing::TestParamInfo<ProgramFault>& info) {
+        std::string name = std::string("line_") + info.param.fault;
+        for (char& c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        }
+        return name;
+    });
 
 TEST_F(JobsE2e, VerifyExits) {
     struct Case {
