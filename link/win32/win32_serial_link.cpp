@@ -1,0 +1,150 @@
+#include "link/win32/win32_serial_link.h"
+
+#include "link/port.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <string>
+
+namespace qelisp {
+
+namespace {
+
+// The driver's queues as the loader's conversation needs them: a read-back
+// block is 256 characters, a command line under 300.
+constexpr DWORD kInputQueue = 1024;
+constexpr DWORD kOutputQueue = 512;
+
+OpenError classify(DWORD err) {
+    switch (err) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_UNIT:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_DEVICE_NOT_CONNECTED: return OpenError::NotFound;
+        // Windows answers "access denied" for a COM port that another program
+        // holds open; a port is never refused to a user for rights.
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_BUSY: return OpenError::Busy;
+        default: return OpenError::Other;
+    }
+}
+
+// The system's own words for an error code, without the trailing line break.
+std::string systemMessage(DWORD err) {
+    std::array<char, 256> text{};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err, 0,
+                             text.data(), static_cast<DWORD>(text.size()), nullptr);
+    std::string message(text.data(), n);
+    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' ' ||
+                                message.back() == '.')) {
+        message.pop_back();
+    }
+    if (message.empty()) message = "Windows error " + std::to_string(err);
+    return message;
+}
+
+OpenResult fail(OpenError error, const std::string& name, const std::string& detail = {}) {
+    OpenResult result;
+    result.error = error;
+    result.message = name + ": " + describe(error);
+    if (error == OpenError::Busy) result.message += " (close the program that uses it, then pick it again)";
+    if (error == OpenError::NotFound) result.message += " (is the USB-serial adapter plugged in?)";
+    if (!detail.empty()) result.message += " (" + detail + ")";
+    return result;
+}
+
+// Binary 8N1 at 115200 on top of what the driver reports; flow control and
+// the rest stay as they are.
+bool applyLineSettings(HANDLE handle) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(handle, &dcb)) return false;
+    dcb.BaudRate = CBR_115200;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    return SetCommState(handle, &dcb) != FALSE;
+}
+
+// Every read returns after at most 200 ms with what has arrived; a write
+// gets 10 ms per byte plus 10 ms.
+bool applyTimeouts(HANDLE handle) {
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommTimeouts(handle, &timeouts)) return false;
+    timeouts.ReadIntervalTimeout = 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = kReadBudgetMs;
+    timeouts.WriteTotalTimeoutMultiplier = 10;
+    timeouts.WriteTotalTimeoutConstant = 10;
+    return SetCommTimeouts(handle, &timeouts) != FALSE;
+}
+
+DWORD clampedSize(std::size_t size) {
+    return static_cast<DWORD>(std::min<std::size_t>(size, std::numeric_limits<DWORD>::max()));
+}
+
+}  // namespace
+
+std::string devicePath(const std::string& name) {
+    if (name.rfind("\\\\.\\", 0) == 0) return name;
+    return "\\\\.\\" + name;
+}
+
+Win32SerialLink::~Win32SerialLink() { CloseHandle(handle_); }
+
+int Win32SerialLink::purge() { return PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) ? 0 : 1; }
+
+int Win32SerialLink::write(std::span<const std::uint8_t> bytes) {
+    DWORD written = 0;
+    // A time-out is not a failure to WriteFile: it returns TRUE with a short
+    // count, which the caller treats as a failed write.
+    if (!WriteFile(handle_, bytes.data(), clampedSize(bytes.size()), &written, nullptr)) {
+        return written > 0 ? static_cast<int>(written) : -1;
+    }
+    return static_cast<int>(written);
+}
+
+int Win32SerialLink::read(std::span<std::uint8_t> buf) {
+    DWORD got = 0;
+    // FALSE means the port itself failed, e.g. the adapter was pulled out.
+    if (!ReadFile(handle_, buf.data(), clampedSize(buf.size()), &got, nullptr)) return -1;
+    return static_cast<int>(got);
+}
+
+OpenResult openPort(const std::string& name, OpenMode mode) {
+    HANDLE handle = CreateFileA(devicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD err = GetLastError();
+        return fail(classify(err), name, systemMessage(err));
+    }
+    // From here on the handle belongs to the link, which closes it if a
+    // setting cannot be applied.
+    auto link = std::make_unique<Win32SerialLink>(handle);
+
+    // The queue sizes are a request: a driver may keep its own, and the
+    // conversation works with either.
+    if (mode == OpenMode::StartUp) SetupComm(handle, kInputQueue, kOutputQueue);
+
+    if (!applyLineSettings(handle)) {
+        DWORD err = GetLastError();
+        return fail(OpenError::NotSerial, name, systemMessage(err));
+    }
+    if (!applyTimeouts(handle)) {
+        DWORD err = GetLastError();
+        return fail(OpenError::Other, name, systemMessage(err));
+    }
+
+    OpenResult result;
+    result.link = std::move(link);
+    return result;
+}
+
+}  // namespace qelisp

@@ -1,0 +1,31 @@
+#pragma once
+// A COM port through the Win32 communications calls: 115200 8N1 binary, with
+// the loader's time-outs set in the driver, so ReadFile and WriteFile return
+// by themselves when the time is up.
+#include "link/serial_link.h"
+#include "link/win32/windows_api.h"
+
+#include <string>
+
+namespace qelisp {
+
+class Win32SerialLink final : public SerialLink {
+public:
+    explicit Win32SerialLink(HANDLE handle) : handle_(handle) {}
+    ~Win32SerialLink() override;
+    Win32SerialLink(const Win32SerialLink&) = delete;
+    Win32SerialLink& operator=(const Win32SerialLink&) = delete;
+
+    int purge() override;
+    int write(std::span<const std::uint8_t> bytes) override;
+    int read(std::span<std::uint8_t> buf) override;
+
+private:
+    HANDLE handle_;
+};
+
+// "COM3" -> "\\.\COM3". The device-namespace form is the only one that
+// reaches COM10 and above; a name already in that form is kept.
+std::string devicePath(const std::string& name);
+
+}  // namespace qelisp

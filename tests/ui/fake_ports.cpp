@@ -1,0 +1,109 @@
+#include "tests/ui/fake_ports.h"
+
+namespace qelisp::test {
+
+namespace {
+
+// One opened port: logs its close and forwards to the shared target.
+class FakePort final : public SerialLink {
+public:
+    FakePort(std::string name, std::shared_ptr<FakePorts> ports) : name_(std::move(name)), ports_(std::move(ports)) {}
+    ~FakePort() override { ports_->log("close " + name_); }
+
+    int purge() override { return ports_->target() ? ports_->target()->purge() : 1; }
+    int write(std::span<const std::uint8_t> bytes) override {
+        ports_->gate.noteWrite(std::string(bytes.begin(), bytes.end()));
+        return ports_->target() ? ports_->target()->write(bytes) : -1;
+    }
+    int read(std::span<std::uint8_t> buf) override {
+        ports_->gate.beforeRead();
+        return ports_->target() ? ports_->target()->read(buf) : -1;
+    }
+
+private:
+    std::string name_;
+    std::shared_ptr<FakePorts> ports_;
+};
+
+}  // namespace
+
+void ReadGate::armNow() {
+    std::lock_guard lock(mutex_);
+    armed_ = true;
+    prefix_.clear();
+    readsToPass_ = 0;
+    released_ = false;
+}
+
+void ReadGate::armAfterWrite(const std::string& prefix, int readsToPass) {
+    std::lock_guard lock(mutex_);
+    armed_ = false;
+    prefix_ = prefix;
+    readsToPass_ = readsToPass;
+    released_ = false;
+}
+
+void ReadGate::release() {
+    std::lock_guard lock(mutex_);
+    armed_ = false;
+    prefix_.clear();
+    released_ = true;
+    changed_.notify_all();
+}
+
+bool ReadGate::waitUntilHeld(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [this] { return held_; });
+}
+
+void ReadGate::noteWrite(const std::string& bytes) {
+    std::lock_guard lock(mutex_);
+    if (!prefix_.empty() && bytes.rfind(prefix_, 0) == 0) {
+        armed_ = true;
+        prefix_.clear();
+    }
+}
+
+void ReadGate::beforeRead() {
+    std::unique_lock lock(mutex_);
+    if (!armed_) return;
+    if (readsToPass_ > 0) {
+        --readsToPass_;
+        return;
+    }
+    held_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
+    held_ = false;
+}
+
+PortAccess FakePorts::access() {
+    std::weak_ptr<FakePorts> weak = weak_from_this();
+    return PortAccess{
+        [weak] { return weak.lock()->listed; },
+        [weak](const std::string& name, OpenMode mode) {
+            auto self = weak.lock();
+            self->log("open " + name + (mode == OpenMode::StartUp ? " StartUp" : " Reselect"));
+            OpenResult result;
+            if (self->heldElsewhere.count(name)) {
+                result.error = OpenError::Busy;
+                result.message = name + ": " + describe(OpenError::Busy);
+                return result;
+            }
+            result.link = std::make_unique<FakePort>(name, self);
+            return result;
+        },
+    };
+}
+
+std::vector<std::string> FakePorts::events() {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+void FakePorts::log(const std::string& event) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(event);
+}
+
+}  // namespace qelisp::test

@@ -1,0 +1,66 @@
+#pragma once
+// Ports for the window logic's tests: a list of names, a log of every open and
+// close, ports that refuse to open, and a gate that can hold a job inside a
+// read until the test lets it go. Every opened port forwards to one scripted
+// FakeLink (or fails, when there is none).
+#include "ui/port_access.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qelisp::test {
+
+// Holds the worker in a read while armed.
+class ReadGate {
+public:
+    void armNow();                                 // the next read blocks
+    // Blocks read number readsToPass + 1 after the first write that starts
+    // with `prefix`.
+    void armAfterWrite(const std::string& prefix, int readsToPass = 0);
+    void release();                                // lets a held read go on; disarms
+    bool waitUntilHeld(std::chrono::milliseconds timeout);
+
+    // Called by the fake port.
+    void noteWrite(const std::string& bytes);
+    void beforeRead();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool armed_ = false;
+    bool held_ = false;
+    bool released_ = false;
+    std::string prefix_;
+    int readsToPass_ = 0;
+};
+
+// Made with std::make_shared: the opened ports keep it alive.
+class FakePorts : public std::enable_shared_from_this<FakePorts> {
+public:
+    explicit FakePorts(SerialLink* target) : target_(target) {}
+
+    // What the model gets instead of the real backend.
+    PortAccess access();
+
+    std::vector<std::string> listed;     // what enumerate returns
+    std::set<std::string> heldElsewhere;  // these fail to open as Busy
+    ReadGate gate;
+
+    // "open COM1 StartUp", "open COM3 Reselect", "close COM1", in order.
+    std::vector<std::string> events();
+    void log(const std::string& event);
+
+    SerialLink* target() const { return target_; }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> events_;
+    SerialLink* target_;
+};
+
+}  // namespace qelisp::test

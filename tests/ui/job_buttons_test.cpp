@@ -1,0 +1,62 @@
+// The Program and Verify buttons.
+#include "tests/ui/window_fixture.h"
+
+namespace qelisp::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class JobButtons : public WindowFixture {};
+
+TEST_F(JobButtons, ProgramThenVerifyRunOnTheOpenPort) {
+    startWindow({"COM1"});
+    ASSERT_TRUE(window->startProgram(countingBeep()));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->poll().status.rfind("Data Writed OK!  Time Elapsed ", 0), 0u) << window->poll().status;
+
+    ASSERT_TRUE(window->startVerify(countingBeep()));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->poll().status.rfind("Data Verify OK!  Time Elapsed ", 0), 0u) << window->poll().status;
+    EXPECT_EQ(beeps, 2) << "each job ends with the front end's beep";
+}
+
+TEST_F(JobButtons, SecondClickWhileBusyIsDropped) {
+    startWindow({"COM1"});
+    ports->gate.armNow();
+    ASSERT_TRUE(window->startProgram(countingBeep()));
+    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+
+    EXPECT_FALSE(window->startVerify(countingBeep()));
+    EXPECT_FALSE(window->startProgram(countingBeep()));
+
+    ports->gate.release();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(loader.handshakes, 1) << "only the first job talked to the loader";
+    EXPECT_EQ(window->poll().status.rfind("Data Writed OK!", 0), 0u) << window->poll().status;
+    EXPECT_EQ(beeps, 1);
+}
+
+TEST_F(JobButtons, WithNoPortTheButtonsStillStartJobsThatEndWithAConnectingError) {
+    startWindow({});
+    ASSERT_TRUE(window->startProgram(countingBeep()));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->poll().status, "Connecting Error!");
+
+    ASSERT_TRUE(window->startVerify(countingBeep()));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->poll().status, "Connecting Error11!");
+    EXPECT_EQ(beeps, 2);
+}
+
+TEST_F(JobButtons, AfterAnIdlePortChangeTheNextJobUsesTheNewPort) {
+    startWindow({"COM1", "COM2"});
+    ports->heldElsewhere.insert("COM2");
+    window->selectPort(1);  // fails: no port open now
+    ASSERT_TRUE(window->startProgram(countingBeep()));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->poll().status, "Connecting Error!") << "a closed port must not be used";
+    EXPECT_EQ(loader.handshakes, 0);
+}
+
+}  // namespace
+}  // namespace qelisp::test

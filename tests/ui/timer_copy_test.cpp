@@ -1,0 +1,49 @@
+// What the 20 ms timer copies onto the screen.
+#include "tests/ui/window_fixture.h"
+
+namespace qelisp::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class TimerCopy : public WindowFixture {};
+
+TEST_F(TimerCopy, ShowsTheWorkersLiveStatusAndProgressMidJob) {
+    startWindow({"COM1"});
+    // Hold the job in the acknowledgement read of the record for 0x3000.
+    ports->gate.armAfterWrite(":80300000");
+    ASSERT_TRUE(window->startProgram(countingBeep()));
+    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+
+    JobDisplay shown = window->poll();
+    EXPECT_EQ(shown.status, "Writing Data To Address: 03000H");
+    EXPECT_EQ(shown.progress, 3) << "4 KB page of device address 0x3000";
+
+    ports->gate.release();
+    ASSERT_TRUE(waitIdle());
+    shown = window->poll();
+    EXPECT_EQ(shown.status.rfind("Data Writed OK!  Time Elapsed ", 0), 0u) << shown.status;
+    EXPECT_EQ(shown.progress, 0) << "the bar goes back to 0 at the end";
+}
+
+TEST_F(TimerCopy, ShowsTheEraseDotsAsTheyComeAndKeepsTheLastMessage) {
+    startWindow({"COM1"});
+    // The begin line (the first line) starts an erase that ends on the fifth
+    // read after the 'E'; a dot is added every second read.
+    loader.overrides[0] = "E~~~~.";
+    // Reads after the begin line: 'E', two quiet ones; hold the next.
+    ports->gate.armAfterWrite(":02000006", 3);
+    ASSERT_TRUE(window->startProgram(countingBeep()));
+    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+    EXPECT_EQ(window->poll().status, "Erasing Flash .");
+
+    ports->gate.release();
+    ASSERT_TRUE(waitIdle());
+    // Nothing clears the final message; every later tick shows it again.
+    const std::string last = window->poll().status;
+    EXPECT_EQ(last.rfind("Data Writed OK!", 0), 0u) << last;
+    EXPECT_EQ(window->poll().status, last);
+}
+
+}  // namespace
+}  // namespace qelisp::test

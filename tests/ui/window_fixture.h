@@ -1,0 +1,64 @@
+#pragma once
+// A main-window model over fake ports, with a scripted loader behind every
+// port, in virtual time.
+#include "tests/support/fake_loader.h"
+#include "tests/support/test_image.h"
+#include "tests/ui/fake_ports.h"
+#include "ui/main_window_model.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace qelisp::test {
+
+class WindowFixture : public ::testing::Test {
+protected:
+    static std::vector<std::uint16_t> blocks() {
+        auto list = blockRange(0x60, 0x81);
+        list.insert(list.begin(), 0x0000);
+        return list;
+    }
+
+    // Builds the model over the given port list and runs its start-up.
+    void startWindow(std::vector<std::string> listed) {
+        ports->listed = std::move(listed);
+        window = std::make_unique<MainWindowModel>(owned.image, ports->access(), std::move(clockOwner));
+        window->startUp();
+    }
+
+    // Polls the busy flag as the window's timer would.
+    bool waitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (window->busy()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    BeepHook countingBeep() {
+        return [this] { ++beeps; };
+    }
+
+    void TearDown() override {
+        // Never leave a worker blocked on the gate behind the test.
+        ports->gate.release();
+        if (window) {
+            EXPECT_TRUE(waitIdle());
+        }
+    }
+
+    OwnedImage owned{makeImageBlock(blocks())};
+    std::unique_ptr<VirtualClock> clockOwner = std::make_unique<VirtualClock>();
+    FakeLink link{*clockOwner};
+    FakeLoader loader{link};
+    std::shared_ptr<FakePorts> ports = std::make_shared<FakePorts>(&link);
+    std::atomic<int> beeps{0};
+    // Last, so it goes first: the model's port forwards to the members above.
+    std::unique_ptr<MainWindowModel> window;
+};
+
+}  // namespace qelisp::test

@@ -1,0 +1,374 @@
+// Works QelIsp.exe's main window from outside, as a technician would, and
+// checks what the window shows. Run by scripts/test-windows under Wine, with
+// the simulated instrument behind COM1 (erasing for a second or more) and a
+// blank one, answering at the real wire speed, behind COM2:
+//
+//   window_driver.exe QelIsp.exe [--shots DIR]
+//
+// With --shots, at the moments worth a picture the driver writes DIR\NAME.req
+// holding the window's screen rectangle, and waits for DIR\NAME.done from the
+// script that takes the screenshot.
+//
+// Prints one line per check and "driver: N passed, M failed"; exit status 0
+// when every check passed.
+#include "tests/win32/foreign_window.h"
+#include "tests/win32/screenshots.h"
+
+#include <commctrl.h>
+
+#include "image/firmware_image.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace qelisp::test;
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+// The window's fixed texts, written out here rather than taken from the
+// program, so that a changed text is caught.
+constexpr const char* kWarningCaption = "Warnning";
+constexpr const char* kWarningText = "During Program Or Verify period\r\nCould Not Change the Comport!";
+constexpr const wchar_t* kMakerNotice = L"QelIsp \u2014 firmware updater";
+
+constexpr int kProgramButton = 1001;
+constexpr int kVerifyButton = 1002;
+constexpr int kAboutButton = 1003;
+constexpr int kPortBox = 1004;
+constexpr int kModelBox = 1005;
+constexpr int kVersionBox = 1006;
+constexpr int kStatusBox = 1007;
+constexpr int kProgressBar = 1009;
+constexpr int kAboutText = 1005;
+
+int passed = 0;
+int failed = 0;
+
+void check(bool ok, const std::string& what, const std::string& detail = {}) {
+    (ok ? passed : failed)++;
+    std::printf("%s: %s%s%s\n", ok ? "ok" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ", detail.c_str());
+    std::fflush(stdout);
+}
+
+// "\r\n" and trailing spaces made visible in messages.
+std::string shown(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The running program and its main window's controls.
+struct App {
+    PROCESS_INFORMATION process{};
+    HWND dialog = nullptr;
+    HWND status = nullptr;
+    HWND progress = nullptr;
+    HWND ports = nullptr;
+
+    std::string statusText() const { return textOf(status); }
+    int progressPos() const { return static_cast<int>(sendTo(progress, PBM_GETPOS)); }
+    HWND item(int id) const { return GetDlgItem(dialog, id); }
+    void click(int id) const { PostMessageW(item(id), BM_CLICK, 0, 0); }
+
+    // Wide: Wine hands list-box text across processes only as UTF-16.
+    std::string selectedPort() const {
+        LRESULT index = sendTo(ports, CB_GETCURSEL);
+        if (index < 0) return {};
+        std::array<wchar_t, 64> text{};
+        LRESULT length = sendWideTo(ports, CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
+        if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) return {};
+        sendWideTo(ports, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        std::string narrow;
+        for (const wchar_t* c = text.data(); *c; ++c) narrow += static_cast<char>(*c);
+        return narrow;
+    }
+    LRESULT portIndex(const char* name) const {
+        return sendTo(ports, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
+    }
+    // As a pick from the drop-down list: the selection moves, then the
+    // dialog hears of it. Posted, because a refusal opens a message box.
+    void pickPort(const char* name) const {
+        sendTo(ports, CB_SETCURSEL, static_cast<WPARAM>(portIndex(name)));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kPortBox, CBN_SELCHANGE), reinterpret_cast<LPARAM>(ports));
+    }
+    bool running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+};
+
+bool isFinal(const std::string& status) {
+    for (const char* prefix : {"Data Writed OK!", "Data Verify OK!", "Connecting Error", "Data Error!", "User Canceled",
+                               "Erase Flash Failer!", "Verify Error At: "}) {
+        if (startsWith(status, prefix)) return true;
+    }
+    return false;
+}
+
+// Waits for the job's last message; `during` is called on every poll.
+std::string waitForEnd(const App& app, std::chrono::seconds timeout, const std::function<void(const std::string&)>& during) {
+    std::string status;
+    waitFor(
+        [&] {
+            status = app.statusText();
+            if (during) during(status);
+            return isFinal(status);
+        },
+        timeout);
+    return status;
+}
+
+void checkElapsedMessage(const std::string& status, const std::string& prefix) {
+    bool ok = startsWith(status, prefix) && status.size() > prefix.size() && status.back() == 'S';
+    check(ok, "job ends with " + shown(prefix + "...S"), "status " + shown(status));
+}
+
+void checkBarBackToZero(const App& app) {
+    bool zero = waitFor([&] { return app.progressPos() == 0; }, 2s);
+    check(zero, "progress bar back at 0 after the job", "position " + std::to_string(app.progressPos()));
+}
+
+// The warning box for a refused port change: caption, text, icon, OK.
+void checkWarningBox(const App& app) {
+    HWND box = nullptr;
+    waitFor([&] { return (box = findDialog(app.process.dwProcessId, kWarningCaption)) != nullptr; }, 5s);
+    check(box != nullptr, "port change during a job shows the \"Warnning\" box");
+    if (!box) return;
+    bool textFound = false;
+    bool exclamation = false;
+    std::string texts;
+    HICON exclamationIcon = LoadIconA(nullptr, IDI_EXCLAMATION);
+    for (HWND child : childrenOf(box)) {
+        if (classOf(child) != "Static") continue;
+        std::string text = textOf(child);
+        if (!text.empty()) texts += shown(text) + " ";
+        if (text == kWarningText) textFound = true;
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            waitFor([&] { return showsIcon(child, exclamationIcon); }, 2s, 50ms)) {
+            exclamation = true;
+        }
+    }
+    check(textFound, "warning text is exact", "box shows " + texts);
+    check(exclamation, "warning box has the exclamation icon");
+    check(GetDlgItem(box, IDOK) != nullptr, "warning box has an OK button");
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    check(waitFor([&] { return !IsWindow(box); }, 5s), "OK closes the warning box");
+}
+
+// "Writing Data To Address: 5D400H" -> 0x5D400; -1 for other lines.
+long statusAddress(const std::string& status) {
+    const std::string prefix = "Writing Data To Address: ";
+    if (!startsWith(status, prefix) || status.back() != 'H') return -1;
+    return std::strtol(status.substr(prefix.size(), status.size() - prefix.size() - 1).c_str(), nullptr, 16);
+}
+
+void programWithRefusedPortChange(App& app) {
+    app.click(kProgramButton);
+    std::string first;
+    const bool connecting = waitFor([&] { return (first = app.statusText()) == "Connecting..."; }, 5s);
+    check(connecting, "Progam starts a job: \"Connecting...\"", "status " + shown(first));
+
+    int highest = 0;
+    int pagesMatched = 0;
+    int lastMatchedPage = -1;
+    bool triedWhileBusy = false;
+    bool writingSeen = false;
+    bool verifySeen = false;
+    std::string status = waitForEnd(app, 180s, [&](const std::string& now) {
+        const int position = app.progressPos();
+        highest = std::max(highest, position);
+        // The bar shows the 4 KB page of the record being written.
+        const long address = statusAddress(now);
+        if (address >= 0 && position == (address >> 12) && position != lastMatchedPage) {
+            lastMatchedPage = position;
+            ++pagesMatched;
+        }
+        if (address >= 0) writingSeen = true;
+        if (startsWith(now, "Verifying")) verifySeen = true;
+        // COM1's instrument takes its time over the erase: the job is surely
+        // still running while the checks below are made.
+        if (!triedWhileBusy && (startsWith(now, "Erasing Flash ") || address >= 0)) {
+            triedWhileBusy = true;
+            // Verify while programming: dropped. Sent as the button's command,
+            // so the focus stays on Progam as after a technician's click.
+            PostMessageW(app.dialog, WM_COMMAND, MAKEWPARAM(kVerifyButton, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(app.item(kVerifyButton)));
+            app.pickPort("COM2");
+            checkWarningBox(app);
+            check(app.selectedPort() == "COM1", "refused change keeps the selection",
+                  "selected " + shown(app.selectedPort()));
+        }
+    });
+    check(writingSeen, "saw \"Writing Data To Address: ...\" during the job");
+    checkElapsedMessage(status, "Data Writed OK!  Time Elapsed ");
+    check(!verifySeen, "Verify pressed during programming was ignored");
+    check(highest >= 0x50 && pagesMatched >= 3, "progress bar shows the page being written",
+          "highest " + std::to_string(highest) + ", pages matched " + std::to_string(pagesMatched));
+    checkBarBackToZero(app);
+}
+
+void verifyExpecting(App& app, const std::string& prefix, const std::string& why) {
+    app.click(kVerifyButton);
+    waitFor([&] { return !isFinal(app.statusText()); }, 5s);
+    std::string status = waitForEnd(app, 120s, nullptr);
+    check(startsWith(status, prefix), why, "status " + shown(status));
+    checkBarBackToZero(app);
+}
+
+void checkAboutBox(App& app, Screenshots& shots) {
+    app.click(kAboutButton);
+    HWND about = nullptr;
+    waitFor([&] { return (about = findDialog(app.process.dwProcessId, "About")) != nullptr; }, 5s);
+    check(about != nullptr, "About opens the about box");
+    if (!about) return;
+    const qelisp::FirmwareImage& image = qelisp::embeddedImage();
+    const std::string expected = image.model() + "\r\n     Total Station In System Updata Software\r\n\r\nVersion:  " +
+                                 image.version();
+    std::string text = textOf(GetDlgItem(about, kAboutText));
+    check(text == expected, "about text is exact, trailing spaces included", shown(text));
+    bool notice = false;
+    for (HWND child : childrenOf(about)) {
+        if (classOf(child) == "Static" && wideTextOf(child) == kMakerNotice) notice = true;
+    }
+    check(notice, "about box shows the maker's notice with its em dash");
+    shots.take(about, "about-box");
+    PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    check(waitFor([&] { return !IsWindow(about); }, 5s), "OK closes the about box");
+}
+
+void checkIdlePortChange(App& app) {
+    app.pickPort("COM2");
+    std::this_thread::sleep_for(500ms);
+    check(findDialog(app.process.dwProcessId, kWarningCaption) == nullptr, "idle port change shows no warning");
+    check(app.selectedPort() == "COM2", "idle port change keeps the new selection",
+          "selected " + shown(app.selectedPort()));
+    // COM2's instrument is blank: a verify there must fail, one on COM1 would pass.
+    verifyExpecting(app, "Verify Error At: ", "Verify after the change talks to COM2 (blank flash)");
+}
+
+// Types `name` into the port box's edit field and presses Enter there.
+bool typePortName(const App& app, const char* name) {
+    // GetComboBoxInfo does not work across processes; the edit is the
+    // combo box's one Edit child.
+    HWND edit = FindWindowExA(app.ports, nullptr, "Edit", nullptr);
+    if (!edit) return false;
+    sendTo(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name));
+    PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(edit, WM_KEYUP, VK_RETURN, 0xC0000001);
+    return true;
+}
+
+void checkTypedPortName(App& app) {
+    // A port above COM9, not in the list: it joins the list and is used.
+    // COM12 leads to COM2's blank instrument.
+    check(typePortName(app, "COM12"), "port box has an edit field");
+    bool added = waitFor([&] { return app.selectedPort() == "COM12"; }, 5s);
+    check(added, "typed \"COM12\" + Enter adds and selects COM12", "selected " + shown(app.selectedPort()));
+    check(app.running() && IsWindow(app.dialog), "Enter in the port box does not close the window");
+    verifyExpecting(app, "Verify Error At: ", "Verify after typing COM12 talks to COM12 (blank flash)");
+
+    // A listed name typed in selects that entry.
+    typePortName(app, "COM1");
+    bool selected = waitFor([&] { return app.selectedPort() == "COM1"; }, 5s);
+    check(selected, "typed \"COM1\" + Enter selects COM1", "selected " + shown(app.selectedPort()));
+    verifyExpecting(app, "Data Verify OK!  Time Elapsed ", "Verify after typing COM1 talks to COM1");
+}
+
+// COM2's instrument answers at the real wire speed, so this run is slow
+// enough for a picture of the window at work.
+void checkExitDuringJob(App& app, Screenshots& shots) {
+    app.pickPort("COM2");
+    waitFor([&] { return app.selectedPort() == "COM2"; }, 2s);
+    app.click(kProgramButton);
+    bool writing = waitFor([&] { return startsWith(app.statusText(), "Writing Data To Address: ") &&
+                                        app.progressPos() >= 0x18; }, 60s);
+    check(writing, "second programming run under way on COM2", "status " + shown(app.statusText()));
+    shots.take(app.dialog, "main-window");
+    auto started = SteadyClock::now();
+    app.click(IDOK);  // Exit
+    DWORD waited = WaitForSingleObject(app.process.hProcess, 10000);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - started);
+    check(waited == WAIT_OBJECT_0 && took < 3s, "Exit during a job ends the program promptly",
+          std::to_string(took.count()) + " ms");
+    DWORD code = 1;
+    GetExitCodeProcess(app.process.hProcess, &code);
+    check(code == 0, "exit status 0", std::to_string(code));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: window_driver QelIsp.exe [--shots DIR]\n");
+        return 2;
+    }
+    std::string shotDir;
+    for (int i = 2; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--shots") shotDir = argv[i + 1];
+    }
+    Screenshots shots(shotDir);
+
+    App app;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    std::string commandLine = std::string("\"") + argv[1] + "\"";
+    if (!CreateProcessA(argv[1], commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &app.process)) {
+        check(false, "start QelIsp.exe", "error " + std::to_string(GetLastError()));
+        std::printf("driver: %d passed, %d failed\n", passed, failed);
+        return 1;
+    }
+    WaitForInputIdle(app.process.hProcess, 10000);
+    waitFor([&] { return (app.dialog = findDialog(app.process.dwProcessId, "QelIsp")) != nullptr; }, 30s);
+    check(app.dialog != nullptr, "main window \"QelIsp\" is up");
+    if (app.dialog) {
+        app.status = app.item(kStatusBox);
+        app.progress = app.item(kProgressBar);
+        app.ports = app.item(kPortBox);
+
+        const qelisp::FirmwareImage& image = qelisp::embeddedImage();
+        std::string model = textOf(app.item(kModelBox));
+        std::string version = textOf(app.item(kVersionBox));
+        check(model == image.model(), "Model box shows the 15-character model field", shown(model));
+        check(version == image.version(), "Version box shows the 15-character version field", shown(version));
+        // Limits by return value: a PBRANGE pointer would not cross processes.
+        LRESULT low = sendTo(app.progress, PBM_GETRANGE, TRUE, 0);
+        LRESULT high = sendTo(app.progress, PBM_GETRANGE, FALSE, 0);
+        check(low == 0 && high == 256, "progress range 0..256 (1 MB in 4 KB pages)",
+              std::to_string(low) + ".." + std::to_string(high));
+        check(app.portIndex("COM1") >= 0 && app.portIndex("COM2") >= 0, "port list has COM1 and COM2",
+              std::to_string(sendTo(app.ports, CB_GETCOUNT)) + " entries");
+        check(app.selectedPort() == "COM1", "first port is selected at start", shown(app.selectedPort()));
+
+        programWithRefusedPortChange(app);
+        verifyExpecting(app, "Data Verify OK!  Time Elapsed ", "Verify after programming passes");
+        checkAboutBox(app, shots);
+        checkIdlePortChange(app);
+        checkTypedPortName(app);
+        checkExitDuringJob(app, shots);
+    }
+    if (app.running()) {
+        TerminateProcess(app.process.hProcess, 1);
+        WaitForSingleObject(app.process.hProcess, 5000);
+    }
+    CloseHandle(app.process.hThread);
+    CloseHandle(app.process.hProcess);
+    std::printf("driver: %d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}

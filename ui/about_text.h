@@ -1,0 +1,12 @@
+#pragma once
+// The text of the about box's edit box.
+#include <string>
+#include <string_view>
+
+namespace qelisp {
+
+// model + "\r\n     Total Station In System Updata Software" + "\r\n\r\nVersion:  " + version.
+// The 15-character fields go in as they are, trailing spaces and all.
+std::string aboutText(std::string_view model, std::string_view version);
+
+}  // namespace qelisp

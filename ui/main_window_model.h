@@ -1,0 +1,115 @@
+#pragma once
+// Everything the main window does that is not drawing: the port list and the
+// one open port, starting jobs, the busy rule for port changes, the copy of
+// the job's status and progress on each timer tick, the about text, and the
+// end of the application. The Win32 dialog and the Qt window both drive it
+// from their user-interface thread.
+#include "image/firmware_image.h"
+#include "jobs/clock.h"
+#include "jobs/job_runner.h"
+#include "jobs/job_state.h"
+#include "link/serial_link.h"
+#include "ui/port_access.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qelisp {
+
+struct JobContext;
+
+// How long the application waits for a cancelled job before it ends anyway.
+inline constexpr std::chrono::milliseconds kShutdownGrace{300};
+
+enum class PortChangeOutcome {
+    Opened,       // the new port is open
+    OpenFailed,   // no port is open now; message says why (also in the status)
+    RefusedBusy,  // a job runs: nothing changed; show the port warning
+    Ignored,      // no such entry
+};
+
+struct PortChange {
+    PortChangeOutcome outcome;
+    std::string message;
+};
+
+// What the timer copies onto the screen.
+struct JobDisplay {
+    std::string status;
+    int progress = 0;
+};
+
+class MainWindowModel {
+public:
+    explicit MainWindowModel(const FirmwareImage& image, PortAccess ports = systemPorts(),
+                             std::unique_ptr<Clock> clock = std::make_unique<SystemClock>());
+    ~MainWindowModel();
+    MainWindowModel(const MainWindowModel&) = delete;
+    MainWindowModel& operator=(const MainWindowModel&) = delete;
+
+    // Dialog start: list the ports that can be opened and open the entry at
+    // the saved index (0) in the start-up form. With no port, the list is
+    // empty, nothing is selected and no port is open.
+    void startUp();
+
+    const std::vector<std::string>& ports() const { return ports_; }
+    int selectedIndex() const { return selected_; }  // -1: none
+    bool portOpen() const;
+
+    // The user picked entry `index` of the port list. While a job runs the
+    // change is refused and the selection and the open port stay; otherwise
+    // the open port is closed and the new one opened in the reselection form.
+    PortChange selectPort(int index);
+
+    // A port name typed into the port box and confirmed with Enter ("COM12",
+    // "/dev/pts/3"): opened like a listed port under the same rule. When it
+    // opens it joins the list (once) and becomes the selection.
+    PortChange enterPortName(const std::string& name);
+
+    // Program and Verify buttons: false when a job runs and the click is
+    // dropped. `beep` is the front end's sound for the job's end; it is
+    // called on the worker thread.
+    bool startProgram(BeepHook beep);
+    bool startVerify(BeepHook beep);
+    bool busy() const;
+
+    // The timer's copy of the worker's status text and progress.
+    JobDisplay poll() const;
+
+    std::string model() const { return image_.model(); }
+    std::string version() const { return image_.version(); }
+    std::string aboutText() const;
+
+    // The main window has closed: cancel the job, give it `grace` to end,
+    // then let go of it. Returns false when a job was left running; it
+    // keeps what it uses alive until the process ends.
+    bool shutdown(std::chrono::milliseconds grace = kShutdownGrace);
+
+    // The job state the worker writes; for front ends that need more than
+    // the timer copy, and for tests.
+    JobState& jobState();
+
+private:
+    // What a worker uses. Shared with the worker, so that a job abandoned at
+    // shutdown never touches freed memory.
+    struct Shared {
+        JobState state;
+        std::unique_ptr<Clock> clock;
+        std::unique_ptr<SerialLink> link;
+    };
+
+    using Job = int (*)(JobContext&);
+    bool start(Job job, BeepHook beep);
+    PortChange reopen(const std::string& name);
+
+    const FirmwareImage& image_;
+    PortAccess access_;
+    std::shared_ptr<Shared> shared_;
+    JobRunner runner_;
+    std::vector<std::string> ports_;
+    int selected_ = -1;
+};
+
+}  // namespace qelisp

@@ -1,0 +1,228 @@
+#include "ui/win32/qelisp_dlg.h"
+
+#include "ui/port_warning.h"
+#include "ui/win32/qelisp_about.h"
+#include "ui/win32/resource.h"
+
+#include <array>
+
+namespace {
+
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 20;
+constexpr UINT_PTR kPortEditSubclass = 1;
+
+// The default beep at a job's end. Called on the worker thread; MessageBeep
+// is safe there.
+void JobEndBeep() { MessageBeep(0xFFFFFFFF); }
+
+HICON LoadAppIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                         LR_DEFAULTCOLOR));
+}
+
+std::string WindowTextOf(HWND window) {
+    std::array<char, 256> text{};
+    int n = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    return std::string(text.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+}  // namespace
+
+CQelIspDlg::CQelIspDlg(HINSTANCE instance, qelisp::MainWindowModel& model) : instance_(instance), model_(model) {
+    bigIcon_ = LoadAppIcon(instance, SM_CXICON, SM_CYICON);
+    smallIcon_ = LoadAppIcon(instance, SM_CXSMICON, SM_CYSMICON);
+}
+
+CQelIspDlg::~CQelIspDlg() {
+    if (bigIcon_) DestroyIcon(bigIcon_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+INT_PTR CQelIspDlg::DoModal() {
+    return DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_QELISP_DIALOG), nullptr, &CQelIspDlg::DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK CQelIspDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        auto* self = reinterpret_cast<CQelIspDlg*>(lParam);
+        self->dialog_ = dialog;
+        return self->OnInitDialog();
+    }
+    auto* self = reinterpret_cast<CQelIspDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+    switch (message) {
+        case WM_TIMER:
+            // Any timer ID refreshes.
+            OnTimer();
+            return TRUE;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_PAINT:
+            return OnPaintIconic() ? TRUE : FALSE;
+        case WM_QUERYDRAGICON:
+            // One of the messages whose result a dialog procedure returns itself.
+            return reinterpret_cast<INT_PTR>(bigIcon_);
+        case WM_DESTROY:
+            KillTimer(dialog_, kRefreshTimer);
+            return FALSE;
+        default: return FALSE;
+    }
+}
+
+BOOL CQelIspDlg::OnInitDialog() {
+    SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+
+    SetDlgItemTextA(dialog_, IDC_MODEL, model_.model().c_str());
+    SetDlgItemTextA(dialog_, IDC_VERSION, model_.version().c_str());
+    SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETRANGE32, 0, qelisp::kProgressPages);
+
+    portBox_ = GetDlgItem(dialog_, IDC_PORT);
+    // Enter in the port box's edit opens the typed port instead of pressing
+    // the default button (Exit).
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetComboBoxInfo(portBox_, &info) && info.hwndItem) {
+        SetWindowSubclass(info.hwndItem, &CQelIspDlg::PortEditProc, kPortEditSubclass,
+                          reinterpret_cast<DWORD_PTR>(this));
+    }
+
+    model_.startUp();
+    FillPortList();
+    SetTimer(dialog_, kRefreshTimer, kRefreshMs, nullptr);
+    return TRUE;  // default focus
+}
+
+void CQelIspDlg::OnTimer() {
+    qelisp::JobDisplay shown = model_.poll();
+    // Rewriting an unchanged line would only make the box flicker.
+    if (shown.status != shownStatus_) {
+        SetDlgItemTextA(dialog_, IDC_STATUS, shown.status.c_str());
+        shownStatus_ = shown.status;
+    }
+    if (shown.progress != shownProgress_) {
+        SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(shown.progress), 0);
+        shownProgress_ = shown.progress;
+    }
+}
+
+void CQelIspDlg::OnCommand(WORD id, WORD code) {
+    switch (id) {
+        case IDC_PROGRAM: model_.startProgram(&JobEndBeep); break;
+        case IDC_VERIFY: model_.startVerify(&JobEndBeep); break;
+        case IDC_ABOUT: OnAbout(); break;
+        case IDC_PORT:
+            if (code == CBN_SELCHANGE) OnPortSelChange();
+            break;
+        // Exit, Escape and the close box; allowed while a job runs, the
+        // application cancels it afterwards.
+        case IDOK:
+        case IDCANCEL: EndDialog(dialog_, id); break;
+        default: break;
+    }
+}
+
+void CQelIspDlg::OnPortSelChange() {
+    LRESULT item = SendMessageW(portBox_, CB_GETCURSEL, 0, 0);
+    if (item == CB_ERR) return;
+    auto index = static_cast<int>(SendMessageW(portBox_, CB_GETITEMDATA, static_cast<WPARAM>(item), 0));
+    if (model_.selectPort(index).outcome == qelisp::PortChangeOutcome::RefusedBusy) RefusePortChange();
+}
+
+void CQelIspDlg::OnPortNameEntered() {
+    qelisp::PortChange change = model_.enterPortName(WindowTextOf(portBox_));
+    switch (change.outcome) {
+        case qelisp::PortChangeOutcome::RefusedBusy: RefusePortChange(); break;
+        // A new name joins the list.
+        case qelisp::PortChangeOutcome::Opened: FillPortList(); break;
+        // The typed text stays in the box; the status line says why.
+        case qelisp::PortChangeOutcome::OpenFailed:
+        case qelisp::PortChangeOutcome::Ignored: break;
+    }
+}
+
+void CQelIspDlg::RefusePortChange() {
+    // Selection back first, then the warning, as technicians know it.
+    ShowSelectedPort();
+    MessageBoxA(dialog_, qelisp::kPortWarningText, qelisp::kPortWarningCaption, MB_ICONEXCLAMATION | MB_OK);
+}
+
+void CQelIspDlg::FillPortList() {
+    SendMessageW(portBox_, CB_RESETCONTENT, 0, 0);
+    const auto& ports = model_.ports();
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        LRESULT item = SendMessageA(portBox_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ports[i].c_str()));
+        if (item >= 0) SendMessageW(portBox_, CB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
+    }
+    ShowSelectedPort();
+}
+
+void CQelIspDlg::ShowSelectedPort() {
+    const int selected = model_.selectedIndex();
+    LRESULT count = SendMessageW(portBox_, CB_GETCOUNT, 0, 0);
+    for (LRESULT item = 0; item < count; ++item) {
+        if (SendMessageW(portBox_, CB_GETITEMDATA, static_cast<WPARAM>(item), 0) == selected) {
+            SendMessageW(portBox_, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+            return;
+        }
+    }
+    SendMessageW(portBox_, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+bool CQelIspDlg::PortListDropped() const { return SendMessageW(portBox_, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }
+
+void CQelIspDlg::OnAbout() {
+    QelIspAbout about(instance_, model_.aboutText());
+    about.DoModal(dialog_);
+}
+
+bool CQelIspDlg::OnPaintIconic() {
+    if (!IsIconic(dialog_)) return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(dialog_, &paint);
+    SendMessageW(dialog_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    // The icon, centred in the client area.
+    const int iconWidth = GetSystemMetrics(SM_CXICON);
+    const int iconHeight = GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(dialog_, &client);
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    DrawIcon(dc, x, y, bigIcon_);
+    EndPaint(dialog_, &paint);
+    return true;
+}
+
+LRESULT CALLBACK CQelIspDlg::PortEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR self) {
+    auto* dlg = reinterpret_cast<CQelIspDlg*>(self);
+    switch (message) {
+        case WM_GETDLGCODE:
+            // Ask the dialog manager to hand Enter to us rather than to Exit;
+            // with the list open, Enter belongs to the list.
+            if (lParam && wParam == VK_RETURN && !dlg->PortListDropped()) {
+                return DLGC_WANTALLKEYS | DefSubclassProc(edit, message, wParam, lParam);
+            }
+            break;
+        case WM_KEYDOWN:
+            if (wParam == VK_RETURN && !dlg->PortListDropped()) {
+                dlg->OnPortNameEntered();
+                return 0;
+            }
+            break;
+        case WM_CHAR:
+            if (wParam == '\r') return 0;  // no error beep from the edit
+            break;
+        case WM_NCDESTROY: RemoveWindowSubclass(edit, &CQelIspDlg::PortEditProc, id); break;
+        default: break;
+    }
+    return DefSubclassProc(edit, message, wParam, lParam);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The main window (dialog 102): model and version of the built-in firmware,
+// the port box, Program / Verify / About / Exit, and the job's status line
+// and progress bar, refreshed by a 20 ms timer. The rules live in
+// MainWindowModel; this class only moves them onto Win32 controls.
+#include "ui/main_window_model.h"
+#include "ui/win32/windows_api.h"
+
+#include <string>
+
+class CQelIspDlg {
+public:
+    CQelIspDlg(HINSTANCE instance, qelisp::MainWindowModel& model);
+    ~CQelIspDlg();
+    CQelIspDlg(const CQelIspDlg&) = delete;
+    CQelIspDlg& operator=(const CQelIspDlg&) = delete;
+
+    // Runs the dialog until Exit, Escape or the close box.
+    INT_PTR DoModal();
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK PortEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self);
+
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL OnInitDialog();
+    void OnTimer();
+    void OnCommand(WORD id, WORD code);
+    void OnPortSelChange();
+    void OnPortNameEntered();
+    bool OnPaintIconic();
+    void OnAbout();
+
+    // The port box mirrors the model's list; each entry carries its index in
+    // that list, because the box sorts its entries.
+    void FillPortList();
+    void ShowSelectedPort();
+    void RefusePortChange();
+    bool PortListDropped() const;
+
+    HINSTANCE instance_;
+    qelisp::MainWindowModel& model_;
+    HWND dialog_ = nullptr;
+    HWND portBox_ = nullptr;
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    std::string shownStatus_;
+    int shownProgress_ = -1;
+};
