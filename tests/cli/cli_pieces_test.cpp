@@ -16,34 +16,37 @@ namespace {
 
 ParseResult parse(std::vector<std::string> args) { return parseOptions(args); }
 
-TEST(CliOptions, JobsNeedExactlyOnePortSource) {
-    auto ok = parse({"program", "--port", "COM3", "--trace"});
-    ASSERT_TRUE(ok.options) << ok.error;
-    EXPECT_EQ(ok.options->command, Command::Program);
-    EXPECT_EQ(ok.options->port, "COM3");
-    EXPECT_TRUE(ok.options->trace);
-
-    auto sim = parse({"verify", "--simulate", "--no-pacing", "--sim-flash", "f.bin"});
-    ASSERT_TRUE(sim.options) << sim.error;
-    EXPECT_TRUE(sim.options->simulate);
-    EXPECT_FALSE(sim.options->simPacing);
-    EXPECT_EQ(sim.options->simFlash, "f.bin");
-
-    EXPECT_FALSE(parse({"program"}).options);
-    EXPECT_FALSE(parse({"program", "--port", "COM3", "--simulate"}).options);
-    EXPECT_FALSE(parse({"program", "--port"}).options);
-    EXPECT_FALSE(parse({"program", "--port", "COM3", "--no-pacing"}).options) << "sim options need --simulate";
+// Everything written to `out`, which is then closed.
+std::string contents(std::FILE* out) {
+    std::rewind(out);
+    std::string text(4096, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), out));
+    std::fclose(out);
+    return text;
 }
 
-TEST(CliOptions, UnknownCommandsAndStrayOptionsAreRefusedWithAReason) {
+TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
+    const std::vector<std::vector<std::string>> refused{
+        {},
+        {"program"},
+        {"program", "--port"},
+        {"program", "--port", "COM3", "--simulate"},
+        {"program", "--port", "COM3", "--no-pacing"},  // sim options need --simulate
+        {"ports", "--port", "x"},
+        {"verify", "--port", "x", "--fast"},
+    };
+    for (const auto& args : refused) EXPECT_FALSE(parse(args).options) << ::testing::PrintToString(args);
     auto bad = parse({"flash"});
     EXPECT_FALSE(bad.options);
-    EXPECT_NE(bad.error.find("flash"), std::string::npos);
-    EXPECT_FALSE(parse({}).options);
-    EXPECT_FALSE(parse({"ports", "--port", "x"}).options);
-    EXPECT_FALSE(parse({"verify", "--port", "x", "--fast"}).options);
-    EXPECT_EQ(parse({"info"}).options->command, Command::Info);
-    EXPECT_EQ(parse({"--help"}).options->command, Command::Help);
+    EXPECT_NE(bad.error.find("flash"), std::string::npos) << "the reason names it";
+
+    auto ok = parse({"program", "--port", "COM3", "--trace"});
+    ASSERT_TRUE(ok.options) << ok.error;
+    EXPECT_EQ(ok.options->port, "COM3");
+    EXPECT_TRUE(ok.options->trace);
+    auto help = parse({"--help"});
+    ASSERT_TRUE(help.options) << help.error;
+    EXPECT_EQ(help.options->command, Command::Help);
 }
 
 TEST(Sha256, KnownDigests) {
@@ -94,10 +97,7 @@ TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {
     std::array<std::uint8_t, 4> buf{};
     EXPECT_EQ(link.read(buf), 1);
     EXPECT_EQ(link.read(buf), 0);
-    std::rewind(out);
-    std::string text(4096, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), out));
-    std::fclose(out);
+    const std::string text = contents(out);
     EXPECT_NE(text.find(">> U"), std::string::npos) << text;
     EXPECT_NE(text.find("<< U"), std::string::npos) << text;
     EXPECT_NE(text.find("nothing within 200 ms"), std::string::npos) << text;
@@ -122,10 +122,7 @@ TEST(ConsoleView, EveryStatusOnItsOwnLineAndTheBarOnlyOnATerminal) {
             view.status("Writing Data To Address: 03000H", 3);
             view.finish();
         }
-        std::rewind(out);
-        std::string text(4096, '\0');
-        text.resize(std::fread(text.data(), 1, text.size(), out));
-        std::fclose(out);
+        const std::string text = contents(out);
         EXPECT_NE(text.find("Connecting...\n"), std::string::npos);
         EXPECT_NE(text.find("Writing Data To Address: 03000H\n"), std::string::npos);
         EXPECT_EQ(text.find('[') != std::string::npos, terminal) << text;

@@ -9,7 +9,7 @@
 #include "image/firmware_image.h"
 #include "image/mkimage/image_builder.h"
 #include "image/mkimage/intel_hex_reader.h"
-#include "test_files.h"
+#include "tests/support/temp_dir.h"
 
 namespace qelisp {
 namespace {
@@ -21,58 +21,19 @@ std::string firstLine(const std::filesystem::path& path) {
     return text.substr(0, text.find_first_of("\r\n"));
 }
 
-class EmbeddedImageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        model_ = firstLine(kFirmwareDir / "devel.model");
-        version_ = firstLine(kFirmwareDir / "devel.version");
-        ASSERT_FALSE(model_.empty());
-        if (image_.model() != model_ + std::string(kTextLength - model_.size(), ' ')) {
-            GTEST_SKIP() << "this build embeds model '" << image_.model() << "', not the development firmware";
-        }
+TEST(EmbeddedImageTest, MatchesTheDevelopmentHexFileByteForByte) {
+    const FirmwareImage& image = embeddedImage();
+    const std::string model = firstLine(kFirmwareDir / "devel.model");
+    ASSERT_FALSE(model.empty());
+    if (image.model() != model + std::string(kTextLength - model.size(), ' ')) {
+        GTEST_SKIP() << "this build embeds model '" << image.model() << "', not the development firmware";
     }
-
-    const FirmwareImage& image_ = embeddedImage();
-    std::string model_;
-    std::string version_;
-};
-
-TEST_F(EmbeddedImageTest, HasTheShippedShape) {
-    std::vector<std::uint16_t> blocks;
-    EXPECT_TRUE(image_.walk(0, [&](const ImageRecord& rec) {
-        blocks.push_back(rec.blockNumber());
-        return true;
-    }));
-    // Block 0x0000, then 0x0060 to 0x0E41 without a gap: 1 + 3,554 records.
-    ASSERT_EQ(blocks.size(), 3555u);
-    EXPECT_EQ(blocks[0], 0x0000);
-    for (std::size_t slot = 1; slot < blocks.size(); ++slot) {
-        ASSERT_EQ(blocks[slot], 0x0060 + slot - 1) << "slot " << slot;
-    }
-    EXPECT_EQ(image_.findStartRecord(), 1u);
-    EXPECT_TRUE(image_.record(3555).isEndMarker());
-}
-
-TEST_F(EmbeddedImageTest, IsFFAfterTheLastRecord) {
-    auto bytes = image_.bytes();
-    std::size_t endMarker = kTableOffset + 3555 * kRecordSize;
-    for (std::size_t at = endMarker; at < kImageSize; ++at) {
-        ASSERT_EQ(bytes[at], 0xFF) << "byte " << at;
-    }
-}
-
-TEST_F(EmbeddedImageTest, CarriesTheDevelopmentTexts) {
-    EXPECT_EQ(image_.version(), version_ + std::string(kTextLength - version_.size(), ' '));
-    EXPECT_EQ(image_.bytes()[kModelOffset + kTextLength], 0);
-    EXPECT_EQ(image_.bytes()[kVersionOffset + kTextLength], 0);
-}
-
-TEST_F(EmbeddedImageTest, MatchesTheDevelopmentHexFileByteForByte) {
     DeviceMemory memory = readIntelHex(test::readFile(kFirmwareDir / "devel.hex"));
     std::vector<std::uint32_t> expected = memory.blocksWithData();
 
+    // Record by record, read as the jobs read it...
     std::size_t slot = 0;
-    image_.walk(0, [&](const ImageRecord& rec) {
+    image.walk(0, [&](const ImageRecord& rec) {
         EXPECT_LT(slot, expected.size());
         if (slot >= expected.size()) return false;
         EXPECT_EQ(rec.blockNumber(), expected[slot]);
@@ -83,14 +44,17 @@ TEST_F(EmbeddedImageTest, MatchesTheDevelopmentHexFileByteForByte) {
         return true;
     });
     EXPECT_EQ(slot, expected.size());
+    EXPECT_EQ(image.findStartRecord(), 1u);
 
-    // And as a whole, header and fill included.
-    std::vector<std::uint8_t> built = buildImage(memory, {kDefaultMarker, model_, version_});
-    auto bytes = image_.bytes();
+    // ...and as a whole, header and 0xFF fill included.
+    std::vector<std::uint8_t> built =
+        buildImage(memory, {kDefaultMarker, model, firstLine(kFirmwareDir / "devel.version")});
+    auto bytes = image.bytes();
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), built.begin()));
 }
 
 TEST(DevelopmentFirmwareTest, EveryByteOfItsRegionsIsGiven) {
+    // Block 0x0000, then 0x0060 to 0x0E41 without a gap.
     DeviceMemory memory = readIntelHex(test::readFile(kFirmwareDir / "devel.hex"));
     std::size_t missing = 0;
     for (std::uint32_t address = 0; address < kDeviceSpan; ++address) {

@@ -1,6 +1,6 @@
 #pragma once
 // Builds Intel HEX text for the tests one record at a time, checksums
-// included, and counts lines so a test can name the line it broke.
+// included.
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -38,12 +38,9 @@ public:
         return *this;
     }
 
-    // Number of lines so far; the next line added is lines() + 1.
-    std::size_t lines() const { return lines_.size(); }
-
-    std::string str(const char* lineEnd = "\n") const {
+    std::string str() const {
         std::string text;
-        for (const auto& line : lines_) text += line + lineEnd;
+        for (const auto& line : lines_) text += line + "\n";
         return text;
     }
 

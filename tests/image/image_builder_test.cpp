@@ -46,9 +46,11 @@ struct Firmware {
     }
 };
 
-std::vector<std::uint8_t> build(const HexText& hex, std::string_view model = "QX-1",
-                                std::string_view version = "2010.06.29") {
-    return buildImage(readIntelHex(hex.str()), {kDefaultMarker, model, version});
+std::vector<std::uint8_t> build(const HexText& hex, ImageTexts texts = {kDefaultMarker, "QX-1", "2010.06.29"}) {
+    std::vector<std::uint8_t> block = buildImage(readIntelHex(hex.str()), texts);
+    EXPECT_EQ(block.size(), kImageSize);
+    block.resize(kImageSize, 0);
+    return block;
 }
 
 FirmwareImage view(const std::vector<std::uint8_t>& block) {
@@ -83,53 +85,15 @@ std::size_t expectHoldsExactly(const std::vector<std::uint8_t>& block, const Fir
     return slot;
 }
 
-TEST(ImageBuilderTest, BlockHasTheImageSize) {
-    Firmware firmware;
-    firmware.data(0x3000, 1, 0);
-    firmware.hex.end();
-    EXPECT_EQ(build(firmware.hex).size(), kImageSize);
-    EXPECT_EQ(kImageSize, 48u + 130u * 8192u);
-}
-
-TEST(ImageBuilderTest, HeaderHoldsMarkerAndPaddedTexts) {
-    Firmware firmware;
-    firmware.data(0x3000, 1, 0);
-    firmware.hex.end();
-    std::vector<std::uint8_t> block = build(firmware.hex, "QX-7", "2010.06.29");
-
-    EXPECT_EQ(std::string(block.begin(), block.begin() + 16), "QelIsp image v1 ");
-    EXPECT_EQ(std::string(block.begin() + 16, block.begin() + 32), std::string("QX-7           \0", 16));
-    EXPECT_EQ(std::string(block.begin() + 32, block.begin() + 48), std::string("2010.06.29     \0", 16));
-    EXPECT_EQ(view(block).model(), "QX-7           ");
-}
-
-TEST(ImageBuilderTest, FullLengthTextsFillTheirFields) {
-    Firmware firmware;
-    firmware.data(0x3000, 1, 0);
-    firmware.hex.end();
-    std::vector<std::uint8_t> block =
-        buildImage(readIntelHex(firmware.hex.str()), {"0123456789abcdef", "MODEL-123456789", "VERSION-1234567"});
-    EXPECT_EQ(std::string(block.begin(), block.begin() + 16), "0123456789abcdef");
-    EXPECT_EQ(view(block).model(), "MODEL-123456789");
-    EXPECT_EQ(view(block).version(), "VERSION-1234567");
-    EXPECT_EQ(block[31], 0);
-    EXPECT_EQ(block[47], 0);
-}
-
-TEST(ImageBuilderTest, ShippedShapeRoundTrips) {
-    Firmware firmware;
-    firmware.data(0x0000, 128, 0x10);
-    for (std::uint32_t address = 0x3000; address < 0x72100; address += 0x80) {
-        if (address >> 16 != firmware.base >> 16) firmware.linear(static_cast<std::uint16_t>(address >> 16));
-        firmware.data(static_cast<std::uint16_t>(address), 128, static_cast<std::uint8_t>(address >> 7));
-    }
-    firmware.hex.end();
-    std::vector<std::uint8_t> block = build(firmware.hex);
-
-    EXPECT_EQ(expectHoldsExactly(block, firmware), 3555u);
-    FirmwareImage image = view(block);
-    EXPECT_EQ(image.findStartRecord(), 1u);
-    EXPECT_EQ(image.record(3554).blockNumber(), 0x0E41);
+TEST(ImageBuilderTest, HeaderHoldsMarkerAndTextsPaddedToFifteenThenNul) {
+    HexText hex;
+    hex.data(0x3000, {0}).end();
+    std::vector<std::uint8_t> block = build(hex, {kDefaultMarker, "QX-7", "2010.06.29"});
+    EXPECT_EQ(std::string(block.begin(), block.begin() + 48),
+              std::string("QelIsp image v1 QX-7           \0" "2010.06.29     \0", 48));
+    block = build(hex, {"0123456789abcdef", "MODEL-123456789", "VERSION-1234567"});
+    EXPECT_EQ(std::string(block.begin(), block.begin() + 48),
+              std::string("0123456789abcdefMODEL-123456789\0VERSION-1234567\0", 48));
 }
 
 TEST(ImageBuilderTest, ScatteredPartialBlocksRoundTripInAscendingOrder) {
@@ -138,6 +102,7 @@ TEST(ImageBuilderTest, ScatteredPartialBlocksRoundTripInAscendingOrder) {
     firmware.linear(0x000F).data(0xFF80, 128, 0x01);   // last block, 0x1FFF
     firmware.linear(0x0000).data(0x3000, 16, 0x02);    // block 0x0060, start only
     firmware.data(0x307F, 2, 0x03);                    // end of 0x0060, start of 0x0061
+    firmware.data(0x3100, 1, 0xFF);                    // 0x0062: its one given byte reads as erased
     firmware.segment(0x0400).data(0x0001, 1, 0x04);    // 0x04001: block 0x0080
     firmware.data(0x0000, 0, 0x00);                    // empty data record
     firmware.segment(0x7000).data(0xFFF0, 16, 0xFF);   // 0x7FFF0: block 0x0FFF
@@ -145,48 +110,35 @@ TEST(ImageBuilderTest, ScatteredPartialBlocksRoundTripInAscendingOrder) {
     firmware.hex.end();
     std::vector<std::uint8_t> block = build(firmware.hex);
 
-    EXPECT_EQ(expectHoldsExactly(block, firmware), 6u);
+    EXPECT_EQ(expectHoldsExactly(block, firmware), 7u);
     FirmwareImage image = view(block);
     std::vector<std::uint16_t> order;
     image.walk(0, [&](const ImageRecord& rec) {
         order.push_back(rec.blockNumber());
         return true;
     });
-    EXPECT_EQ(order, (std::vector<std::uint16_t>{0x0000, 0x0060, 0x0061, 0x0080, 0x0FFF, 0x1FFF}));
+    EXPECT_EQ(order, (std::vector<std::uint16_t>{0x0000, 0x0060, 0x0061, 0x0062, 0x0080, 0x0FFF, 0x1FFF}));
     EXPECT_EQ(image.findStartRecord(), 1u);
 }
 
-TEST(ImageBuilderTest, BytesGivenAsFFStillMakeARecord) {
-    Firmware firmware;
-    firmware.data(0x3000, 1, 0x00);
-    firmware.data(0x3100, 1, 0xFF);  // block 0x0062: its one given byte reads as erased
-    firmware.hex.end();
-    EXPECT_EQ(expectHoldsExactly(build(firmware.hex), firmware), 2u);
-}
-
-TEST(ImageBuilderTest, EightThousandOneHundredNinetyOneBlocksFit) {
-    Firmware firmware;
-    for (std::uint32_t b = 0; b < kMaxRecords; ++b) {
-        std::uint32_t address = b << 7;
-        if (address >> 16 != firmware.base >> 16) firmware.linear(static_cast<std::uint16_t>(address >> 16));
-        firmware.data(static_cast<std::uint16_t>(address), 1, static_cast<std::uint8_t>(b));
-    }
-    firmware.hex.end();
-    std::vector<std::uint8_t> block = build(firmware.hex);
-    EXPECT_EQ(expectHoldsExactly(block, firmware), kMaxRecords);
+TEST(ImageBuilderTest, EightThousandOneHundredNinetyOneBlocksFitButNotOneMore) {
+    auto firstBlocks = [](std::uint32_t count) {
+        Firmware firmware;
+        for (std::uint32_t b = 0; b < count; ++b) {
+            std::uint32_t address = b << 7;
+            if (address >> 16 != firmware.base >> 16) firmware.linear(static_cast<std::uint16_t>(address >> 16));
+            firmware.data(static_cast<std::uint16_t>(address), 1, static_cast<std::uint8_t>(b));
+        }
+        firmware.hex.end();
+        return firmware;
+    };
+    Firmware fits = firstBlocks(kMaxRecords);
+    std::vector<std::uint8_t> block = build(fits.hex);
+    EXPECT_EQ(expectHoldsExactly(block, fits), kMaxRecords);
     EXPECT_TRUE(view(block).record(kRecordSlots - 1).isEndMarker());
-}
 
-TEST(ImageBuilderRefusesTest, EveryBlockOfTheMegabyteIsOneTooMany) {
-    HexText hex;
-    for (std::uint32_t b = 0; b < kRecordSlots; ++b) {
-        std::uint32_t address = b << 7;
-        if ((address & 0xFFFF) == 0) hex.linear(static_cast<std::uint16_t>(address >> 16));
-        hex.data(static_cast<std::uint16_t>(address), {0x00});
-    }
-    hex.end();
     try {
-        build(hex);
+        build(firstBlocks(kRecordSlots).hex);
         FAIL() << "8,192 blocks accepted";
     } catch (const InputError& error) {
         EXPECT_EQ(error.line(), InputError::kWholeFile);

@@ -11,7 +11,7 @@
 #include "generated_source.h"
 #include "hex_text.h"
 #include "image/firmware_image.h"
-#include "test_files.h"
+#include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -61,17 +61,18 @@ std::string arguments(const TempDir& dir, const std::string& model = "QX-T") {
            quoted(dir / "image.cpp") + " --binary " + quoted(dir / "image.bin");
 }
 
-// Nothing but the hex file and the captured stderr may be left in `dir`.
-void expectNoOutputs(const TempDir& dir) {
+// Nothing but the hex file, the captured stderr and `kept` may be in `dir`.
+void expectNoOutputs(const TempDir& dir, const std::string& kept = "fw.hex") {
     for (const auto& entry : fs::directory_iterator(dir.path())) {
         std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "fw.hex" || name == "stderr.txt") << "left behind: " << name;
+        EXPECT_TRUE(name == "fw.hex" || name == "stderr.txt" || name == kept) << "left behind: " << name;
     }
 }
 
 TEST(MkimageToolTest, WritesSourceAndBinaryOfTheSameBlock) {
     TempDir dir;
     writeFile(dir / "fw.hex", goodHex());
+    writeFile(dir / "image.cpp", "old");  // replaced
     RunResult run = runTool(dir, arguments(dir));
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(run.errors, "");
@@ -97,92 +98,53 @@ TEST(MkimageToolTest, WritesSourceAndBinaryOfTheSameBlock) {
     EXPECT_FALSE(fs::exists(dir / "image.bin.tmp"));
 }
 
-TEST(MkimageToolTest, ReplacesAnEarlierOutput) {
+TEST(MkimageToolTest, BadInputIsNamedWithFileAndLineAndWritesNothing) {
+    struct Case {
+        std::string hex;  // empty: no file at all
+        std::string model;
+        std::string message;  // after "qelisp-mkimage: "; FILE stands for the hex file
+    };
+    const Case cases[] = {
+        {HexText().data(0x3000, {0x01}).raw(":0130010002CB").end().str(), "QX-T",
+         "FILE:2: bad checksum: the line has 0xCB, its bytes need 0xCC"},
+        {HexText().data(0x3000, {1}).data(0x3001, {2}).raw(test::hexRecord(0x05, 0, std::vector<std::uint8_t>(4)))
+             .end().str(),
+         "QX-T", "FILE:3: unsupported record type 05 (only 00, 01, 02 and 04 are read)"},
+        {HexText().data(0x0000, {0x01}).data(0x3001, {0x02}).end().str(), "QX-T",
+         "FILE: no data at device address 0x03000, where the program starts writing"},
+        {":01300000428D\n", "QX-T", "FILE: no end-of-file record (type 01)"},
+        {goodHex(), "QX-1234567890ABC", "--model: \"QX-1234567890ABC\" is 16 characters long; 1 to 15 fit"},
+        {"", "QX-T", "FILE: cannot read the file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        TempDir dir;
+        if (!c.hex.empty()) writeFile(dir / "fw.hex", c.hex);
+        RunResult run = runTool(dir, arguments(dir, c.model));
+        EXPECT_EQ(run.status, 1);
+        std::string message = c.message;
+        if (message.rfind("FILE", 0) == 0) message.replace(0, 4, (dir / "fw.hex").string());
+        EXPECT_EQ(run.errors, "qelisp-mkimage: " + message + "\n");
+        expectNoOutputs(dir);
+    }
+}
+
+TEST(MkimageToolTest, UnwritableOutputCommitsNothing) {
     TempDir dir;
     writeFile(dir / "fw.hex", goodHex());
-    writeFile(dir / "image.cpp", "old");
-    ASSERT_EQ(runTool(dir, arguments(dir)).status, 0);
-    EXPECT_NE(readFile(dir / "image.cpp"), "old");
-}
-
-TEST(MkimageToolFailureTest, BadChecksumNamesFileAndLineAndWritesNothing) {
-    TempDir dir;
-    HexText hex;
-    hex.data(0x3000, {0x01}).raw(":0130010002CB").end();
-    writeFile(dir / "fw.hex", hex.str());
-    RunResult run = runTool(dir, arguments(dir));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "qelisp-mkimage: " + (dir / "fw.hex").string() +
-                              ":2: bad checksum: the line has 0xCB, its bytes need 0xCC\n");
-    expectNoOutputs(dir);
-}
-
-TEST(MkimageToolFailureTest, UnknownRecordTypeNamesTheLine) {
-    TempDir dir;
-    HexText hex;
-    hex.data(0x3000, {0x01}).data(0x3001, {0x02}).raw(test::hexRecord(0x05, 0, std::vector<std::uint8_t>(4))).end();
-    writeFile(dir / "fw.hex", hex.str());
-    RunResult run = runTool(dir, arguments(dir));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.errors.find("fw.hex:3: unsupported record type 05"), std::string::npos) << run.errors;
-    expectNoOutputs(dir);
-}
-
-TEST(MkimageToolFailureTest, FailureLeavesAnEarlierGoodOutputAlone) {
-    TempDir dir;
     writeFile(dir / "image.cpp", "earlier good output");
-    writeFile(dir / "fw.hex", ":01300000428D\n");  // no end-of-file record
-    RunResult run = runTool(dir, arguments(dir));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors,
-              "qelisp-mkimage: " + (dir / "fw.hex").string() + ": no end-of-file record (type 01)\n");
-    EXPECT_EQ(readFile(dir / "image.cpp"), "earlier good output");
-    EXPECT_FALSE(fs::exists(dir / "image.bin"));
-}
-
-TEST(MkimageToolFailureTest, NoDataAtTheStartAddressNamesTheFile) {
-    TempDir dir;
-    HexText hex;
-    hex.data(0x0000, {0x01}).data(0x3001, {0x02}).end();
-    writeFile(dir / "fw.hex", hex.str());
-    RunResult run = runTool(dir, arguments(dir));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "qelisp-mkimage: " + (dir / "fw.hex").string() +
-                              ": no data at device address 0x03000, where the program starts writing\n");
-    expectNoOutputs(dir);
-}
-
-TEST(MkimageToolFailureTest, TooLongModelNamesTheOptionAndLength) {
-    TempDir dir;
-    writeFile(dir / "fw.hex", goodHex());
-    RunResult run = runTool(dir, arguments(dir, "QX-1234567890ABC"));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "qelisp-mkimage: --model: \"QX-1234567890ABC\" is 16 characters long; 1 to 15 fit\n");
-    expectNoOutputs(dir);
-}
-
-TEST(MkimageToolFailureTest, MissingHexFile) {
-    TempDir dir;
-    RunResult run = runTool(dir, arguments(dir));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "qelisp-mkimage: " + (dir / "fw.hex").string() + ": cannot read the file\n");
-    expectNoOutputs(dir);
-}
-
-TEST(MkimageToolFailureTest, UnwritableOutputLeavesNoOtherOutput) {
-    TempDir dir;
-    writeFile(dir / "fw.hex", goodHex());
     // The source is staged first; the binary then fails, and the staged
-    // source must go too.
+    // source must go without replacing the earlier one.
     std::string args = "--hex " + quoted(dir / "fw.hex") + " --model M --version V --output " +
                        quoted(dir / "image.cpp") + " --binary " + quoted(dir / "missing" / "image.bin");
     RunResult run = runTool(dir, args);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.errors.find("cannot write"), std::string::npos) << run.errors;
-    expectNoOutputs(dir);
+    EXPECT_EQ(readFile(dir / "image.cpp"), "earlier good output");
+    expectNoOutputs(dir, "image.cpp");
 }
 
-TEST(MkimageToolUsageTest, UsageErrorsExitWithTwo) {
+TEST(MkimageToolTest, UsageErrorsExitWithTwoAndHelpWithZero) {
     TempDir dir;
     RunResult none = runTool(dir, "");
     EXPECT_EQ(none.status, 2);
@@ -193,10 +155,7 @@ TEST(MkimageToolUsageTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(unknown.errors.find("unknown argument '--fast'"), std::string::npos) << unknown.errors;
     EXPECT_FALSE(fs::exists(dir / "image.cpp"));
-}
 
-TEST(MkimageToolUsageTest, HelpExitsWithZero) {
-    TempDir dir;
     EXPECT_EQ(runTool(dir, "--help > " + quoted(dir / "help.txt")).status, 0);
     EXPECT_NE(readFile(dir / "help.txt").find("--binary FILE"), std::string::npos);
 }

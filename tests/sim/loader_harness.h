@@ -19,10 +19,15 @@ namespace qelisp::sim::testing {
 
 using Block = std::array<std::uint8_t, 128>;
 
-// A line with any count field; the checksum is right for the fields given.
-inline std::string record(std::uint8_t count, std::uint16_t address, std::uint8_t type,
-                          std::span<const std::uint8_t> data) {
-    std::vector<std::uint8_t> bytes{count, static_cast<std::uint8_t>(address >> 8),
+// The fixed lines of a programming run, and a read-back of erased flash.
+inline const std::string kBegin = ":02000006031ADB\r\n";
+inline const std::string kPageEnd = ":00000005FB\r\n";
+inline const std::string kEnd = ":00000001FF\r\n";
+inline const std::string kErasedHex(256, 'F');
+
+// A line of `type` for `address` carrying `data`, checksum and CR LF included.
+inline std::string record(std::uint16_t address, std::uint8_t type, std::vector<std::uint8_t> data) {
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
                                     static_cast<std::uint8_t>(address & 0xFF), type};
     bytes.insert(bytes.end(), data.begin(), data.end());
     std::string line = ":";
@@ -31,15 +36,11 @@ inline std::string record(std::uint8_t count, std::uint16_t address, std::uint8_
     return line + "\r\n";
 }
 
-inline std::string record(std::uint16_t address, std::uint8_t type, std::vector<std::uint8_t> data) {
-    return record(static_cast<std::uint8_t>(data.size()), address, type, data);
-}
-
 inline std::string pageSelect(std::uint8_t page) { return record(0, 0x04, {page}); }
 
 // A data record for a device address: the address field is its low 16 bits.
 inline std::string dataRecord(std::uint32_t device, const Block& block) {
-    return record(static_cast<std::uint8_t>(block.size()), static_cast<std::uint16_t>(device & 0xFFFF), 0x00, block);
+    return record(static_cast<std::uint16_t>(device & 0xFFFF), 0x00, {block.begin(), block.end()});
 }
 
 inline std::string readRequest(std::uint32_t start, std::uint32_t end) {
@@ -114,7 +115,7 @@ public:
     // Handshake and begin line: a programming run from erased flash.
     void beginRun() {
         ASSERT_EQ(send("U"), "U");
-        ASSERT_EQ(send(":02000006031ADB\r\n"), "E~.");
+        ASSERT_EQ(send(kBegin), "E~.");
         ASSERT_TRUE(newViolations().empty());
     }
 

@@ -26,13 +26,11 @@ public:
     }
     PtyClient(const PtyClient&) = delete;
     PtyClient& operator=(const PtyClient&) = delete;
-    ~PtyClient() { close(); }
+    ~PtyClient() {
+        if (fd_ >= 0) ::close(fd_);
+    }
 
     bool isOpen() const { return fd_ >= 0; }
-    void close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
 
     void send(std::string_view bytes) {
         ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -61,8 +59,6 @@ public:
         send(bytes);
         return receive(answerLength);
     }
-
-    int fd() const { return fd_; }
 
 private:
     int fd_ = -1;

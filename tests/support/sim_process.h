@@ -2,15 +2,14 @@
 // Runs qelisp-sim as a child process for end-to-end tests: starts it, waits
 // for its "pty: /dev/pts/N" line, stops it with SIGTERM (SIGKILL if it does
 // not end), and hands back its summary line and everything it printed.
+#include "tests/support/temp_dir.h"
+
 #include <sys/types.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace qelisp::test {
@@ -56,22 +55,13 @@ public:
     std::string stderrText() const;
 
 private:
-    void readOutput(int outFd, int errFd);
-    bool reap(std::chrono::milliseconds timeout);
-
+    TempDir output_;  // its stdout and stderr, as files
     pid_t pid_ = -1;
     bool started_ = false;
     bool exited_ = false;
     int status_ = 0;
     std::string error_;
     std::string ptyPath_;
-
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string out_;
-    std::string err_;
-    bool outputClosed_ = false;
-    std::thread reader_;
 };
 
 }  // namespace qelisp::test

@@ -44,4 +44,10 @@ std::vector<std::uint16_t> blockRange(std::uint16_t first, std::uint16_t last) {
     return blocks;
 }
 
+std::vector<std::uint16_t> twoPageBlocks() {
+    auto blocks = blockRange(0x60, 0x81);
+    blocks.insert(blocks.begin(), 0x0000);
+    return blocks;
+}
+
 }  // namespace qelisp::test

@@ -33,4 +33,8 @@ private:
 // Blocks first..last inclusive.
 std::vector<std::uint16_t> blockRange(std::uint16_t first, std::uint16_t last);
 
+// A real image in small: block 0, a full page 0x03 (blocks 0x60-0x7F) and two
+// records of page 0x04.
+std::vector<std::uint16_t> twoPageBlocks();
+
 }  // namespace qelisp::test

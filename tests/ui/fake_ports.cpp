@@ -27,18 +27,10 @@ private:
 
 }  // namespace
 
-void ReadGate::armNow() {
+void ReadGate::arm(const std::string& afterWrite, int readsToPass) {
     std::lock_guard lock(mutex_);
-    armed_ = true;
-    prefix_.clear();
-    readsToPass_ = 0;
-    released_ = false;
-}
-
-void ReadGate::armAfterWrite(const std::string& prefix, int readsToPass) {
-    std::lock_guard lock(mutex_);
-    armed_ = false;
-    prefix_ = prefix;
+    armed_ = afterWrite.empty();
+    prefix_ = afterWrite;
     readsToPass_ = readsToPass;
     released_ = false;
 }

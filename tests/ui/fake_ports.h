@@ -18,11 +18,10 @@ namespace qelisp::test {
 // Holds the worker in a read while armed.
 class ReadGate {
 public:
-    void armNow();                                 // the next read blocks
-    // Blocks read number readsToPass + 1 after the first write that starts
-    // with `prefix`.
-    void armAfterWrite(const std::string& prefix, int readsToPass = 0);
-    void release();                                // lets a held read go on; disarms
+    // Blocks read number readsToPass + 1 from now, or after the first write
+    // that starts with `afterWrite` when that is given.
+    void arm(const std::string& afterWrite = "", int readsToPass = 0);
+    void release();  // lets a held read go on; disarms
     bool waitUntilHeld(std::chrono::milliseconds timeout);
 
     // Called by the fake port.

@@ -4,8 +4,6 @@
 namespace qelisp::test {
 namespace {
 
-using namespace std::chrono_literals;
-
 class JobButtons : public WindowFixture {};
 
 TEST_F(JobButtons, ProgramThenVerifyRunOnTheOpenPort) {
@@ -22,9 +20,7 @@ TEST_F(JobButtons, ProgramThenVerifyRunOnTheOpenPort) {
 
 TEST_F(JobButtons, SecondClickWhileBusyIsDropped) {
     startWindow({"COM1"});
-    ports->gate.armNow();
-    ASSERT_TRUE(window->startProgram(countingBeep()));
-    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+    ASSERT_TRUE(startHeldProgram());
 
     EXPECT_FALSE(window->startVerify(countingBeep()));
     EXPECT_FALSE(window->startProgram(countingBeep()));
@@ -36,25 +32,18 @@ TEST_F(JobButtons, SecondClickWhileBusyIsDropped) {
     EXPECT_EQ(beeps, 1);
 }
 
-TEST_F(JobButtons, WithNoPortTheButtonsStillStartJobsThatEndWithAConnectingError) {
-    startWindow({});
+TEST_F(JobButtons, WithNoPortOpenTheButtonsStillStartJobsThatEndWithAConnectingError) {
+    startWindow({"COM1", "COM2"});
+    ports->heldElsewhere.insert("COM2");
+    window->selectPort(1);  // fails: COM1 is closed, and no port is open now
     ASSERT_TRUE(window->startProgram(countingBeep()));
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(window->poll().status, "Connecting Error!");
+    EXPECT_EQ(window->poll().status, "Connecting Error!") << "a closed port must not be used";
 
     ASSERT_TRUE(window->startVerify(countingBeep()));
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(window->poll().status, "Connecting Error11!");
     EXPECT_EQ(beeps, 2);
-}
-
-TEST_F(JobButtons, AfterAnIdlePortChangeTheNextJobUsesTheNewPort) {
-    startWindow({"COM1", "COM2"});
-    ports->heldElsewhere.insert("COM2");
-    window->selectPort(1);  // fails: no port open now
-    ASSERT_TRUE(window->startProgram(countingBeep()));
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(window->poll().status, "Connecting Error!") << "a closed port must not be used";
     EXPECT_EQ(loader.handshakes, 0);
 }
 

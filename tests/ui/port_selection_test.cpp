@@ -4,7 +4,6 @@
 namespace qelisp::test {
 namespace {
 
-using namespace std::chrono_literals;
 using Events = std::vector<std::string>;
 
 class PortSelection : public WindowFixture {};
@@ -37,12 +36,10 @@ TEST_F(PortSelection, IdleChangeClosesTheOldPortThenOpensTheNewInTheReselectForm
 
 TEST_F(PortSelection, ChangeWhileBusyIsRefusedAndKeepsSelectionAndPort) {
     startWindow({"COM2", "COM5"});
-    ports->gate.armNow();
-    ASSERT_TRUE(window->startProgram(countingBeep()));
-    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+    ASSERT_TRUE(startHeldProgram());
 
-    PortChange change = window->selectPort(1);
-    EXPECT_EQ(change.outcome, PortChangeOutcome::RefusedBusy);
+    EXPECT_EQ(window->selectPort(1).outcome, PortChangeOutcome::RefusedBusy);
+    EXPECT_EQ(window->enterPortName("COM12").outcome, PortChangeOutcome::RefusedBusy);
     EXPECT_EQ(window->selectedIndex(), 0);
     EXPECT_TRUE(window->portOpen());
     EXPECT_EQ(ports->events(), (Events{"open COM2 StartUp"})) << "the running job's port was touched";
@@ -53,71 +50,46 @@ TEST_F(PortSelection, ChangeWhileBusyIsRefusedAndKeepsSelectionAndPort) {
     EXPECT_EQ(window->poll().status.rfind("Data Writed OK!", 0), 0u) << window->poll().status;
 }
 
-TEST_F(PortSelection, TypedNameWhileBusyIsRefusedToo) {
-    startWindow({"COM2"});
-    ports->gate.armNow();
-    ASSERT_TRUE(window->startVerify(countingBeep()));
-    EXPECT_EQ(window->enterPortName("COM12").outcome, PortChangeOutcome::RefusedBusy);
-    EXPECT_EQ(window->selectedIndex(), 0);
-    EXPECT_EQ(ports->events(), (Events{"open COM2 StartUp"}));
-}
-
-TEST_F(PortSelection, TypedNameOpensLikeAListedPortAndJoinsTheList) {
+TEST_F(PortSelection, TypedNameOpensLikeAListedPortAndJoinsTheListOnce) {
     startWindow({"COM1", "COM2"});
-    PortChange change = window->enterPortName(" COM12 ");
-    EXPECT_EQ(change.outcome, PortChangeOutcome::Opened);
+    EXPECT_EQ(window->enterPortName("   ").outcome, PortChangeOutcome::Ignored);
+    EXPECT_TRUE(window->portOpen());
+    EXPECT_EQ(ports->events().size(), 1u) << "a blank name changes nothing";
+    EXPECT_EQ(window->enterPortName("com2").outcome, PortChangeOutcome::Opened);
+    EXPECT_EQ(window->selectedIndex(), 1) << "a listed name selects its entry";
+
+    EXPECT_EQ(window->enterPortName(" COM12 ").outcome, PortChangeOutcome::Opened);
     EXPECT_EQ(window->ports(), (Events{"COM1", "COM2", "COM12"}));
     EXPECT_EQ(window->selectedIndex(), 2);
-    EXPECT_EQ(ports->events(), (Events{"open COM1 StartUp", "close COM1", "open COM12 Reselect"}));
-
-    // Typed again, it is the listed entry, not a second one.
+    EXPECT_EQ(ports->events(), (Events{"open COM1 StartUp", "close COM1", "open COM2 Reselect", "close COM2",
+                                       "open COM12 Reselect"}));
     window->selectPort(0);
     window->enterPortName("com12");
     EXPECT_EQ(window->ports().size(), 3u);
     EXPECT_EQ(window->selectedIndex(), 2);
 }
 
-TEST_F(PortSelection, TypedNameOfAListedPortSelectsThatEntry) {
-    startWindow({"COM1", "COM2"});
-    EXPECT_EQ(window->enterPortName("com2").outcome, PortChangeOutcome::Opened);
-    EXPECT_EQ(window->selectedIndex(), 1);
-    EXPECT_EQ(window->ports().size(), 2u);
-    EXPECT_EQ(ports->events().back(), "open COM2 Reselect");
-}
-
-TEST_F(PortSelection, BlankTypedNameChangesNothing) {
-    startWindow({"COM1"});
-    EXPECT_EQ(window->enterPortName("   ").outcome, PortChangeOutcome::Ignored);
-    EXPECT_TRUE(window->portOpen());
-    EXPECT_EQ(ports->events(), (Events{"open COM1 StartUp"}));
-}
-
 TEST_F(PortSelection, PortThatCannotOpenLeavesNoneOpenAndSaysWhyInTheStatus) {
-    startWindow({"COM1", "COM2"});
-    ports->heldElsewhere.insert("COM2");
-    PortChange change = window->selectPort(1);
-    EXPECT_EQ(change.outcome, PortChangeOutcome::OpenFailed);
-    EXPECT_FALSE(window->portOpen());
-    EXPECT_EQ(window->selectedIndex(), 1);
-    EXPECT_NE(change.message.find("COM2"), std::string::npos);
-    EXPECT_EQ(window->poll().status, change.message);
-}
-
-TEST_F(PortSelection, TypedPortThatCannotOpenSelectsNothing) {
-    startWindow({"COM1"});
-    ports->heldElsewhere.insert("COM7");
-    EXPECT_EQ(window->enterPortName("COM7").outcome, PortChangeOutcome::OpenFailed);
-    EXPECT_EQ(window->selectedIndex(), -1);
-    EXPECT_FALSE(window->portOpen());
-    EXPECT_EQ(window->ports(), (Events{"COM1"}));
-}
-
-TEST_F(PortSelection, StartUpPortThatCannotOpenIsReportedInTheStatus) {
-    ports->heldElsewhere.insert("COM3");
-    startWindow({"COM3"});
+    ports->heldElsewhere = {"COM2", "COM3", "COM7"};
+    startWindow({"COM3", "COM1", "COM2"});
     EXPECT_EQ(window->selectedIndex(), 0);
     EXPECT_FALSE(window->portOpen());
-    EXPECT_NE(window->poll().status.find("COM3"), std::string::npos);
+    EXPECT_NE(window->poll().status.find("COM3"), std::string::npos) << "at start-up too";
+
+    ASSERT_EQ(window->selectPort(1).outcome, PortChangeOutcome::Opened);
+    PortChange change = window->selectPort(2);
+    EXPECT_EQ(change.outcome, PortChangeOutcome::OpenFailed);
+    EXPECT_FALSE(window->portOpen());
+    EXPECT_EQ(window->selectedIndex(), 2);
+    EXPECT_NE(change.message.find("COM2"), std::string::npos);
+    EXPECT_EQ(window->poll().status, change.message);
+
+    // A typed name that cannot open selects nothing and stays off the list.
+    ASSERT_EQ(window->selectPort(1).outcome, PortChangeOutcome::Opened);
+    EXPECT_EQ(window->enterPortName("COM7").outcome, PortChangeOutcome::OpenFailed);
+    EXPECT_FALSE(window->portOpen());
+    EXPECT_EQ(window->selectedIndex(), -1);
+    EXPECT_EQ(window->ports(), (Events{"COM3", "COM1", "COM2"}));
 }
 
 }  // namespace

@@ -19,9 +19,7 @@ TEST_F(Shutdown, IdleWindowEndsAtOnceAndSetsCancel) {
 
 TEST_F(Shutdown, HungJobIsLeftAfterTheGraceAndSeesTheCancelWhenItWakes) {
     startWindow({"COM1"});
-    ports->gate.armNow();
-    ASSERT_TRUE(window->startProgram(countingBeep()));
-    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+    ASSERT_TRUE(startHeldProgram());
 
     auto started = SteadyClock::now();
     EXPECT_FALSE(window->shutdown()) << "the job cannot have ended: it is held in a read";
@@ -37,9 +35,7 @@ TEST_F(Shutdown, HungJobIsLeftAfterTheGraceAndSeesTheCancelWhenItWakes) {
 
 TEST_F(Shutdown, JobThatStopsWithinTheGraceIsWaitedFor) {
     startWindow({"COM1"});
-    ports->gate.armNow();
-    ASSERT_TRUE(window->startProgram(countingBeep()));
-    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+    ASSERT_TRUE(startHeldProgram());
 
     std::thread waker([this] {
         std::this_thread::sleep_for(50ms);
@@ -56,10 +52,8 @@ TEST_F(Shutdown, JobThatStopsWithinTheGraceIsWaitedFor) {
 
 TEST_F(Shutdown, AbandonedJobOutlivesTheWindowSafely) {
     startWindow({"COM1"});
-    ports->gate.armNow();
     std::atomic<bool> ended{false};
-    ASSERT_TRUE(window->startProgram([&ended] { ended = true; }));
-    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+    ASSERT_TRUE(startHeldProgram([&ended] { ended = true; }));
     EXPECT_FALSE(window->shutdown(50ms));
 
     // The application ends here; the worker still holds the port and state.

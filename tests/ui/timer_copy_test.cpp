@@ -11,7 +11,7 @@ class TimerCopy : public WindowFixture {};
 TEST_F(TimerCopy, ShowsTheWorkersLiveStatusAndProgressMidJob) {
     startWindow({"COM1"});
     // Hold the job in the acknowledgement read of the record for 0x3000.
-    ports->gate.armAfterWrite(":80300000");
+    ports->gate.arm(":80300000");
     ASSERT_TRUE(window->startProgram(countingBeep()));
     ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
 
@@ -32,7 +32,7 @@ TEST_F(TimerCopy, ShowsTheEraseDotsAsTheyComeAndKeepsTheLastMessage) {
     // read after the 'E'; a dot is added every second read.
     loader.overrides[0] = "E~~~~.";
     // Reads after the begin line: 'E', two quiet ones; hold the next.
-    ports->gate.armAfterWrite(":02000006", 3);
+    ports->gate.arm(":02000006", 3);
     ASSERT_TRUE(window->startProgram(countingBeep()));
     ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
     EXPECT_EQ(window->poll().status, "Erasing Flash .");

@@ -16,12 +16,6 @@ namespace qelisp::test {
 
 class WindowFixture : public ::testing::Test {
 protected:
-    static std::vector<std::uint16_t> blocks() {
-        auto list = blockRange(0x60, 0x81);
-        list.insert(list.begin(), 0x0000);
-        return list;
-    }
-
     // Builds the model over the given port list and runs its start-up.
     void startWindow(std::vector<std::string> listed) {
         ports->listed = std::move(listed);
@@ -43,6 +37,13 @@ protected:
         return [this] { ++beeps; };
     }
 
+    // Starts Program and holds it in its first read.
+    bool startHeldProgram(BeepHook beep = nullptr) {
+        ports->gate.arm();
+        return window->startProgram(beep ? beep : countingBeep()) &&
+               ports->gate.waitUntilHeld(std::chrono::seconds(5));
+    }
+
     void TearDown() override {
         // Never leave a worker blocked on the gate behind the test.
         ports->gate.release();
@@ -51,7 +52,7 @@ protected:
         }
     }
 
-    OwnedImage owned{makeImageBlock(blocks())};
+    OwnedImage owned{makeImageBlock(twoPageBlocks())};
     std::unique_ptr<VirtualClock> clockOwner = std::make_unique<VirtualClock>();
     FakeLink link{*clockOwner};
     FakeLoader loader{link};

@@ -9,27 +9,6 @@
 namespace qelisp {
 namespace {
 
-std::string encode(const CommandRecord& record, std::size_t n) {
-    std::array<std::uint8_t, kMaxLineLength> out{};
-    std::size_t length = EncodeRecord(record, n, out);
-    return std::string(out.begin(), out.begin() + static_cast<long>(length));
-}
-
-TEST(CommandRecord, EncodesPageSelectAndReadRequest) {
-    CommandRecord page;
-    page.count = 1;
-    page.type = kTypePageSelect;
-    page.data[0] = 0x03;
-    EXPECT_EQ(encode(page, 1), ":0100000403F8\r\n");
-
-    CommandRecord request;
-    request.count = 8;
-    request.type = kTypeReadRequest;
-    const std::uint8_t range[] = {0x00, 0x00, 0x30, 0x00, 0x00, 0x00, 0x30, 0x7F};
-    std::copy(std::begin(range), std::end(range), request.data.begin());
-    EXPECT_EQ(encode(request, 8), ":08000002000030000000307F17\r\n");
-}
-
 TEST(CommandRecord, DataRecordIsOneLineOf269BytesWithUpperCaseDigits) {
     CommandRecord data;
     data.count = 0x80;
@@ -55,18 +34,6 @@ TEST(CommandRecord, DataRecordIsOneLineOf269BytesWithUpperCaseDigits) {
     EXPECT_TRUE(parsed.line->checksumOk);
     EXPECT_EQ(parsed.line->address, 0x2380);
     EXPECT_EQ(parsed.line->data[127], static_cast<std::uint8_t>(0xA0 + 127));
-}
-
-TEST(CommandRecord, FixedLinesCarryValidChecksumsAndLengths) {
-    for (std::string_view line : {kBeginLine, kPageEndLine, kEndOfFileLine}) {
-        auto parsed = parseHexLine(line);
-        ASSERT_TRUE(parsed.line) << line;
-        EXPECT_TRUE(parsed.line->checksumOk) << line;
-        EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
-    }
-    EXPECT_EQ(kBeginLine.size(), 17u);
-    EXPECT_EQ(kPageEndLine.size(), 13u);
-    EXPECT_EQ(kEndOfFileLine.size(), 13u);
 }
 
 TEST(CommandRecord, SendFailsWithoutPortOnShortWriteAndOnDeadPort) {
@@ -98,17 +65,6 @@ TEST(DecodeReadBack, DecodesEitherCaseAndAnyCharacterByTheSameRule) {
     // ':' is above '9' so takes 0x37 off: 0x03; '/' is 0x2F - 0x30 = 0xFF -> F.
     EXPECT_EQ(buffer[3], 0x3F);
     EXPECT_EQ(buffer[127], 0xFE);
-}
-
-TEST(DecodeReadBack, RoundTripsEveryByteValue) {
-    std::array<std::uint8_t, 256> buffer{};
-    for (int i = 0; i < 128; ++i) {
-        std::uint8_t value = static_cast<std::uint8_t>(i * 2 + 1);
-        buffer[2 * i] = static_cast<std::uint8_t>(kHexDigits[value >> 4]);
-        buffer[2 * i + 1] = static_cast<std::uint8_t>(kHexDigits[value & 0xF]);
-    }
-    DecodeReadBack(buffer);
-    for (int i = 0; i < 128; ++i) EXPECT_EQ(buffer[i], static_cast<std::uint8_t>(i * 2 + 1)) << i;
 }
 
 }  // namespace

@@ -10,18 +10,11 @@ namespace qelisp::test {
 
 class JobFixture : public ::testing::Test {
 protected:
-    // Block 0, a full page 0x03 (blocks 0x60-0x7F) and two records of page 0x04.
-    static std::vector<std::uint16_t> defaultBlocks() {
-        auto blocks = blockRange(0x60, 0x81);
-        blocks.insert(blocks.begin(), 0x0000);
-        return blocks;
-    }
-
     VirtualClock clock;
     FakeLink link{clock};
     FakeLoader loader{link};
     JobState state;
-    OwnedImage owned{makeImageBlock(defaultBlocks())};
+    OwnedImage owned{makeImageBlock(twoPageBlocks())};
     int beeps = 0;
 
     JobContext context() {

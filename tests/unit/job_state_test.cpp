@@ -38,17 +38,6 @@ TEST(JobState, StatusIsNeverReadTorn) {
     writer.join();
 }
 
-TEST(JobState, AppendExtendsAndListenerSeesEveryChange) {
-    JobState state;
-    std::vector<std::string> seen;
-    state.setStatusListener([&](const std::string& text) { seen.push_back(text); });
-    state.setStatus("Erasing Flash ");
-    state.appendStatus(".");
-    state.appendStatus(".");
-    EXPECT_EQ(state.status(), "Erasing Flash ..");
-    EXPECT_EQ(seen, (std::vector<std::string>{"Erasing Flash ", "Erasing Flash .", "Erasing Flash .."}));
-}
-
 TEST(JobRunner, SecondStartWhileBusyIsDropped) {
     JobState state;
     JobRunner runner;
@@ -69,26 +58,6 @@ TEST(JobRunner, SecondStartWhileBusyIsDropped) {
     EXPECT_TRUE(runner.start(state, job)) << "a finished job makes room for the next";
     runner.join();
     EXPECT_EQ(runs, 2);
-}
-
-TEST(JobRunner, EndingBeepsAndResetsProgressUnlessSilent) {
-    JobState state;
-    int beeps = 0;
-    BeepHook beep = [&] { ++beeps; };
-
-    state.busy = true;
-    state.progress = 77;
-    EndJob(state, beep);
-    EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(state.progress, 0);
-    EXPECT_FALSE(state.busy);
-
-    state.busy = true;
-    state.progress = 77;
-    EndJob(state, beep, EndKind::Silent);
-    EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(state.progress, 77);
-    EXPECT_FALSE(state.busy);
 }
 
 }  // namespace

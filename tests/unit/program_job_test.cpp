@@ -32,7 +32,7 @@ TEST_F(ProgramJobTest, WritesPagesInTheLoaderOrderAndReportsTheTime) {
     EXPECT_EQ(loader.lines[kFinalPageEnd], kPageEndLine);
     EXPECT_EQ(loader.lines[kEnd], kEndOfFileLine);
 
-    for (std::uint16_t block : defaultBlocks()) {
+    for (std::uint16_t block : test::twoPageBlocks()) {
         if (block < 0x60) continue;
         auto want = test::blockData(block);
         EXPECT_TRUE(std::equal(want.begin(), want.end(), loader.flash.begin() + (block << 7))) << block;
@@ -107,39 +107,30 @@ TEST_F(ProgramJobTest, HandshakeFailureBeeps) {
     EXPECT_TRUE(loader.lines.empty());
 }
 
-TEST_F(ProgramJobTest, EachStepHasItsOwnError) {
-    struct Case {
-        int line;
-        std::string answer;
-        const char* status;
-        std::size_t linesSent;
-    };
-    const Case cases[] = {
-        {kFirstSelect, "", "Connecting Error 3!", 2},
-        {kFirstData, "x", "Connecting Error 4!", 3},
-        {kPageEndBetween, "?", "Connecting Error 2!", 35},
-        {kSecondSelect, "E", "Connecting Error 3!", 36},  // erase that never ends
-        {kFinalPageEnd, "E~x", "Connecting Error 2!", 39},
-        {kEnd, "", "Connecting Error 1!", 40},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.status);
-        JobState fresh;
-        test::VirtualClock clk;
-        test::FakeLink lnk(clk);
-        test::FakeLoader ldr(lnk);
-        ldr.overrides[c.line] = c.answer;
-        int beep = 0;
-        JobContext ctx{Session{&lnk, fresh, clk}, owned.image, [&] { ++beep; }};
-        fresh.busy = true;
-        ProgramJob(ctx);
-        EXPECT_EQ(fresh.status(), c.status);
-        EXPECT_EQ(beep, 1);
-        EXPECT_EQ(fresh.progress, 0);
-        EXPECT_FALSE(fresh.busy);
-        EXPECT_EQ(ldr.lines.size(), c.linesSent) << "nothing is sent after a failure";
-    }
+struct StepFailure {
+    int line;
+    const char* answer;
+    const char* status;
+    std::size_t linesSent;
+};
+
+class ProgramStepFailure : public JobFixture, public ::testing::WithParamInterface<StepFailure> {};
+
+TEST_P(ProgramStepFailure, EndsWithItsOwnErrorAndSendsNothingMore) {
+    loader.overrides[GetParam().line] = GetParam().answer;
+    run(ProgramJob);
+    expectLoudEnd(GetParam().status);
+    EXPECT_EQ(loader.lines.size(), GetParam().linesSent);
 }
+
+INSTANTIATE_TEST_SUITE_P(EachStep, ProgramStepFailure,
+                         ::testing::Values(StepFailure{kFirstSelect, "", "Connecting Error 3!", 2},
+                                           StepFailure{kFirstData, "x", "Connecting Error 4!", 3},
+                                           StepFailure{kPageEndBetween, "?", "Connecting Error 2!", 35},
+                                           // an erase that never ends
+                                           StepFailure{kSecondSelect, "E", "Connecting Error 3!", 36},
+                                           StepFailure{kFinalPageEnd, "E~x", "Connecting Error 2!", 39},
+                                           StepFailure{kEnd, "", "Connecting Error 1!", 40}));
 
 TEST_F(ProgramJobTest, FailedEraseShowsThenGivesWayToTheStepError) {
     std::vector<std::string> seen;
@@ -151,36 +142,29 @@ TEST_F(ProgramJobTest, FailedEraseShowsThenGivesWayToTheStepError) {
     EXPECT_EQ(seen.back(), "Connecting Error 3!");
 }
 
-TEST_F(ProgramJobTest, CancelStopsBetweenRecords) {
+struct CancelCase {
+    std::size_t cancelAfter;  // lines sent when the cancel comes
+    const char* answer;       // the loader's answer to the last of them; null: the usual
+};
+
+class ProgramCancel : public JobFixture, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(ProgramCancel, StopsAtTheNextRecordAndNeverEndsInSuccess) {
+    const CancelCase c = GetParam();
+    if (c.answer) loader.overrides[static_cast<int>(c.cancelAfter) - 1] = c.answer;
     link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
         inner(bytes);
-        if (loader.lines.size() == 5) state.cancel = true;
+        if (loader.lines.size() == c.cancelAfter) state.cancel = true;
     };
     run(ProgramJob);
     expectLoudEnd("User Canceled");
-    EXPECT_EQ(loader.lines.size(), 5u) << "no closing lines after a cancel";
+    EXPECT_EQ(loader.lines.size(), c.cancelAfter) << "nothing is sent after a cancel";
 }
 
-TEST_F(ProgramJobTest, CancelBeforeTheFirstPageStopsAtOnce) {
-    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
-        inner(bytes);
-        if (bytes == kBeginLine) state.cancel = true;
-    };
-    run(ProgramJob);
-    expectLoudEnd("User Canceled");
-    EXPECT_EQ(loader.lines.size(), 1u);
-}
-
-TEST_F(ProgramJobTest, CancelDuringTheLastEraseNeverEndsInSuccess) {
-    loader.overrides[kEnd] = "E~~.";
-    link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
-        inner(bytes);
-        if (bytes == kEndOfFileLine) state.cancel = true;
-    };
-    run(ProgramJob);
-    expectLoudEnd("User Canceled");
-    EXPECT_EQ(loader.lines.size(), 40u) << "the closing lines were already answered";
-}
+INSTANTIATE_TEST_SUITE_P(Cancel, ProgramCancel,
+                         ::testing::Values(CancelCase{kBegin + 1, nullptr},  // before the first page
+                                           CancelCase{5, nullptr},           // between records
+                                           CancelCase{kEnd + 1, "E~~."}));   // during the last erase
 
 TEST_F(ProgramJobTest, NoPortEndsWithAConnectingError) {
     state.busy = true;

@@ -94,26 +94,17 @@ TEST_F(VerifyJobTest, EndlessNoiseIsBoundedToo) {
     expectLoudEnd("Connecting Error33!");
 }
 
-TEST_F(VerifyJobTest, FailuresOfEachStep) {
-    {
-        loader.handshakeOverrides = {{0, ""}, {1, ""}};
-        run(VerifyJob);
-        expectLoudEnd("Connecting Error11!");
-    }
-    {
-        test::VirtualClock clk;
-        test::FakeLink lnk(clk);
-        test::FakeLoader ldr(lnk);
-        ldr.overrides[2] = "?";
-        JobState fresh;
-        int beep = 0;
-        JobContext ctx{Session{&lnk, fresh, clk}, owned.image, [&] { ++beep; }};
-        fresh.busy = true;
-        VerifyJob(ctx);
-        EXPECT_EQ(fresh.status(), "Connecting Error33!");
-        EXPECT_EQ(beep, 1);
-        EXPECT_FALSE(fresh.busy);
-    }
+TEST_F(VerifyJobTest, HandshakeFailure) {
+    loader.handshakeOverrides = {{0, ""}, {1, ""}};
+    run(VerifyJob);
+    expectLoudEnd("Connecting Error11!");
+}
+
+TEST_F(VerifyJobTest, RequestNotAcknowledged) {
+    loader.overrides[2] = "?";
+    run(VerifyJob);
+    expectLoudEnd("Connecting Error33!");
+    EXPECT_EQ(loader.lines.size(), 3u);
 }
 
 TEST_F(VerifyJobTest, NoStartRecordIsASilentDataError) {

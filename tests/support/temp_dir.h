@@ -1,6 +1,6 @@
 #pragma once
-// File helpers for the tests that run the image tool or read the firmware
-// from the source tree.
+// File helpers: a scratch directory that cleans up after itself, and whole
+// files read and written at once.
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -31,7 +31,7 @@ public:
         static std::atomic<int> counter{0};
         auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         path_ = std::filesystem::temp_directory_path() /
-                ("qelisp-image-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+                ("qelisp-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(path_);
     }
     ~TempDir() {

@@ -1,0 +1,74 @@
+// qelisp-sim's options, and the --fault TARGET:KIND texts.
+#include "sim/command_line.h"
+#include "sim/fault_plan.h"
+
+#include <gtest/gtest.h>
+
+namespace qelisp::sim {
+namespace {
+
+CommandLineParse parse(std::vector<std::string> args) { return parseCommandLine(args); }
+
+// The options the executable's own tests and the end-to-end runs do not use.
+TEST(CommandLine, DefaultsAndTheOptionsNotRunElsewhere) {
+    const auto none = parse({});
+    ASSERT_TRUE(none.ok) << none.error;
+    EXPECT_TRUE(none.commandLine.options.pacing);
+    EXPECT_TRUE(none.commandLine.options.erase);
+    EXPECT_EQ(none.commandLine.options.eraseMs, 2000u);
+
+    const auto p = parse({"--link", "/tmp/com1", "--no-erase", "--save=out.bin", "--fault=u1:wrong"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.commandLine.options.linkPath, "/tmp/com1");
+    EXPECT_FALSE(p.commandLine.options.erase);
+    EXPECT_EQ(p.commandLine.savePath, "out.bin");
+    EXPECT_EQ(p.commandLine.options.faults.forHandshake(1), FaultKind::Wrong);
+}
+
+TEST(CommandLine, BadUsageIsRefusedWithAReason) {
+    const std::vector<std::vector<std::string>> cases{
+        {"--bogus"},         {"file.bin"},           {"--erase-ms"},          {"--erase-ms", "-1"},
+        {"--erase-ms", "x"}, {"--erase-ms", "2s"},   {"--erase-ms=700000"},  {"--fault", "0:silence"},
+        {"--fault", "3"},    {"--fault=u1:corrupt"}, {"--verbose=yes"},      {"--link"},
+        {"--load="},         {"--fault", "1:wrong", "--fault", "1:silence"},
+    };
+    for (const auto& args : cases) {
+        const auto p = parse(args);
+        EXPECT_FALSE(p.ok) << args.front();
+        EXPECT_FALSE(p.error.empty()) << args.front();
+    }
+}
+
+TEST(FaultPlan, HandshakeTakesOnlyKindsThatMeanSomethingForIt) {
+    for (const char* ok : {"u1:silence", "u1:wrong", "u1:erase", "u1:hangup", "u1:erase-forever", "u1:erase-bad"}) {
+        FaultPlan plan;
+        std::string error;
+        EXPECT_TRUE(plan.add(ok, error)) << ok << ": " << error;
+        EXPECT_TRUE(plan.forHandshake(1).has_value() && !plan.forLine(1).has_value()) << ok;
+    }
+    for (const char* bad : {"u1:corrupt", "u1:noise", "u1:no-a", "u1:short"}) {
+        FaultPlan plan;
+        std::string error;
+        EXPECT_FALSE(plan.add(bad, error)) << bad;
+        EXPECT_NE(error.find("read request"), std::string::npos) << error;
+    }
+}
+
+TEST(FaultPlan, TakesLargeLineNumbersAndRefusesMalformedTexts) {
+    FaultPlan big;
+    std::string bigError;
+    ASSERT_TRUE(big.add("12345678901:hangup", bigError)) << bigError;
+    EXPECT_EQ(big.forLine(12345678901u), FaultKind::HangUp);
+    for (const char* bad : {"", "5", "5:", ":silence", "0:silence", "u0:wrong", "u:wrong", "x:silence",
+                            "-1:silence", "5 :silence", "5:Silence", "5:bogus", "1.5:wrong", "U1:wrong",
+                            "99999999999999999999999:wrong"}) {
+        FaultPlan plan;
+        std::string error;
+        EXPECT_FALSE(plan.add(bad, error)) << "'" << bad << "'";
+        EXPECT_FALSE(error.empty()) << bad;
+        EXPECT_TRUE(plan.empty()) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace qelisp::sim
