@@ -1,30 +1,11 @@
 #include "cli/tracing_link.h"
 
+#include "protocol/hex_line.h"
+
 namespace qelisp::cli {
 
 TracingLink::TracingLink(SerialLink& inner, std::FILE* out)
     : inner_(inner), out_(out), start_(std::chrono::steady_clock::now()) {}
-
-std::string TracingLink::visible(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (std::uint8_t b : bytes) {
-        if (b == '\r') {
-            out += "\\r";
-        } else if (b == '\n') {
-            out += "\\n";
-        } else if (b == '\\') {
-            out += "\\\\";
-        } else if (b >= 0x20 && b < 0x7F) {
-            out.push_back(static_cast<char>(b));
-        } else {
-            out += "\\x";
-            out.push_back(kDigits[b >> 4]);
-            out.push_back(kDigits[b & 0xF]);
-        }
-    }
-    return out;
-}
 
 void TracingLink::line(const char* direction, const std::string& text) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
@@ -41,14 +22,14 @@ int TracingLink::purge() {
 int TracingLink::write(std::span<const std::uint8_t> bytes) {
     int n = inner_.write(bytes);
     std::string note = n == static_cast<int>(bytes.size()) ? "" : "  (write " + std::to_string(n) + " of " + std::to_string(bytes.size()) + ")";
-    line(">>", visible(bytes) + note);
+    line(">>", printableBytes(bytes) + note);
     return n;
 }
 
 int TracingLink::read(std::span<std::uint8_t> buf) {
     int n = inner_.read(buf);
     if (n > 0) {
-        line("<<", visible(buf.first(static_cast<std::size_t>(n))));
+        line("<<", printableBytes(buf.first(static_cast<std::size_t>(n))));
     } else if (n == 0) {
         line("<<", "(nothing within 200 ms)");
     } else {

@@ -17,9 +17,6 @@ public:
     int write(std::span<const std::uint8_t> bytes) override;
     int read(std::span<std::uint8_t> buf) override;
 
-    // Printable form: CR and LF as \r \n, other control bytes as \xNN.
-    static std::string visible(std::span<const std::uint8_t> bytes);
-
 private:
     void line(const char* direction, const std::string& text);
 

@@ -8,6 +8,25 @@ std::uint8_t lineChecksum(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint8_t>(-sum);
 }
 
+std::string printableBytes(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        if (b == '\r') {
+            out += "\\r";
+        } else if (b == '\n') {
+            out += "\\n";
+        } else if (b == '\\') {
+            out += "\\\\";
+        } else if (b >= 0x20 && b < 0x7F) {
+            out.push_back(static_cast<char>(b));
+        } else {
+            out += "\\x";
+            appendHexByte(out, b);
+        }
+    }
+    return out;
+}
+
 int hexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;

@@ -23,6 +23,13 @@ inline void appendHexByte(std::string& out, std::uint8_t byte) {
     out.push_back(kHexDigits[byte & 0x0F]);
 }
 
+// What crossed the wire, readable in a log: CR and LF as \r \n, a backslash
+// doubled, other control bytes as \xNN.
+std::string printableBytes(std::span<const std::uint8_t> bytes);
+inline std::string printableBytes(std::string_view text) {
+    return printableBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
 // Value of a hexadecimal digit (either case), or -1.
 int hexDigitValue(char c);
 

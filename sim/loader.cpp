@@ -20,28 +20,6 @@ std::string hex(std::uint64_t value, int digits) {
     return text;
 }
 
-// Shows what crossed the wire, with control characters spelled out.
-std::string printable(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        if (b == '\r') {
-            text += "\\r";
-        } else if (b == '\n') {
-            text += "\\n";
-        } else if (b >= 0x20 && b < 0x7F) {
-            text.push_back(static_cast<char>(b));
-        } else {
-            text += "\\x";
-            appendHexByte(text, b);
-        }
-    }
-    return text;
-}
-
-std::string printable(std::string_view text) {
-    return printable(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-}
-
 Reply send(std::string_view bytes) { return {Reply::Kind::Send, {bytes.begin(), bytes.end()}}; }
 Reply send(std::uint8_t byte) { return {Reply::Kind::Send, {byte}}; }
 Reply eraseWait() { return {Reply::Kind::EraseWait, {}}; }
@@ -96,7 +74,7 @@ void Loader::receive(std::uint8_t byte, Replies& out) {
                 // 'U' is never part of a line: the program gave up on this one
                 // and starts over, so the handshake wins.
                 ++lines_;
-                violate(Rule::BrokenLine, printable(line_));
+                violate(Rule::BrokenLine, printableBytes(line_));
                 rx_ = Rx::BetweenLines;
                 handshake(out);
             } else {
@@ -156,7 +134,7 @@ void Loader::completeLine(Replies& out) {
     const std::uint64_t number = ++lines_;
     std::string_view text = line_;
     if (options_.verbose) {
-        log("qelisp-sim: line " + std::to_string(number) + ": " + printable(text) + "\\n");
+        log("qelisp-sim: line " + std::to_string(number) + ": " + printableBytes(text) + "\\n");
     }
     if (text.back() == '\r') {
         text.remove_suffix(1);
@@ -335,7 +313,7 @@ void Loader::logReplies(const char* what, std::uint64_t number, const Replies& r
     if (replies.empty()) text += " (none)";
     for (const Reply& r : replies) {
         switch (r.kind) {
-            case Reply::Kind::Send: text += " " + printable(r.bytes); break;
+            case Reply::Kind::Send: text += " " + printableBytes(r.bytes); break;
             case Reply::Kind::EraseWait: text += " (erase time)"; break;
             case Reply::Kind::HangUp: text += " (hang up)"; break;
         }

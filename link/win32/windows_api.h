@@ -1,5 +1,5 @@
 #pragma once
-// <windows.h> for the serial backend, without the parts that collide with the
+// <windows.h> for our Win32 code, without the parts that collide with the
 // standard library (min/max macros) or that it does not need.
 #ifndef NOMINMAX
 #define NOMINMAX

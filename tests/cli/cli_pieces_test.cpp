@@ -3,6 +3,7 @@
 #include "cli/image_info.h"
 #include "cli/sha256.h"
 #include "cli/tracing_link.h"
+#include "protocol/hex_line.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/test_image.h"
 
@@ -84,7 +85,7 @@ TEST(ImageInfo, SummarizesWhatWouldBeSent) {
 
 TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {
     const std::uint8_t bytes[] = {':', '0', '\r', '\n', 0x00, 0xFF, '\\'};
-    EXPECT_EQ(TracingLink::visible(bytes), ":0\\r\\n\\x00\\xFF\\\\");
+    EXPECT_EQ(printableBytes(bytes), ":0\\r\\n\\x00\\xFF\\\\");
 
     test::VirtualClock clock;
     test::FakeLink inner(clock);

@@ -2,13 +2,7 @@
 // Reading and working another process's windows from a test driver. Text
 // goes through WM_GETTEXT and friends, which the system carries across
 // processes; pointers in other messages would not cross.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "link/win32/windows_api.h"
 
 #include <chrono>
 #include <functional>

@@ -1,12 +1,6 @@
 #pragma once
-// <windows.h> and the common controls for the window code, without the parts
-// that collide with the standard library (min/max macros).
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+// <windows.h> as the serial backend takes it, plus the common controls for
+// the window code.
+#include "link/win32/windows_api.h"
 
 #include <commctrl.h>
