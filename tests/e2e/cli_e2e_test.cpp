@@ -1,5 +1,6 @@
 // qelisp-cli as a user runs it: exit status, what it prints, Ctrl-C.
 #include "link/port.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -27,24 +28,6 @@ struct CliRun {
 
 class CliE2e : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qelisp-cli-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-
-    static std::string slurp(const std::filesystem::path& file) {
-        std::ifstream in(file);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
     // Runs the program with stdout and stderr to files; `whileRunning` gets
     // its pid.
     CliRun cli(std::vector<std::string> args, const std::function<void(pid_t)>& whileRunning = {}) {
@@ -66,14 +49,14 @@ protected:
         waitpid(pid, &status, 0);
         CliRun run;
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = slurp(outFile);
-        run.err = slurp(errFile);
+        run.out = test::readFile(outFile);
+        run.err = test::readFile(errFile);
         return run;
     }
 
     std::string flash() const { return (dir_ / "flash.bin").string(); }
 
-    std::filesystem::path dir_;
+    test::TempDir dir_;
 };
 
 std::string lastLine(const std::string& text) {

@@ -7,6 +7,7 @@
 #include "jobs/job_runner.h"
 #include "link/port.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -29,17 +30,9 @@ struct JobOutcome {
 
 class E2eTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qelisp-e2e-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
     void TearDown() override {
         link_.reset();
         sim_.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
     }
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
@@ -98,7 +91,7 @@ protected:
     SystemClock clock_;
     std::unique_ptr<SimProcess> sim_;
     std::unique_ptr<SerialLink> link_;
-    std::filesystem::path dir_;
+    test::TempDir dir_;
 };
 
 }  // namespace qelisp::test
