@@ -9,7 +9,7 @@ void JobState::setStatus(std::string_view text) {
         status_.assign(text);
         if (listener_) copy = status_;
     }
-    if (listener_) notify(copy);
+    if (listener_) listener_(copy);
 }
 
 void JobState::appendStatus(std::string_view text) {
@@ -19,7 +19,7 @@ void JobState::appendStatus(std::string_view text) {
         status_.append(text);
         if (listener_) copy = status_;
     }
-    if (listener_) notify(copy);
+    if (listener_) listener_(copy);
 }
 
 std::string JobState::status() const {
@@ -30,10 +30,6 @@ std::string JobState::status() const {
 void JobState::setStatusListener(std::function<void(const std::string&)> listener) {
     std::lock_guard lock(mutex_);
     listener_ = std::move(listener);
-}
-
-void JobState::notify(const std::string& text) {
-    listener_(text);
 }
 
 }  // namespace qelisp

@@ -32,8 +32,6 @@ public:
     void setStatusListener(std::function<void(const std::string&)> listener);
 
 private:
-    void notify(const std::string& text);
-
     mutable std::mutex mutex_;
     std::string status_;
     std::function<void(const std::string&)> listener_;

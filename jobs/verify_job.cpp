@@ -88,9 +88,9 @@ int VerifyJob(JobContext& job) {
         const std::uint32_t address = record.address();
         int mismatches = 0;
         for (;;) {
-            state.currentAddress.store(address);
             state.progress.store(static_cast<int>(address >> 12));
             state.setStatus(addressStatus("Verifying Data At Address: ", address));
+            // The current address is the end of the block asked for.
             state.currentAddress.store(address + kRecordDataSize - 1);
 
             std::size_t valid = 0;
