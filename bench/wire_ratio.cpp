@@ -6,7 +6,7 @@
 //
 // Targets: ratio at most 1.02 without the pause, CPU share under 3 %.
 #include "image/firmware_image.h"
-#include "jobs/clock.h"
+#include "state/clock.h"
 #include "jobs/job_context.h"
 #include "jobs/program_job.h"
 #include "jobs/verify_job.h"

@@ -4,7 +4,7 @@
 #include "cli/simulated_instrument.h"
 #include "cli/tracing_link.h"
 #include "image/firmware_image.h"
-#include "jobs/clock.h"
+#include "state/clock.h"
 #include "jobs/job_runner.h"
 #include "jobs/program_job.h"
 #include "jobs/verify_job.h"

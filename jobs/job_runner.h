@@ -1,6 +1,6 @@
 #pragma once
 // Starting a job on its worker thread and ending it.
-#include "jobs/job_state.h"
+#include "state/job_state.h"
 
 #include <functional>
 #include <thread>

@@ -5,9 +5,9 @@
 // end of the application. The Win32 dialog and the Qt window both drive it
 // from their user-interface thread.
 #include "image/firmware_image.h"
-#include "jobs/clock.h"
+#include "state/clock.h"
 #include "jobs/job_runner.h"
-#include "jobs/job_state.h"
+#include "state/job_state.h"
 #include "link/serial_link.h"
 #include "ui/port_access.h"
 

@@ -2,7 +2,7 @@
 // End-to-end: the program's own link, protocol and jobs over a real
 // pseudo-terminal to qelisp-sim running as a separate process.
 #include "image/firmware_image.h"
-#include "jobs/clock.h"
+#include "state/clock.h"
 #include "jobs/job_context.h"
 #include "jobs/job_runner.h"
 #include "link/port.h"

@@ -2,7 +2,7 @@
 // A scripted stand-in for the serial port, in virtual time: each read takes
 // what the script offers next, and an empty read costs 200 ms of the virtual
 // clock, as a real one would.
-#include "jobs/clock.h"
+#include "state/clock.h"
 #include "link/serial_link.h"
 
 #include <cstdint>

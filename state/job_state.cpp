@@ -1,4 +1,4 @@
-#include "jobs/job_state.h"
+#include "state/job_state.h"
 
 namespace qelisp {
 

@@ -1,4 +1,4 @@
-#include "jobs/clock.h"
+#include "state/clock.h"
 
 #include <chrono>
 #include <thread>
