@@ -29,6 +29,7 @@ class CountingLink final : public SerialLink {
 public:
     explicit CountingLink(SerialLink& inner) : inner_(inner) {}
     int purge() override { return inner_.purge(); }
+    int discardInput() override { return inner_.discardInput(); }
     int write(std::span<const std::uint8_t> bytes) override {
         int n = inner_.write(bytes);
         if (n > 0) bytes_ += static_cast<std::uint64_t>(n);

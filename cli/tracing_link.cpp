@@ -19,6 +19,12 @@ int TracingLink::purge() {
     return result;
 }
 
+int TracingLink::discardInput() {
+    int result = inner_.discardInput();
+    if (result != 0) line("--", "discarding input failed");
+    return result;
+}
+
 int TracingLink::write(std::span<const std::uint8_t> bytes) {
     int n = inner_.write(bytes);
     std::string note = n == static_cast<int>(bytes.size()) ? "" : "  (write " + std::to_string(n) + " of " + std::to_string(bytes.size()) + ")";

@@ -14,6 +14,7 @@ public:
     TracingLink(SerialLink& inner, std::FILE* out);
 
     int purge() override;
+    int discardInput() override;
     int write(std::span<const std::uint8_t> bytes) override;
     int read(std::span<std::uint8_t> buf) override;
 

@@ -11,9 +11,10 @@ int FailJob(JobContext& job, const std::string& message, EndKind kind) {
 }
 
 std::optional<JobStart> OpenJob(JobContext& job, const char* connectFailure) {
-    if (!ConnectDevice(job.session)) {
-        FailJob(job, connectFailure);
-        return std::nullopt;
+    switch (ConnectDevice(job.session)) {
+        case Connected: break;
+        case NotConnected: FailJob(job, connectFailure); return std::nullopt;
+        case ConnectCancelled: FailJob(job, kUserCanceled); return std::nullopt;
     }
     const std::uint32_t startTick = job.session.clock.tickMs();
     auto slot = job.image.findStartRecord();

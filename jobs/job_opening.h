@@ -9,6 +9,9 @@
 
 namespace qelisp {
 
+// How a job ends when the user stopped it between two steps.
+inline constexpr const char* kUserCanceled = "User Canceled";
+
 // Sets the job's last status and ends it (beep and progress back to 0 unless
 // silent). Returns the worker's result, 0.
 int FailJob(JobContext& job, const std::string& message, EndKind kind = EndKind::Normal);
@@ -19,8 +22,9 @@ struct JobStart {
 };
 
 // The handshake, the start time and the start record. On failure the job has
-// ended already: with `connectFailure` when the loader did not answer, or
-// silently with "Data Error!" when the image has no record for 03000H.
+// ended already: with `connectFailure` when the loader did not answer, with
+// "User Canceled" when the user stopped it meanwhile, or silently with
+// "Data Error!" when the image has no record for 03000H.
 std::optional<JobStart> OpenJob(JobContext& job, const char* connectFailure);
 
 }  // namespace qelisp

@@ -12,14 +12,30 @@ namespace qelisp {
 
 namespace {
 
+// One command line at a time: send it, wait for its own answer, then look
+// at the cancel flag. An erase wait that saw the cancel returns as answered,
+// so the flag, not the answer, decides whether anything more goes out.
 struct Run {
     JobContext& job;
+    const char* ending = nullptr;  // the status the run stops with
+    bool cancelled = false;
 
-    bool sendAndAck(std::string_view line) {
-        return SendLine(job.session, line) == 0 && WaitReply(job.session, kAckByte) == ReplyOk;
+    bool exchange(std::string_view line, const char* failure) {
+        return answered(SendLine(job.session, line), failure);
     }
-    bool sendAndAck(const CommandRecord& record, std::size_t n) {
-        return SendRecord(job.session, record, n) == 0 && WaitReply(job.session, kAckByte) == ReplyOk;
+    bool exchange(const CommandRecord& record, std::size_t n, const char* failure) {
+        return answered(SendRecord(job.session, record, n), failure);
+    }
+
+private:
+    bool answered(int sent, const char* failure) {
+        if (sent != 0 || WaitReply(job.session, kAckByte) != ReplyOk) {
+            ending = failure;
+            return false;
+        }
+        cancelled = job.session.state.cancel.load();
+        if (cancelled) ending = kUserCanceled;
+        return !cancelled;
     }
 };
 
@@ -52,11 +68,11 @@ int ProgramJob(JobContext& job) {
     if (!opened) return 0;
     // A begin line the loader refuses ends the job quietly: no beep, and the
     // bar stays where it was.
-    if (!run.sendAndAck(kBeginLine)) return FailJob(job, "Connecting Error!", EndKind::Silent);
-    if (state.cancel.load()) return FailJob(job, "User Canceled");
+    if (!run.exchange(kBeginLine, "Connecting Error!")) {
+        return FailJob(job, run.ending, run.cancelled ? EndKind::Normal : EndKind::Silent);
+    }
 
     long openPage = -1;
-    const char* failure = nullptr;
     job.image.walk(opened->startSlot, [&](const ImageRecord& record) {
         const std::uint32_t address = record.address();
         const long page = static_cast<long>(address >> 12);
@@ -65,36 +81,17 @@ int ProgramJob(JobContext& job) {
         state.setStatus(addressStatus("Writing Data To Address: ", address));
 
         if (page != openPage) {
-            if (openPage != -1 && !run.sendAndAck(kPageEndLine)) {
-                failure = "Connecting Error 2!";
-                return false;
-            }
+            if (openPage != -1 && !run.exchange(kPageEndLine, "Connecting Error 2!")) return false;
             openPage = page;
-            if (!run.sendAndAck(pageSelect(address), 1)) {
-                failure = "Connecting Error 3!";
-                return false;
-            }
+            if (!run.exchange(pageSelect(address), 1, "Connecting Error 3!")) return false;
         }
-        if (!run.sendAndAck(dataRecord(record), kRecordDataSize)) {
-            failure = "Connecting Error 4!";
-            return false;
-        }
-        if (state.cancel.load()) {
-            failure = "User Canceled";
-            return false;
-        }
-        return true;
+        return run.exchange(dataRecord(record), kRecordDataSize, "Connecting Error 4!");
     });
-    if (failure) return FailJob(job, failure);
+    if (run.ending) return FailJob(job, run.ending);
 
-    if (!run.sendAndAck(kPageEndLine)) return FailJob(job, "Connecting Error 2!");
-    if (!run.sendAndAck(kEndOfFileLine)) return FailJob(job, "Connecting Error 1!");
-
-    // A cancel that came during the last erase wait must not end in a
-    // success message: the user asked to stop and may have seen
-    // "User Canceled!".
-    if (state.cancel.load()) return FailJob(job, "User Canceled");
-
+    if (!run.exchange(kPageEndLine, "Connecting Error 2!") || !run.exchange(kEndOfFileLine, "Connecting Error 1!")) {
+        return FailJob(job, run.ending);
+    }
     state.setStatus(elapsedStatus("Data Writed OK!  Time Elapsed ", opened->startTick, job.session.clock.tickMs()));
     EndJob(state, job.beep);
     return 0;

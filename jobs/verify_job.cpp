@@ -8,6 +8,7 @@
 #include "protocol/command_record.h"
 #include "protocol/reply.h"
 
+#include <algorithm>
 #include <array>
 
 namespace qelisp {
@@ -26,42 +27,47 @@ CommandRecord readRequest(std::uint32_t address) {
     return record;
 }
 
-// Skips whatever the loader sends before the 'A'. False when the 'A' did not
-// come: too many quiet reads, too much noise, or a dead port.
-bool awaitReadBackStart(SerialLink& link) {
+enum class BlockRead { Got, Failed, Cancelled };
+
+// Skips whatever the loader sends before the 'A', looking at the cancel flag
+// after every read. Failed when the 'A' did not come: too many quiet reads,
+// too much noise, or a dead port.
+BlockRead awaitReadBackStart(Session& session) {
     int quiet = 0;
     int noise = 0;
     std::array<std::uint8_t, 1> byte{};
     while (quiet < kReadBackStartEmptyReads && noise < kReadBackStartNoiseLimit) {
-        int n = link.read(byte);
-        if (n < 0) return false;
+        int n = session.link->read(byte);
+        if (n < 0) return BlockRead::Failed;
+        if (n == 1 && byte[0] == kReadBackStart) return BlockRead::Got;
+        if (session.state.cancel.load()) return BlockRead::Cancelled;
         if (n == 0) {
             ++quiet;
-        } else if (byte[0] == kReadBackStart) {
-            return true;
         } else {
             ++noise;
         }
     }
-    return false;
+    return BlockRead::Failed;
 }
 
 // Asks for one block and decodes it into `buffer`. `valid` is the number of
-// whole bytes that arrived: a short answer leaves the rest unknown, never
-// stale bytes of an earlier block.
-// False when the loader did not answer the request or never opened the block.
-bool readBlock(Session& session, std::uint32_t address, std::array<std::uint8_t, 256>& buffer,
-               std::size_t& valid) {
+// bytes, from the first, that arrived as two hexadecimal digits: a short or
+// garbled answer leaves the rest unknown, never stale bytes of an earlier
+// block. Failed when the loader did not answer the request or never opened
+// the block; Cancelled when the user stopped the job meanwhile.
+BlockRead readBlock(Session& session, std::uint32_t address, std::array<std::uint8_t, 256>& buffer,
+                    std::size_t& valid) {
     if (SendRecord(session, readRequest(address), 8) != 0 || WaitReply(session, kAckByte) != ReplyOk) {
-        return false;
+        return BlockRead::Failed;
     }
-    if (!awaitReadBackStart(*session.link)) return false;
+    // An erase wait that saw the cancel returns as answered.
+    if (session.state.cancel.load()) return BlockRead::Cancelled;
+    if (BlockRead start = awaitReadBackStart(session); start != BlockRead::Got) return start;
     buffer.fill(0);
     int got = session.link->read(buffer);
-    if (got < 0) return false;
-    DecodeReadBack(buffer);
-    valid = static_cast<std::size_t>(got) / 2;
-    return true;
+    if (got < 0) return BlockRead::Failed;
+    valid = std::min(DecodeReadBack(buffer), static_cast<std::size_t>(got) / 2);
+    return BlockRead::Got;
 }
 
 // Index of the first byte that differs, or kRecordDataSize when all match.
@@ -80,7 +86,7 @@ int VerifyJob(JobContext& job) {
     JobState& state = job.session.state;
     auto opened = OpenJob(job, "Connecting Error11!");
     if (!opened) return 0;
-    if (state.cancel.load()) return FailJob(job, "User Canceled");
+    if (state.cancel.load()) return FailJob(job, kUserCanceled);
 
     std::array<std::uint8_t, 256> buffer{};
     std::string failure;
@@ -94,9 +100,10 @@ int VerifyJob(JobContext& job) {
             state.currentAddress.store(address + kRecordDataSize - 1);
 
             std::size_t valid = 0;
-            if (!readBlock(job.session, address, buffer, valid)) {
-                failure = "Connecting Error33!";
-                return false;
+            switch (readBlock(job.session, address, buffer, valid)) {
+                case BlockRead::Got: break;
+                case BlockRead::Failed: failure = "Connecting Error33!"; return false;
+                case BlockRead::Cancelled: failure = kUserCanceled; return false;
             }
             std::size_t j = firstDifference(record.data(), buffer, valid);
             bool matched = j == kRecordDataSize;
@@ -105,7 +112,7 @@ int VerifyJob(JobContext& job) {
                 return false;
             }
             if (state.cancel.load()) {
-                failure = "User Canceled";
+                failure = kUserCanceled;
                 return false;
             }
             if (matched) return true;

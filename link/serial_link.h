@@ -18,6 +18,11 @@ public:
     // Discards both the transmit and the receive queue. Returns 0 on success.
     virtual int purge() = 0;
 
+    // Drops whatever has arrived and not been read yet; the transmit side is
+    // left alone. Called before each command line goes out, so that only a
+    // byte that came after the line can answer it. Returns 0 on success.
+    virtual int discardInput() = 0;
+
     // Writes the whole buffer. Returns the number of bytes written, which is
     // less than bytes.size() when the write time-out (10 ms per byte + 10 ms)
     // ran out, or -1 when the port failed.

@@ -15,6 +15,9 @@ void putHex(std::span<std::uint8_t, kMaxLineLength> out, std::size_t& pos, std::
 
 int writeAll(Session& session, std::span<const std::uint8_t> bytes) {
     if (session.link == nullptr) return 1;
+    // A byte that is already waiting was sent before this line existed: it
+    // may be a late or doubled answer to an earlier one, never this line's.
+    if (session.link->discardInput() != 0) return 1;
     int written = session.link->write(bytes);
     return written == static_cast<int>(bytes.size()) ? 0 : 1;
 }
@@ -53,15 +56,16 @@ int SendLine(Session& session, std::string_view line) {
     return writeAll(session, bytes);
 }
 
-void DecodeReadBack(std::span<std::uint8_t, 256> buffer) {
-    auto nibble = [](std::uint8_t c) {
-        int v = c <= '9' ? c - 0x30 : c - 0x37;
-        return static_cast<std::uint8_t>(v & 0x0F);
-    };
+std::size_t DecodeReadBack(std::span<std::uint8_t, 256> buffer) {
+    std::size_t valid = kReadBackBytes;
     // Reading pair i (positions 2i, 2i+1) before writing byte i is safe: 2i >= i.
-    for (std::size_t i = 0; i < 128; ++i) {
-        buffer[i] = static_cast<std::uint8_t>((nibble(buffer[2 * i]) << 4) | nibble(buffer[2 * i + 1]));
+    for (std::size_t i = 0; i < kReadBackBytes; ++i) {
+        const int high = hexDigitValue(static_cast<char>(buffer[2 * i]));
+        const int low = hexDigitValue(static_cast<char>(buffer[2 * i + 1]));
+        if ((high < 0 || low < 0) && valid == kReadBackBytes) valid = i;
+        buffer[i] = static_cast<std::uint8_t>(((high & 0x0F) << 4) | (low & 0x0F));
     }
+    return valid;
 }
 
 }  // namespace qelisp

@@ -50,9 +50,14 @@ int SendRecord(Session& session, const CommandRecord& record, std::size_t n);
 // Writes a fixed line. Same result as SendRecord.
 int SendLine(Session& session, std::string_view line);
 
-// Decodes 256 hexadecimal characters in place into the first 128 bytes of
-// `buffer`. No character is refused: '0'..'9' give c - 0x30, anything else
-// c - 0x37, low four bits kept, so 'a'..'f' read like 'A'..'F' and 'G' gives 0.
-void DecodeReadBack(std::span<std::uint8_t, 256> buffer);
+inline constexpr std::size_t kReadBackBytes = 128;
+
+// Decodes 256 hexadecimal characters (either case), high digit first, in
+// place into the first 128 bytes of `buffer`. Returns how many bytes, from
+// the first, came from two real hexadecimal digits: line noise that turns a
+// digit into punctuation must make the block a mismatch, never a byte that
+// happens to equal the expected one. Bytes from that index on are not to be
+// trusted.
+std::size_t DecodeReadBack(std::span<std::uint8_t, 256> buffer);
 
 }  // namespace qelisp

@@ -58,17 +58,30 @@ ReplyResult WaitReply(Session& session, std::uint8_t awaited) {
     return result;
 }
 
-bool ConnectDevice(Session& session) {
+bool PauseUnlessCancelled(Session& session, std::uint32_t ms) {
+    for (;;) {
+        if (session.state.cancel.load()) return false;
+        if (ms == 0) return true;
+        const std::uint32_t slice = ms < kCancelCheckMs ? ms : kCancelCheckMs;
+        session.clock.sleepMs(slice);
+        ms -= slice;
+    }
+}
+
+ConnectResult ConnectDevice(Session& session) {
     session.state.setStatus("Connecting...");
     for (int attempt = 0; attempt < 2; ++attempt) {
-        session.clock.sleepMs(kHandshakePauseMs);
+        if (!PauseUnlessCancelled(session, kHandshakePauseMs)) return ConnectCancelled;
         if (session.link == nullptr) continue;
         session.link->purge();
         const std::array<std::uint8_t, 1> handshake{kHandshakeByte};
         if (session.link->write(handshake) != 1) continue;
-        if (WaitReply(session, kHandshakeByte) == ReplyOk) return true;
+        const ReplyResult reply = WaitReply(session, kHandshakeByte);
+        // An erase wait that saw the cancel returns as answered.
+        if (session.state.cancel.load()) return ConnectCancelled;
+        if (reply == ReplyOk) return Connected;
     }
-    return false;
+    return NotConnected;
 }
 
 }  // namespace qelisp

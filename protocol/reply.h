@@ -23,11 +23,26 @@ inline constexpr std::uint8_t kReadBackStart = 'A';
 // over 15 s.
 inline constexpr int kEraseReadLimit = 75;
 inline constexpr std::uint32_t kHandshakePauseMs = 1000;
+// A pause looks at the cancel flag this often, so a user who gives up is
+// heard within a read's time, not after the whole pause.
+inline constexpr std::uint32_t kCancelCheckMs = 50;
 
 ReplyResult WaitReply(Session& session, std::uint8_t awaited);
 
+// Sleeps `ms` in slices of kCancelCheckMs. False when the cancel flag was
+// seen set, at once or during the pause.
+bool PauseUnlessCancelled(Session& session, std::uint32_t ms);
+
+enum ConnectResult : std::uint8_t {
+    Connected = 0,
+    NotConnected = 1,      // neither attempt was answered
+    ConnectCancelled = 2,  // the cancel flag was seen in a pause or after a wait
+};
+
 // Sets "Connecting...", then up to two attempts of: 1000 ms pause, purge,
-// 'U', WaitReply('U'). True when either attempt was answered.
-bool ConnectDevice(Session& session);
+// 'U', WaitReply('U'). The cancel flag is looked at during each pause and
+// after each wait, also after an answered one: a job cancelled while it
+// connected sends nothing more.
+ConnectResult ConnectDevice(Session& session);
 
 }  // namespace qelisp

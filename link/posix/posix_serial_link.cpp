@@ -88,6 +88,8 @@ PosixSerialLink::~PosixSerialLink() {
 
 int PosixSerialLink::purge() { return tcflush(fd_, TCIOFLUSH) == 0 ? 0 : 1; }
 
+int PosixSerialLink::discardInput() { return tcflush(fd_, TCIFLUSH) == 0 ? 0 : 1; }
+
 int PosixSerialLink::write(std::span<const std::uint8_t> bytes) {
     // 10 ms per byte plus 10 ms, as the loader's side of the line assumes.
     auto budget = std::chrono::milliseconds(10 * bytes.size() + 10);

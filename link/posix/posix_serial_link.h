@@ -15,6 +15,7 @@ public:
     PosixSerialLink& operator=(const PosixSerialLink&) = delete;
 
     int purge() override;
+    int discardInput() override;
     int write(std::span<const std::uint8_t> bytes) override;
     int read(std::span<std::uint8_t> buf) override;
 

@@ -101,6 +101,8 @@ Win32SerialLink::~Win32SerialLink() { CloseHandle(handle_); }
 
 int Win32SerialLink::purge() { return PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) ? 0 : 1; }
 
+int Win32SerialLink::discardInput() { return PurgeComm(handle_, PURGE_RXCLEAR) ? 0 : 1; }
+
 int Win32SerialLink::write(std::span<const std::uint8_t> bytes) {
     DWORD written = 0;
     // A time-out is not a failure to WriteFile: it returns TRUE with a short

@@ -17,6 +17,7 @@ public:
     Win32SerialLink& operator=(const Win32SerialLink&) = delete;
 
     int purge() override;
+    int discardInput() override;
     int write(std::span<const std::uint8_t> bytes) override;
     int read(std::span<std::uint8_t> buf) override;
 

@@ -18,10 +18,21 @@ void FakeLink::silence(int reads) {
 
 void FakeLink::fail() { script_.push_back({Step::Fail, {}}); }
 
+void FakeLink::dropWaiting() {
+    // Only what is waiting now goes; bytes after a quiet read come later.
+    while (!script_.empty() && script_.front().kind == Step::Bytes) script_.pop_front();
+}
+
 int FakeLink::purge() {
     ++purges;
-    // A purge drops bytes already waiting, not what the peer sends later.
-    while (!script_.empty() && script_.front().kind == Step::Bytes) script_.pop_front();
+    dropWaiting();
+    return 0;
+}
+
+int FakeLink::discardInput() {
+    ++discards;
+    if (dead_) return 1;
+    dropWaiting();
     return 0;
 }
 
@@ -35,6 +46,7 @@ int FakeLink::write(std::span<const std::uint8_t> bytes) {
 
 int FakeLink::read(std::span<std::uint8_t> buf) {
     ++reads;
+    if (onRead) onRead();
     if (!dead_ && !script_.empty() && script_.front().kind == Step::Fail) dead_ = true;
     if (dead_) return -1;
     if (script_.empty() || script_.front().kind == Step::Silence) {

@@ -18,12 +18,12 @@ public:
     std::uint32_t tickMs() override { return now; }
     void sleepMs(std::uint32_t ms) override {
         now += ms;
-        slept.push_back(ms);
+        sleptMs += ms;
     }
     void advance(std::uint32_t ms) { now += ms; }
 
     std::uint32_t now = 0;
-    std::vector<std::uint32_t> slept;
+    std::uint32_t sleptMs = 0;  // all sleeps together
 };
 
 class FakeLink final : public SerialLink {
@@ -36,13 +36,17 @@ public:
     void fail();                          // the port dies: every later read gives -1
     // Called after every write with the bytes written; may script replies.
     std::function<void(const std::string&)> onWrite;
+    // Called at the start of every read.
+    std::function<void()> onRead;
 
     int purge() override;
+    int discardInput() override;
     int write(std::span<const std::uint8_t> bytes) override;
     int read(std::span<std::uint8_t> buf) override;
 
     std::vector<std::string> writes;  // each write call's bytes
     int purges = 0;
+    int discards = 0;
     int reads = 0;
     int emptyReads = 0;
     int writeLimit = -1;  // when >= 0, a write sends at most this many bytes
@@ -52,6 +56,8 @@ private:
         enum Kind { Bytes, Silence, Fail } kind;
         std::string bytes;
     };
+    void dropWaiting();
+
     VirtualClock& clock_;
     std::deque<Step> script_;
     bool dead_ = false;

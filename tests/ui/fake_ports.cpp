@@ -11,6 +11,7 @@ public:
     ~FakePort() override { ports_->log("close " + name_); }
 
     int purge() override { return ports_->target() ? ports_->target()->purge() : 1; }
+    int discardInput() override { return ports_->target() ? ports_->target()->discardInput() : 1; }
     int write(std::span<const std::uint8_t> bytes) override {
         ports_->gate.noteWrite(std::string(bytes.begin(), bytes.end()));
         return ports_->target() ? ports_->target()->write(bytes) : -1;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace qelisp {
@@ -51,20 +52,30 @@ TEST(CommandRecord, SendFailsWithoutPortOnShortWriteAndOnDeadPort) {
     EXPECT_EQ(link.writes.back(), kPageEndLine);
 }
 
-TEST(DecodeReadBack, DecodesEitherCaseAndAnyCharacterByTheSameRule) {
-    std::array<std::uint8_t, 256> buffer{};
-    buffer.fill('0');
-    const std::string head = "0Aff9G:/";
-    std::copy(head.begin(), head.end(), buffer.begin());
-    buffer[254] = 'F';
-    buffer[255] = 'E';
-    DecodeReadBack(buffer);
-    EXPECT_EQ(buffer[0], 0x0A);
-    EXPECT_EQ(buffer[1], 0xFF);
-    EXPECT_EQ(buffer[2], 0x90);  // 'G' - 0x37 = 0x10, low nibble 0
-    // ':' is above '9' so takes 0x37 off: 0x03; '/' is 0x2F - 0x30 = 0xFF -> F.
-    EXPECT_EQ(buffer[3], 0x3F);
-    EXPECT_EQ(buffer[127], 0xFE);
+TEST(DecodeReadBack, TakesEitherCaseAndStopsTrustingAtTheFirstNonDigit) {
+    struct Case {
+        std::size_t at;      // where `text` goes
+        const char* text;
+        std::size_t valid;   // bytes from two real digits, from the first
+    };
+    // Line noise that flips bit 4 or 5 turns digits into punctuation or
+    // letters ('3' 0x33 -> '#' 0x23, 'A' 0x41 -> 'Q' 0x51); such a pair must
+    // never decode into a byte that could pass for the expected one.
+    const Case cases[] = {
+        {0, "0Aff", 128}, {4, "9G", 2}, {6, "#3", 3}, {0, ":0", 0}, {254, "/E", 127}, {200, "Q1", 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::array<std::uint8_t, 256> buffer{};
+        buffer.fill('0');
+        std::copy_n(c.text, std::strlen(c.text), buffer.begin() + static_cast<long>(c.at));
+        EXPECT_EQ(DecodeReadBack(buffer), c.valid);
+        if (c.valid == 128) {
+            EXPECT_EQ(buffer[0], 0x0A);
+            EXPECT_EQ(buffer[1], 0xFF);
+            EXPECT_EQ(buffer[127], 0x00);
+        }
+    }
 }
 
 }  // namespace

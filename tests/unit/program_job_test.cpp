@@ -5,7 +5,10 @@
 namespace qelisp {
 namespace {
 
+using test::FakeLink;
+using test::FakeLoader;
 using test::JobFixture;
+using test::VirtualClock;
 
 class ProgramJobTest : public JobFixture {};
 
@@ -161,10 +164,72 @@ TEST_P(ProgramCancel, StopsAtTheNextRecordAndNeverEndsInSuccess) {
     EXPECT_EQ(loader.lines.size(), c.cancelAfter) << "nothing is sent after a cancel";
 }
 
+// An erase wait that sees the cancel returns as answered; whatever line it
+// answered, nothing may follow it.
 INSTANTIATE_TEST_SUITE_P(Cancel, ProgramCancel,
                          ::testing::Values(CancelCase{kBegin + 1, nullptr},  // before the first page
                                            CancelCase{5, nullptr},           // between records
-                                           CancelCase{kEnd + 1, "E~~."}));   // during the last erase
+                                           CancelCase{kBegin + 1, "E~~."},
+                                           CancelCase{kFirstSelect + 1, "E~~."},
+                                           CancelCase{kPageEndBetween + 1, "E~~."},
+                                           CancelCase{kFinalPageEnd + 1, "E~~."},
+                                           CancelCase{kEnd + 1, "E~~."}));
+
+TEST_F(ProgramJobTest, CancelIsHeardWhileConnecting) {
+    struct Case {
+        const char* when;
+        bool beforeStart;         // set before the job starts: the first pause sees it
+        const char* answerToU;    // otherwise set as the 'U' goes out, with this answer
+        int handshakes;
+    };
+    const Case cases[] = {
+        {"in the pause", true, "U", 0},
+        {"in the wait for U", false, "", 1},
+        {"in an erase after U", false, "E~~.", 1},
+        {"after U was answered", false, "U", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
+        VirtualClock clock;
+        FakeLink link(clock);
+        FakeLoader loader(link);
+        JobState state;
+        loader.handshakeOverrides[0] = c.answerToU;
+        std::uint32_t cancelledAt = 0;
+        state.cancel = c.beforeStart;
+        link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+            inner(bytes);
+            cancelledAt = clock.now;
+            state.cancel = true;
+        };
+        state.busy = true;
+        JobContext ctx{Session{&link, state, clock}, owned.image, {}};
+        ProgramJob(ctx);
+        EXPECT_EQ(state.status(), "User Canceled");
+        EXPECT_FALSE(state.busy);
+        EXPECT_EQ(loader.handshakes, c.handshakes);
+        EXPECT_TRUE(loader.lines.empty()) << "not even the begin line goes out";
+        EXPECT_LE(clock.now - cancelledAt, 2u * kReadBudgetMs);
+    }
+}
+
+// Bytes that were waiting before a line went out are not its answer.
+TEST_F(ProgramJobTest, OnlyAByteThatCameAfterALineAnswersIt) {
+    // One '.' too many early on, and the end line never answered: each line
+    // would take its predecessor's spare '.' and the run would end "OK".
+    loader.overrides[kFirstData] = "..";
+    loader.overrides[kEnd] = "";
+    run(ProgramJob);
+    expectLoudEnd("Connecting Error 1!");
+}
+
+TEST_F(ProgramJobTest, AFloodOfDotsAnswersNothing) {
+    loader.handshakeOverrides[0] = "U" + std::string(3780, '.');
+    for (int line = 0; line <= kEnd; ++line) loader.overrides[line] = "";
+    run(ProgramJob);
+    EXPECT_EQ(state.status(), "Connecting Error!");
+    EXPECT_EQ(loader.lines.size(), 1u);
+}
 
 TEST_F(ProgramJobTest, NoPortEndsWithAConnectingError) {
     state.busy = true;

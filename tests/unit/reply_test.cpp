@@ -101,11 +101,11 @@ TEST_F(ReplyTest, HandshakePausesPurgesAndSendsU) {
     link.onWrite = [&](const std::string& bytes) {
         if (bytes == "U") link.reply("U");
     };
-    EXPECT_TRUE(ConnectDevice(session));
+    EXPECT_EQ(ConnectDevice(session), Connected);
     EXPECT_EQ(state.status(), "Connecting...");
     EXPECT_EQ(link.writes, std::vector<std::string>{"U"});
     EXPECT_EQ(link.purges, 1);
-    EXPECT_EQ(clock.slept, std::vector<std::uint32_t>{1000});
+    EXPECT_EQ(clock.sleptMs, 1000u);
 }
 
 TEST_F(ReplyTest, HandshakeRetriesOnceThenSucceeds) {
@@ -113,14 +113,14 @@ TEST_F(ReplyTest, HandshakeRetriesOnceThenSucceeds) {
     link.onWrite = [&](const std::string&) {
         if (++attempts == 2) link.reply("U");
     };
-    EXPECT_TRUE(ConnectDevice(session));
+    EXPECT_EQ(ConnectDevice(session), Connected);
     EXPECT_EQ(link.writes.size(), 2u);
     EXPECT_EQ(link.purges, 2);
 }
 
 TEST_F(ReplyTest, SilentPeerCostsTwoPausesAndTwoTimeouts) {
-    EXPECT_FALSE(ConnectDevice(session));
-    EXPECT_EQ(clock.slept, (std::vector<std::uint32_t>{1000, 1000}));
+    EXPECT_EQ(ConnectDevice(session), NotConnected);
+    EXPECT_EQ(clock.sleptMs, 2000u);
     EXPECT_EQ(link.emptyReads, 2);
     EXPECT_EQ(clock.now, 2400u);
 }
@@ -132,20 +132,20 @@ TEST_F(ReplyTest, HandshakeFollowsAnEraseAnnouncement) {
         link.silence(2);
         link.reply(".");
     };
-    EXPECT_TRUE(ConnectDevice(session));
+    EXPECT_EQ(ConnectDevice(session), Connected);
     EXPECT_EQ(state.status(), "Erasing Flash .");
 }
 
 TEST_F(ReplyTest, HandshakeWithoutPortFailsAfterBothPauses) {
     Session none{nullptr, state, clock};
-    EXPECT_FALSE(ConnectDevice(none));
-    EXPECT_EQ(clock.slept.size(), 2u);
+    EXPECT_EQ(ConnectDevice(none), NotConnected);
+    EXPECT_EQ(clock.sleptMs, 2000u);
 }
 
 TEST_F(ReplyTest, PurgeDropsStaleBytesBeforeTheHandshake) {
     link.reply("..garbage");
     link.onWrite = [&](const std::string&) { link.reply("U"); };
-    EXPECT_TRUE(ConnectDevice(session));
+    EXPECT_EQ(ConnectDevice(session), Connected);
     EXPECT_EQ(link.writes.size(), 1u);
 }
 

@@ -126,6 +126,61 @@ TEST_F(VerifyJobTest, CancelEndsBetweenBlocks) {
     EXPECT_EQ(loader.lines.size(), 4u);
 }
 
+TEST_F(VerifyJobTest, ACharacterThatIsNoHexDigitIsAMismatch) {
+    // Noise that flips bit 4 of a digit ('3' -> '#', 'A' -> 'Q') gives a
+    // character that a lenient decoder maps to the very same nibble.
+    std::string block = goodBlock(0x60);
+    char& digit = block[1 + 2 * 7];
+    digit = static_cast<char>(digit <= '9' ? digit - 0x10 : digit + 0x10);
+    for (int i = 0; i < 3; ++i) loader.readBackOverrides[i] = block;
+    run(VerifyJob);
+    expectLoudEnd("Verify Error At: 03007H");
+}
+
+TEST_F(VerifyJobTest, CancelIsHeardInEveryWaitOfABlock) {
+    struct Case {
+        const char* when;
+        const char* answer;    // to the request, after which the cancel comes
+        const char* readBack;  // what follows its '.'
+    };
+    const Case cases[] = {
+        {"in an erase after the request", "E~~.", nullptr},
+        {"in the wait for A", nullptr, "~~~~~~~~~~"},
+        {"in noise before A", nullptr, "#########"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
+        test::VirtualClock clock;
+        test::FakeLink link(clock);
+        test::FakeLoader loader(link);
+        loader.loadFrom(owned.image);
+        JobState state;
+        if (c.answer) loader.overrides[1] = c.answer;
+        if (c.readBack) loader.readBackOverrides[1] = c.readBack;
+        // The cancel comes with the second read after the request: past its
+        // first answer byte, inside the wait.
+        std::uint32_t cancelledAt = 0;
+        int readsAfterRequest = -1;
+        link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+            inner(bytes);
+            if (loader.lines.size() == 2) readsAfterRequest = 0;
+        };
+        link.onRead = [&] {
+            if (readsAfterRequest >= 0 && ++readsAfterRequest == 2) {
+                cancelledAt = clock.now;
+                state.cancel = true;
+            }
+        };
+        state.busy = true;
+        JobContext ctx{Session{&link, state, clock}, owned.image, {}};
+        VerifyJob(ctx);
+        EXPECT_EQ(state.status(), "User Canceled");
+        EXPECT_EQ(loader.lines.size(), 2u);
+        EXPECT_LE(clock.now - cancelledAt, kReadBudgetMs);
+        EXPECT_LE(link.reads, 20) << "the wait stops at the cancel";
+    }
+}
+
 TEST_F(VerifyJobTest, DeadPortDuringTheBlockEndsTheJob) {
     loader.readBackOverrides[1] = "A";
     link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
