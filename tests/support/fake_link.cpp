@@ -18,6 +18,8 @@ void FakeLink::silence(int reads) {
 
 void FakeLink::fail() { script_.push_back({Step::Fail, {}}); }
 
+void FakeLink::act(std::function<void()> action) { script_.push_back({Step::Action, {}, std::move(action)}); }
+
 void FakeLink::dropWaiting() {
     // Only what is waiting now goes; bytes after a quiet read come later.
     while (!script_.empty() && script_.front().kind == Step::Bytes) script_.pop_front();
@@ -46,7 +48,11 @@ int FakeLink::write(std::span<const std::uint8_t> bytes) {
 
 int FakeLink::read(std::span<std::uint8_t> buf) {
     ++reads;
-    if (onRead) onRead();
+    while (!script_.empty() && script_.front().kind == Step::Action) {
+        auto action = std::move(script_.front().action);
+        script_.pop_front();
+        action();
+    }
     if (!dead_ && !script_.empty() && script_.front().kind == Step::Fail) dead_ = true;
     if (dead_) return -1;
     if (script_.empty() || script_.front().kind == Step::Silence) {

@@ -34,10 +34,9 @@ public:
     void reply(std::string_view bytes);   // bytes that are waiting to be read
     void silence(int reads = 1);          // reads that find nothing
     void fail();                          // the port dies: every later read gives -1
+    void act(std::function<void()> action);  // runs when the reads get here
     // Called after every write with the bytes written; may script replies.
     std::function<void(const std::string&)> onWrite;
-    // Called at the start of every read.
-    std::function<void()> onRead;
 
     int purge() override;
     int discardInput() override;
@@ -53,8 +52,9 @@ public:
 
 private:
     struct Step {
-        enum Kind { Bytes, Silence, Fail } kind;
+        enum Kind { Bytes, Silence, Fail, Action } kind;
         std::string bytes;
+        std::function<void()> action = {};
     };
     void dropWaiting();
 

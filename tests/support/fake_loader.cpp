@@ -28,6 +28,10 @@ void FakeLoader::script(const std::string& answer) {
     for (char c : answer) {
         if (c == kQuietRead) {
             link_.silence(1);
+        } else if (c == kMark) {
+            link_.act([this] {
+                if (onMark) onMark();
+            });
         } else {
             link_.reply(std::string(1, c));
         }

@@ -5,6 +5,7 @@
 #include "image/firmware_image.h"
 #include "tests/support/fake_link.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,8 +16,11 @@ class FakeLoader {
 public:
     explicit FakeLoader(FakeLink& link);
 
-    // In an answer, this character stands for one read that finds nothing.
+    // In an answer, this character stands for one read that finds nothing,
+    // and this one calls onMark when the reads get to it.
     static constexpr char kQuietRead = '~';
+    static constexpr char kMark = '!';
+    std::function<void()> onMark;
 
     // What the loader says after command line `index` (0-based, counted over
     // all lines, handshakes excluded) instead of its normal answer, as bytes

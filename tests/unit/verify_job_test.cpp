@@ -138,15 +138,16 @@ TEST_F(VerifyJobTest, ACharacterThatIsNoHexDigitIsAMismatch) {
 }
 
 TEST_F(VerifyJobTest, CancelIsHeardInEveryWaitOfABlock) {
+    // The user cancels where the '!' stands in the second block's answer.
     struct Case {
         const char* when;
-        const char* answer;    // to the request, after which the cancel comes
+        const char* answer;    // to the request; null: '.'
         const char* readBack;  // what follows its '.'
     };
     const Case cases[] = {
-        {"in an erase after the request", "E~~.", nullptr},
-        {"in the wait for A", nullptr, "~~~~~~~~~~"},
-        {"in noise before A", nullptr, "#########"},
+        {"in an erase after the request", "E~!~.", nullptr},
+        {"in the wait for A", nullptr, "~!~~~~~~~~~"},
+        {"in noise before A", nullptr, "##!#######"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.when);
@@ -157,19 +158,10 @@ TEST_F(VerifyJobTest, CancelIsHeardInEveryWaitOfABlock) {
         JobState state;
         if (c.answer) loader.overrides[1] = c.answer;
         if (c.readBack) loader.readBackOverrides[1] = c.readBack;
-        // The cancel comes with the second read after the request: past its
-        // first answer byte, inside the wait.
         std::uint32_t cancelledAt = 0;
-        int readsAfterRequest = -1;
-        link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
-            inner(bytes);
-            if (loader.lines.size() == 2) readsAfterRequest = 0;
-        };
-        link.onRead = [&] {
-            if (readsAfterRequest >= 0 && ++readsAfterRequest == 2) {
-                cancelledAt = clock.now;
-                state.cancel = true;
-            }
+        loader.onMark = [&] {
+            cancelledAt = clock.now;
+            state.cancel = true;
         };
         state.busy = true;
         JobContext ctx{Session{&link, state, clock}, owned.image, {}};
