@@ -4,6 +4,7 @@
 #include "cli/run_job.h"
 #include "image/firmware_image.h"
 #include "link/port.h"
+#include "link/printable_name.h"
 
 #include <atomic>
 #include <csignal>
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
             return kExitOk;
         case Command::Ports: {
             auto ports = qelisp::enumeratePorts();
-            for (const auto& port : ports) std::printf("%s\n", port.c_str());
+            for (const auto& port : ports) std::printf("%s\n", qelisp::printableName(port).c_str());
             if (ports.empty()) std::fprintf(stderr, "qelisp-cli: no serial port can be opened\n");
             return kExitOk;
         }

@@ -1,6 +1,7 @@
 #include "link/posix/posix_serial_link.h"
 
 #include "link/port.h"
+#include "link/printable_name.h"
 
 #include <cerrno>
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,28 +31,60 @@ int msUntil(SteadyClock::time_point deadline) {
     return left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
 }
 
-OpenError classify(int err) {
-    switch (err) {
-        case ENOENT:
-        case ENXIO:
-        case ENODEV: return OpenError::NotFound;
-        case EACCES:
-        case EPERM: return OpenError::PermissionDenied;
-        case EBUSY:
-        case EWOULDBLOCK: return OpenError::Busy;
-        default: return OpenError::Other;
-    }
+// Every message starts with the name as the user gave it, made safe to print.
+OpenResult failWith(OpenError error, const std::string& name, const std::string& text) {
+    OpenResult result;
+    result.error = error;
+    result.message = printableName(name) + ": " + text;
+    return result;
 }
 
 OpenResult fail(OpenError error, const std::string& name, const std::string& detail = {}) {
-    OpenResult result;
-    result.error = error;
-    result.message = name + ": " + describe(error);
+    std::string text = describe(error);
     if (error == OpenError::PermissionDenied) {
-        result.message += " (the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then log in again)";
+        text += " (the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then log in again)";
     }
-    if (!detail.empty()) result.message += " (" + detail + ")";
-    return result;
+    if (!detail.empty()) text += " (" + detail + ")";
+    return failWith(error, name, text);
+}
+
+// For something that exists but is no terminal.
+OpenResult notSerial(const std::string& name, mode_t mode) {
+    const char* what = "not a serial port";
+    if (S_ISDIR(mode)) what = "is a directory, not a serial port";
+    if (S_ISREG(mode)) what = "is a regular file, not a serial port";
+    if (S_ISSOCK(mode)) what = "is a socket, not a serial port";
+    if (S_ISFIFO(mode)) what = "is a named pipe, not a serial port";
+    if (S_ISBLK(mode)) what = "is a block device (a disk), not a serial port";
+    if (S_ISCHR(mode)) what = "is a device but not a terminal, so not a serial port";
+    return failWith(OpenError::NotSerial, name, what);
+}
+
+OpenResult openFailure(const std::string& name, const std::string& path, int err) {
+    switch (err) {
+        case ENAMETOOLONG: return fail(OpenError::NotFound, name, "name too long");
+        case ELOOP: return fail(OpenError::NotFound, name, "too many levels of symbolic links");
+        case ENOTDIR: return fail(OpenError::NotFound, name, "a part of the path is not a directory");
+        case ENOENT: {
+            struct stat entry{};
+            bool dangling = ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
+            return fail(OpenError::NotFound, name, dangling ? "a symbolic link to nothing" : "");
+        }
+        default: break;
+    }
+    // Something is there, and if it is no device, what it is says more than
+    // the open did: a directory fails with EISDIR, a socket with ENXIO
+    // ("no such device"), a file one may not write with EACCES.
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) return notSerial(name, st.st_mode);
+    switch (err) {
+        case EACCES:
+        case EPERM: return fail(OpenError::PermissionDenied, name);
+        case EBUSY: return fail(OpenError::Busy, name);
+        case ENXIO:
+        case ENODEV: return fail(OpenError::NotFound, name, "no device behind this name");
+        default: return fail(OpenError::Other, name, std::strerror(err));
+    }
 }
 
 // Raw binary 8N1 at 115200 on top of what the driver reports; hardware flow
@@ -151,17 +185,26 @@ int PosixSerialLink::read(std::span<std::uint8_t> buf) {
 OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
     // The driver's queue sizes are fixed on POSIX; both modes open alike.
     std::string path = devicePath(name);
+    // The system would read the name only up to the NUL and open another file.
+    if (path.find('\0') != std::string::npos) return fail(OpenError::NotFound, name, "the name holds a NUL byte");
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail(classify(errno), name);
+    if (fd < 0) return openFailure(name, path, errno);
 
     auto closeAndFail = [&](OpenError error, const std::string& detail = {}) {
         ::close(fd);
         return fail(error, name, detail);
     };
-    if (!isatty(fd)) return closeAndFail(OpenError::NotSerial);
+    if (!isatty(fd)) {
+        struct stat st{};
+        bool known = fstat(fd, &st) == 0;
+        ::close(fd);
+        return known ? notSerial(name, st.st_mode) : fail(OpenError::NotSerial, name);
+    }
     // TIOCEXCL keeps other programs out, but root passes it; the advisory
     // lock is what other serial tools check too.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return closeAndFail(classify(errno));
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? closeAndFail(OpenError::Busy) : closeAndFail(OpenError::Other, std::strerror(errno));
+    }
     if (ioctl(fd, TIOCEXCL) != 0) return closeAndFail(OpenError::Other, std::strerror(errno));
     if (!applyLineSettings(fd)) return closeAndFail(OpenError::Other, std::strerror(errno));
 

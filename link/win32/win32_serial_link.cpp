@@ -1,11 +1,14 @@
 #include "link/win32/win32_serial_link.h"
 
 #include "link/port.h"
+#include "link/printable_name.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace qelisp {
 
@@ -15,6 +18,8 @@ namespace {
 // block is 256 characters, a command line under 300.
 constexpr DWORD kInputQueue = 1024;
 constexpr DWORD kOutputQueue = 512;
+
+constexpr std::string_view kDeviceNamespace = "\\\\.\\";
 
 OpenError classify(DWORD err) {
     switch (err) {
@@ -48,14 +53,32 @@ std::string systemMessage(DWORD err) {
     return message;
 }
 
-OpenResult fail(OpenError error, const std::string& name, const std::string& detail = {}) {
+// Every message starts with the name as the user gave it, made safe to print.
+OpenResult failWith(OpenError error, const std::string& name, const std::string& text) {
     OpenResult result;
     result.error = error;
-    result.message = name + ": " + describe(error);
-    if (error == OpenError::Busy) result.message += " (close the program that uses it, then pick it again)";
-    if (error == OpenError::NotFound) result.message += " (is the USB-serial adapter plugged in?)";
-    if (!detail.empty()) result.message += " (" + detail + ")";
+    result.message = printableName(name) + ": " + text;
     return result;
+}
+
+OpenResult fail(OpenError error, const std::string& name, const std::string& detail = {}) {
+    std::string text = describe(error);
+    if (error == OpenError::Busy) text += " (close the program that uses it, then pick it again)";
+    if (error == OpenError::NotFound) text += " (is the USB-serial adapter plugged in?)";
+    if (!detail.empty()) text += " (" + detail + ")";
+    return failWith(error, name, text);
+}
+
+// A drive or a folder in the name ("C:\windows", "\\.\C:\x.txt") points into
+// a file system; a port's name ("COM3", "\\.\COM12", "CNCA0") has neither.
+bool namesAFile(const std::string& path) {
+    return path.find_first_of(":\\/", kDeviceNamespace.size()) != std::string::npos;
+}
+
+OpenResult notSerial(const std::string& name, DWORD attributes) {
+    const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return failWith(OpenError::NotSerial, name,
+                    directory ? "is a directory, not a serial port" : "is a file, not a serial port");
 }
 
 // Binary 8N1 at 115200 on top of what the driver reports; flow control and
@@ -93,8 +116,8 @@ DWORD clampedSize(std::size_t size) {
 }  // namespace
 
 std::string devicePath(const std::string& name) {
-    if (name.rfind("\\\\.\\", 0) == 0) return name;
-    return "\\\\.\\" + name;
+    if (name.rfind(kDeviceNamespace, 0) == 0) return name;
+    return std::string(kDeviceNamespace) + name;
 }
 
 Win32SerialLink::~Win32SerialLink() { CloseHandle(handle_); }
@@ -121,11 +144,32 @@ int Win32SerialLink::read(std::span<std::uint8_t> buf) {
 }
 
 OpenResult openPort(const std::string& name, OpenMode mode) {
-    HANDLE handle = CreateFileA(devicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    // No device name holds a control character or a NUL, and the system
+    // would read the name only up to a NUL.
+    if (std::any_of(name.begin(), name.end(), [](unsigned char c) { return std::iscntrl(c); })) {
+        return failWith(OpenError::NotFound, name, "no such port (a port name holds no control characters)");
+    }
+    const std::string path = devicePath(name);
+    if (path.size() >= MAX_PATH) return failWith(OpenError::NotFound, name, "no such port (name too long)");
+    // Ask what a path is before opening it: CreateFile on a directory says
+    // "access denied", which would read as a port held by another program,
+    // and a file opens and only then refuses the line settings.
+    const bool file = namesAFile(path);
+    if (file) {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DEVICE)) {
+            return notSerial(name, attributes);
+        }
+    }
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         DWORD err = GetLastError();
-        return fail(classify(err), name, systemMessage(err));
+        OpenError error = classify(err);
+        // A missing file is no missing adapter.
+        if (file && error == OpenError::NotFound) {
+            return failWith(error, name, std::string(describe(error)) + " (" + systemMessage(err) + ")");
+        }
+        return fail(error, name, systemMessage(err));
     }
     // From here on the handle belongs to the link, which closes it if a
     // setting cannot be applied.

@@ -90,6 +90,11 @@ TEST_F(CliE2e, PortProblemsAreUsageErrorsWithAClearMessage) {
     EXPECT_NE(missing.err.find("no such port"), std::string::npos) << missing.err;
     EXPECT_TRUE(missing.out.empty()) << "no job was started";
 
+    CliRun odd = cli({"program", "--port", "/dev/tty\x1b[2J\a"});
+    EXPECT_EQ(odd.exitCode, 2);
+    EXPECT_NE(odd.err.find("cannot open /dev/tty\\x1b[2J\\x07: no such port"), std::string::npos) << odd.err;
+    EXPECT_EQ(odd.err.find_first_of("\x1b\a"), std::string::npos) << "the terminal gets no control characters";
+
     int master = -1, slave = -1;
     char name[128];
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);

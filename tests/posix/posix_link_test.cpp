@@ -1,15 +1,19 @@
 // The POSIX serial backend against a real pseudo-terminal: the far end is the
 // pty master, standing in for the instrument.
 #include "link/port.h"
+#include "tests/support/open_failure.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
-#include <cstdio>
+#include <filesystem>
 #include <fcntl.h>
 #include <pty.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace qelisp {
@@ -119,20 +123,42 @@ TEST(PosixLink, HangUpMakesReadFailInsteadOfTimingOut) {
     EXPECT_EQ(opened.link->read(buf), -1) << "and keeps failing";
 }
 
-TEST(PosixLink, OpenErrorsAreNamed) {
-    auto missing = openPort("/dev/ttyQELISP-none");
-    EXPECT_EQ(missing.error, OpenError::NotFound);
-    EXPECT_NE(missing.message.find("/dev/ttyQELISP-none: no such port"), std::string::npos) << missing.message;
+// Each way a name can fail to be a serial port, and names no terminal should
+// see raw.
+TEST(PosixLink, OpenErrorsSayWhy) {
+    test::TempDir dir;
+    const std::string base = dir.path().string();
+    test::writeFile(dir / "file", "not a port\n");
+    std::filesystem::create_symlink("loop-b", dir / "loop-a");
+    std::filesystem::create_symlink("loop-a", dir / "loop-b");
+    const std::string socketPath = base + "/socket";
+    int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
 
-    char file[] = "/tmp/qelisp-notatty-XXXXXX";
-    int fd = mkstemp(file);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    auto notTty = openPort(file);
-    EXPECT_EQ(notTty.error, OpenError::NotSerial);
-    std::remove(file);
-
-    EXPECT_EQ(openPort("ttyQELISP-none").error, OpenError::NotFound) << "short names live in /dev";
+    struct Case {
+        std::string name;
+        OpenError error;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"/dev/ttyQELISP-none", OpenError::NotFound, "no such port"},
+        {"ttyQELISP-none", OpenError::NotFound, "no such port"},  // short names live in /dev
+        {base + "/file", OpenError::NotSerial, "is a regular file, not a serial port"},
+        {base, OpenError::NotSerial, "is a directory, not a serial port"},
+        {socketPath, OpenError::NotSerial, "is a socket, not a serial port"},
+        {base + "/loop-a", OpenError::NotFound, "too many levels of symbolic links"},
+        {base + "/" + std::string(10'000, 'a'), OpenError::NotFound, "name too long"},
+        {base + "/a\x1b[2J\r\nb", OpenError::NotFound, "no such port"},
+        // Up to the NUL this is the regular file.
+        {base + "/file" + std::string(1, '\0') + "x", OpenError::NotFound, "NUL"},
+    };
+    for (const auto& c : cases) test::expectOpenFailure(c.name, c.error, c.reason);
+    ::close(sock);
 }
 
 TEST(PosixLink, EnumerationOffersAtMostEightShortNames) {

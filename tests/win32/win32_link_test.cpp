@@ -7,6 +7,7 @@
 //   QELISP_TEST_MISSING_PORT a port name with no device behind it
 #include "link/port.h"
 #include "link/win32/windows_api.h"
+#include "tests/support/open_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -120,6 +121,32 @@ TEST(Win32Link, MissingPortIsNotFound) {
     EXPECT_FALSE(result.link);
     EXPECT_EQ(result.error, OpenError::NotFound) << result.message;
     EXPECT_NE(result.message.find(port), std::string::npos) << result.message;
+}
+
+// Names that are no port. A directory must not read as a port held by
+// another program.
+TEST(Win32Link, OpenErrorsSayWhy) {
+    std::array<char, MAX_PATH> windows{};
+    std::array<char, MAX_PATH> temp{};
+    std::array<char, MAX_PATH> file{};
+    ASSERT_GT(GetWindowsDirectoryA(windows.data(), MAX_PATH), 0u);
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp.data()), 0u);
+    ASSERT_NE(GetTempFileNameA(temp.data(), "qel", 0, file.data()), 0u);
+
+    struct Case {
+        std::string name;
+        OpenError error;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {windows.data(), OpenError::NotSerial, "is a directory, not a serial port"},
+        {std::string("\\\\.\\") + windows.data(), OpenError::NotSerial, "is a directory, not a serial port"},
+        {file.data(), OpenError::NotSerial, "is a file, not a serial port"},
+        {"COM1\x1b[2J\r\n", OpenError::NotFound, "control characters"},
+        {std::string(10'000, 'A'), OpenError::NotFound, "name too long"},
+    };
+    for (const auto& c : cases) test::expectOpenFailure(c.name, c.error, c.reason);
+    DeleteFileA(file.data());
 }
 
 TEST(Win32Link, PortAboveNineOpensThroughTheDeviceNamespace) {
