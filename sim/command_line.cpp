@@ -34,7 +34,8 @@ const char* usageText() {
            "                      command line since start, from 1) or uN (the N-th\n"
            "                      handshake 'U'). KIND: silence, wrong, erase,\n"
            "                      erase-forever, erase-bad, hangup, and for read\n"
-           "                      requests also corrupt, noise, no-a, short\n"
+           "                      requests also corrupt, noise, no-a, short,\n"
+           "                      hangup-after-ack, hangup-in-block\n"
            "  --exit-on-hangup    exit when a client that had connected closes the port\n"
            "  --verbose           log every line and reply to stderr\n"
            "  --help              show this text\n";

@@ -7,7 +7,7 @@
 namespace qelisp::sim {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, FaultKind>, 10> kNames{{
+constexpr std::array<std::pair<std::string_view, FaultKind>, 12> kNames{{
     {"silence", FaultKind::Silence},
     {"wrong", FaultKind::Wrong},
     {"erase", FaultKind::Erase},
@@ -18,11 +18,13 @@ constexpr std::array<std::pair<std::string_view, FaultKind>, 10> kNames{{
     {"no-a", FaultKind::NoA},
     {"short", FaultKind::Short},
     {"hangup", FaultKind::HangUp},
+    {"hangup-after-ack", FaultKind::AckHangUp},
+    {"hangup-in-block", FaultKind::BlockHangUp},
 }};
 
 bool shapesReadBack(FaultKind kind) {
     return kind == FaultKind::Corrupt || kind == FaultKind::Noise || kind == FaultKind::NoA ||
-           kind == FaultKind::Short;
+           kind == FaultKind::Short || kind == FaultKind::AckHangUp || kind == FaultKind::BlockHangUp;
 }
 
 std::optional<FaultKind> lookup(const std::map<std::uint64_t, FaultKind>& map, std::uint64_t n) {
@@ -68,7 +70,7 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     const auto kind = parseFaultKind(kindName);
     if (!kind) {
         error = quoted + "unknown kind; use silence, wrong, erase, erase-forever, erase-bad, "
-                         "corrupt, noise, no-a, short or hangup";
+                         "corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
         return false;
     }
     if (handshake && shapesReadBack(*kind)) {

@@ -21,6 +21,8 @@ enum class FaultKind {
     NoA,           // read request: '.' only
     Short,         // read request: '.', 'A' and only 100 hex characters
     HangUp,        // close the line without answering
+    AckHangUp,     // read request: '.', then close the line before the 'A'
+    BlockHangUp,   // read request: '.', 'A', 100 hex characters, then close the line
 };
 
 std::optional<FaultKind> parseFaultKind(std::string_view name);

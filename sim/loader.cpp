@@ -269,12 +269,14 @@ Replies Loader::readRequest(const HexLine& line, std::optional<FaultKind> fault)
     if (std::uint64_t{start} + kBlock > NorFlash::kSize) violate(Rule::ReadBeyondFlash, "start " + hex(start, 8));
 
     if (fault == FaultKind::NoA) return {send(kAck)};
+    if (fault == FaultKind::AckHangUp) return {send(kAck), hangUp()};
     std::array<std::uint8_t, kBlock> block{};
     flash_.read(start, block);
     if (fault == FaultKind::Corrupt) block[5] ^= 0x01;
     std::string text = fault == FaultKind::Noise ? ".\r\n?#xA" : ".A";
     for (std::uint8_t b : block) appendHexByte(text, b);
-    if (fault == FaultKind::Short) text.resize(text.size() - 2 * kBlock + 100);
+    if (fault == FaultKind::Short || fault == FaultKind::BlockHangUp) text.resize(text.size() - 2 * kBlock + 100);
+    if (fault == FaultKind::BlockHangUp) return {send(text), hangUp()};
     return {send(text)};
 }
 

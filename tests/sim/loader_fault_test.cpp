@@ -31,6 +31,8 @@ TEST(LoaderFault, EachKindAnswersAsItSays) {
         {"1:noise", readRequest(0x3000), ".\r\n?#xA" + kErasedHex, std::nullopt},
         {"1:no-a", readRequest(0x3000), ".", std::nullopt},
         {"1:short", readRequest(0x3000), ".A" + std::string(100, 'F'), std::nullopt},
+        {"1:hangup-after-ack", readRequest(0x3000), ".!", std::nullopt},
+        {"1:hangup-in-block", readRequest(0x3000), ".A" + std::string(100, 'F') + "!", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
