@@ -1,5 +1,6 @@
 // qelisp-cli as a user runs it: exit status, what it prints, Ctrl-C.
 #include "link/port.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include <pty.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -28,30 +28,14 @@ struct CliRun {
 
 class CliE2e : public ::testing::Test {
 protected:
-    // Runs the program with stdout and stderr to files; `whileRunning` gets
-    // its pid.
-    CliRun cli(std::vector<std::string> args, const std::function<void(pid_t)>& whileRunning = {}) {
-        args.insert(args.begin(), QELISP_CLI_PATH);
-        const std::string outFile = (dir_ / "out").string();
-        const std::string errFile = (dir_ / "err").string();
-        pid_t pid = fork();
-        if (pid == 0) {
-            freopen(outFile.c_str(), "w", stdout);
-            freopen(errFile.c_str(), "w", stderr);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        if (whileRunning) whileRunning(pid);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        CliRun run;
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = test::readFile(outFile);
-        run.err = test::readFile(errFile);
-        return run;
+    // Runs the program to its end; `whileRunning` gets the process.
+    CliRun cli(const std::vector<std::string>& args,
+               const std::function<void(test::ChildProcess&)>& whileRunning = {}) {
+        test::ChildProcess process(QELISP_CLI_PATH, args);
+        EXPECT_TRUE(process.started()) << process.error();
+        if (whileRunning) whileRunning(process);
+        EXPECT_TRUE(process.waitForExit(std::chrono::seconds(60))) << "qelisp-cli did not end";
+        return CliRun{process.exitCode(), process.stdoutText(), process.stderrText()};
     }
 
     std::string flash() const { return (dir_ / "flash.bin").string(); }
@@ -121,10 +105,10 @@ TEST_F(CliE2e, TraceShowsTheConversation) {
 
 TEST_F(CliE2e, CtrlCCancelsTheJob) {
     auto start = std::chrono::steady_clock::now();
-    CliRun run = cli({"program", "--simulate"}, [&](pid_t pid) {
+    CliRun run = cli({"program", "--simulate"}, [&](test::ChildProcess& process) {
         // Into the paced run: the handshake pause, then a few pages.
         std::this_thread::sleep_for(std::chrono::milliseconds(3500));
-        kill(pid, SIGINT);
+        process.signal(SIGINT);
     });
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(run.exitCode, 1);

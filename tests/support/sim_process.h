@@ -2,9 +2,7 @@
 // Runs qelisp-sim as a child process for end-to-end tests: starts it, waits
 // for its "pty: /dev/pts/N" line, stops it with SIGTERM (SIGKILL if it does
 // not end), and hands back its summary line and everything it printed.
-#include "tests/support/temp_dir.h"
-
-#include <sys/types.h>
+#include "tests/support/child_process.h"
 
 #include <chrono>
 #include <cstdint>
@@ -30,15 +28,13 @@ public:
     // process printed), and a test failure is recorded.
     SimProcess(const std::string& executable, const std::vector<std::string>& args,
                std::chrono::milliseconds startTimeout = std::chrono::seconds(5));
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-    ~SimProcess();  // stops it if still running
+    ~SimProcess();  // stops it (SIGTERM) if still running, so it saves its flash
 
     bool started() const { return started_; }
     const std::string& error() const { return error_; }
     const std::string& ptyPath() const { return ptyPath_; }
-    pid_t pid() const { return pid_; }
-    bool running() const { return pid_ > 0 && !exited_; }
+    pid_t pid() const { return process_.pid(); }
+    bool running() { return process_.running(); }
 
     // SIGTERM, then up to `timeout` for it to end, then SIGKILL. True when it
     // ended without the SIGKILL (or had ended already).
@@ -46,20 +42,17 @@ public:
 
     // Waits for the process to end by itself (a hang-up fault,
     // --exit-on-hangup). False when it is still running after `timeout`.
-    bool waitForExit(std::chrono::milliseconds timeout);
+    bool waitForExit(std::chrono::milliseconds timeout) { return process_.waitForExit(timeout); }
 
     // Valid once it has ended.
     std::optional<SimSummary> summary() const;
-    int exitCode() const;       // -1 when killed by a signal or still running
-    std::string stdoutText() const;
-    std::string stderrText() const;
+    int exitCode() const { return process_.exitCode(); }
+    std::string stdoutText() const { return process_.stdoutText(); }
+    std::string stderrText() const { return process_.stderrText(); }
 
 private:
-    TempDir output_;  // its stdout and stderr, as files
-    pid_t pid_ = -1;
+    ChildProcess process_;
     bool started_ = false;
-    bool exited_ = false;
-    int status_ = 0;
     std::string error_;
     std::string ptyPath_;
 };
