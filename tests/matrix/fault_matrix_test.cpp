@@ -1,0 +1,162 @@
+// Every step of both jobs that waits for the loader, against every fault that
+// can hit it: qelisp-cli as a user runs it, against qelisp-sim over a pty,
+// pacing off. Each case must end with the step's own status and exit status,
+// within the time the protocol allows for it, and must never have printed a
+// success text it was not entitled to. The table goes to stdout, and to the
+// file named by QELISP_MATRIX_TABLE when that is set (docs/ keeps a copy).
+#include "tests/matrix/matrix_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace qelisp::test {
+namespace {
+
+constexpr std::uint32_t kPause = 1000;             // before each handshake attempt
+constexpr std::uint32_t kRead = 200;               // one read's budget
+constexpr std::uint32_t kEraseWait = 76 * kRead;   // an erase that never ends
+constexpr std::uint32_t kAWait = 10 * kRead;       // verify's wait for 'A'
+
+// What a fault costs at a line step beyond a clean run, as the protocol has it.
+std::uint32_t lineCost(const std::string& fault) {
+    if (fault == "silence") return kRead;
+    if (fault == "erase-forever") return kEraseWait;
+    return 0;
+}
+
+// The same for the handshake, where both attempts must fail.
+std::uint32_t handshakeCost(const std::string& fault) {
+    if (fault == "silence") return 2 * (kPause + kRead);
+    if (fault == "erase-forever") return 2 * (kPause + kEraseWait);
+    return 2 * kPause;
+}
+
+std::vector<MatrixCase> programCases() {
+    std::vector<MatrixCase> cases;
+    const std::vector<std::string> faults = {"silence", "wrong", "erase-forever", "erase-bad", "hangup"};
+    for (const std::string& f : faults) {
+        std::vector<std::string> sim = {"--fault", "u1:" + f};
+        if (f != "hangup") sim.insert(sim.end(), {"--fault", "u2:" + f});  // a hang-up ends the line for good
+        cases.push_back({Job::Program, "handshake", f, sim, {}, "Connecting Error!", 1, handshakeCost(f), 0});
+    }
+    cases.push_back(
+        {Job::Program, "handshake", "Ctrl-C", {}, CancelAt{"Connecting...", 100}, "User Canceled", 1, 0, 0});
+
+    struct Step {
+        const char* name;
+        int line;
+        const char* status;
+    };
+    const Step steps[] = {
+        {"begin line 06", 1, "Connecting Error!"},          {"page select 04", 2, "Connecting Error 3!"},
+        {"data record 00", 3, "Connecting Error 4!"},        {"page end 05", 35, "Connecting Error 2!"},
+        {"final page end 05", 3779, "Connecting Error 2!"}, {"end line 01", 3780, "Connecting Error 1!"},
+    };
+    for (const Step& s : steps) {
+        const std::string line = std::to_string(s.line);
+        for (const std::string& f : faults) {
+            cases.push_back(
+                {Job::Program, s.name, f, {"--fault", line + ":" + f}, {}, s.status, 1, lineCost(f), s.line});
+        }
+        // Held in an erase that does not end; only this one may say "Erasing".
+        cases.push_back({Job::Program, s.name, "Ctrl-C", {"--no-erase", "--fault", line + ":erase-forever"},
+                         CancelAt{"Erasing Flash ", 100}, "User Canceled", 1, 0, s.line});
+    }
+    return cases;
+}
+
+std::vector<MatrixCase> verifyCases() {
+    std::vector<MatrixCase> cases;
+    const std::vector<std::string> faults = {"silence", "wrong", "erase-forever", "erase-bad", "hangup"};
+    for (const std::string& f : faults) {
+        std::vector<std::string> sim = {"--fault", "u1:" + f};
+        if (f != "hangup") sim.insert(sim.end(), {"--fault", "u2:" + f});
+        cases.push_back({Job::Verify, "handshake", f, sim, {}, "Connecting Error11!", 1, handshakeCost(f), 0});
+    }
+    cases.push_back(
+        {Job::Verify, "handshake", "Ctrl-C", {}, CancelAt{"Connecting...", 100}, "User Canceled", 1, 0, 0});
+
+    // The fifth block, 03200H: request line 5, asked again on lines 6 and 7.
+    const std::string block = "Verifying Data At Address: 03200H";
+    for (const std::string& f : faults) {
+        cases.push_back({Job::Verify, "read request 02", f, {"--fault", "5:" + f}, {}, "Connecting Error33!", 1,
+                         lineCost(f), 5});
+    }
+    cases.push_back({Job::Verify, "read request 02", "Ctrl-C", {"--fault", "5:erase-forever"},
+                     CancelAt{"Erasing Flash ", 100}, "User Canceled", 1, 0, 5});
+
+    cases.push_back(
+        {Job::Verify, "wait for A", "silence", {"--fault", "5:no-a"}, {}, "Connecting Error33!", 1, kAWait, 5});
+    cases.push_back({Job::Verify, "wait for A", "noise", {"--fault", "5:noise"}, {}, "Data Verify OK!", 0, 0, 3554});
+    cases.push_back({Job::Verify, "wait for A", "hangup", {"--fault", "5:hangup-after-ack"}, {}, "Connecting Error33!",
+                     1, 0, 5});
+    cases.push_back({Job::Verify, "wait for A", "Ctrl-C", {"--fault", "5:no-a"}, CancelAt{block, 300}, "User Canceled",
+                     1, 0, 5});
+
+    auto thrice = [](const std::string& kind) {
+        return std::vector<std::string>{"--fault", "5:" + kind, "--fault", "6:" + kind, "--fault", "7:" + kind};
+    };
+    // A block asked for again is one more line.
+    cases.push_back(
+        {Job::Verify, "read-back", "short once", {"--fault", "5:short"}, {}, "Data Verify OK!", 0, kRead, 3555});
+    // 100 characters are 50 bytes: byte 50 of the block is the first that never came.
+    cases.push_back({Job::Verify, "read-back", "short 3 times", thrice("short"), {}, "Verify Error At: 03232H", 1,
+                     3 * kRead, 7});
+    cases.push_back(
+        {Job::Verify, "read-back", "corrupt once", {"--fault", "5:corrupt"}, {}, "Data Verify OK!", 0, 0, 3555});
+    cases.push_back({Job::Verify, "read-back", "corrupt 3 times", thrice("corrupt"), {}, "Verify Error At: 03205H", 1,
+                     0, 7});
+    cases.push_back({Job::Verify, "read-back", "hangup", {"--fault", "5:hangup-in-block"}, {}, "Connecting Error33!", 1,
+                     kRead, 5});
+    cases.push_back({Job::Verify, "read-back", "Ctrl-C", {"--fault", "5:short"}, CancelAt{block, 50}, "User Canceled",
+                     1, 0, 5});
+    return cases;
+}
+
+std::string table(const std::vector<MatrixCase>& cases, const std::vector<MatrixResult>& results) {
+    std::ostringstream out;
+    out << "| job | step | fault | last status | exit | lines heard | time (ms) | protocol allows (ms) | verdict |\n"
+        << "|---|---|---|---|---|---|---|---|---|\n";
+    std::map<std::string, std::uint32_t> worst;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const MatrixCase& c = cases[i];
+        const MatrixResult& r = results[i];
+        const std::string step = std::string(jobName(c.job)) + " | " + c.step;
+        worst[step] = std::max(worst[step], r.elapsedMs);
+        std::string allowed = c.cancel ? "Ctrl-C + " + std::to_string(kCancelHeardMs) : "run + " + std::to_string(c.costMs);
+        std::string time = std::to_string(r.elapsedMs);
+        if (c.cancel) time += " (Ctrl-C to end " + std::to_string(r.cancelToEndMs) + ")";
+        out << "| " << step << " | " << c.fault << " | " << r.lastStatus << " | " << r.exitCode << " | "
+            << r.linesHeard << " | " << time
+            << " | " << allowed << " | " << (r.problems.empty() ? "pass" : "FAIL: " + r.problems) << " |\n";
+    }
+    out << "\nWorst case per step (ms):\n\n| job | step | worst time |\n|---|---|---|\n";
+    for (const auto& [step, ms] : worst) out << "| " << step << " | " << ms << " |\n";
+    return out.str();
+}
+
+TEST(FaultMatrix, EveryWaitingStepAgainstEveryFault) {
+    std::vector<MatrixCase> cases = programCases();
+    for (MatrixCase& c : verifyCases()) cases.push_back(std::move(c));
+
+    MatrixRunner runner;
+    std::vector<MatrixResult> results = runner.runAll(cases);
+    const std::string text = table(cases, results);
+    std::printf("%s\nclean runs: program %u ms, verify %u ms\n", text.c_str(), runner.cleanMs(Job::Program),
+                runner.cleanMs(Job::Verify));
+    if (const char* file = std::getenv("QELISP_MATRIX_TABLE")) std::ofstream(file) << text;
+
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_TRUE(results[i].problems.empty())
+            << jobName(cases[i].job) << ", " << cases[i].step << ", " << cases[i].fault << ": " << results[i].problems
+            << "\nstdout tail: " << results[i].stdoutTail << "\nstderr: " << results[i].stderrText;
+    }
+}
+
+}  // namespace
+}  // namespace qelisp::test

@@ -1,0 +1,74 @@
+#pragma once
+// Running fault cases end to end: qelisp-sim with the case's faults on a pty,
+// qelisp-cli against it, optionally a Ctrl-C once a status line shows, and a
+// verdict on what the user saw.
+#include "tests/support/temp_dir.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qelisp::test {
+
+enum class Job { Program, Verify };
+const char* jobName(Job job);
+
+// Ctrl-C `delayMs` after the first status line that starts with `line`.
+struct CancelAt {
+    std::string line;
+    std::uint32_t delayMs = 0;
+};
+
+// A cancel must end the job within a read's time; the rest is the console
+// program noticing the end and exiting.
+inline constexpr std::uint32_t kCancelHeardMs = 400;
+
+struct MatrixCase {
+    Job job;
+    std::string step;
+    std::string fault;
+    std::vector<std::string> simArgs;  // the faults, and anything else the case needs
+    std::optional<CancelAt> cancel;
+    std::string status;  // the last status line; for a success text, its start
+    int exitCode = 1;
+    std::uint32_t costMs = 0;  // what the fault may add to a clean run
+    // Command lines the loader may hear in all: a job that failed or was
+    // cancelled at line N sends nothing after it. None: not checked.
+    std::optional<std::uint64_t> lines;
+};
+
+struct MatrixResult {
+    std::string lastStatus;
+    int exitCode = -1;
+    std::uint32_t elapsedMs = 0;
+    std::uint32_t cancelToEndMs = 0;
+    std::uint64_t linesHeard = 0;
+    std::string problems;  // empty: the case passed
+    std::string stdoutTail;
+    std::string stderrText;
+};
+
+class MatrixRunner {
+public:
+    // Times a clean run of each job first: the bound of a case is its job's
+    // clean run plus what the protocol lets its fault cost.
+    MatrixRunner();
+
+    // Runs the cases side by side and returns their results in order.
+    std::vector<MatrixResult> runAll(const std::vector<MatrixCase>& cases);
+    MatrixResult run(const MatrixCase& c);
+
+    std::uint32_t cleanMs(Job job) const { return job == Job::Program ? cleanProgramMs_ : cleanVerifyMs_; }
+
+    // A raw flash file holding the image, as a programmed instrument has it.
+    const std::string& programmedFlash() const { return flashFile_; }
+
+private:
+    TempDir dir_;
+    std::string flashFile_;
+    std::uint32_t cleanProgramMs_ = 0;
+    std::uint32_t cleanVerifyMs_ = 0;
+};
+
+}  // namespace qelisp::test
