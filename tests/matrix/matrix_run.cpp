@@ -22,7 +22,7 @@ constexpr unsigned kWorkers = 8;
 // Room for starting two processes and for a loaded machine.
 constexpr std::uint32_t kSlackMs = 1500;
 
-std::uint32_t msSince(Clock::time_point start, Clock::time_point end = Clock::now()) {
+std::uint32_t msSince(Clock::time_point start, Clock::time_point end) {
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count());
 }
 
@@ -47,7 +47,7 @@ void note(std::string& problems, const std::string& text) {
 
 const char* jobName(Job job) { return job == Job::Program ? "program" : "verify"; }
 
-MatrixRunner::MatrixRunner() : flashFile_((dir_ / "programmed.bin").string()) {
+std::string programmedFlash() {
     std::string flash(1u << 20, '\xFF');
     const FirmwareImage& image = embeddedImage();
     image.walk(*image.findStartRecord(), [&](const ImageRecord& record) {
@@ -55,8 +55,43 @@ MatrixRunner::MatrixRunner() : flashFile_((dir_ / "programmed.bin").string()) {
         std::copy(data.begin(), data.end(), flash.begin() + record.address());
         return true;
     });
-    writeFile(flashFile_, flash);
+    return flash;
+}
 
+CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel,
+                  std::uint32_t timeoutMs) {
+    CliOutcome outcome;
+    const auto start = Clock::now();
+    ChildProcess cli(QELISP_CLI_PATH, {jobName(job), "--port", port});
+    Clock::time_point interrupted{};
+    if (cancel) {
+        auto seen = cli.waitForLine([&](const std::string& l) { return l.rfind(cancel->line, 0) == 0; },
+                                    std::chrono::milliseconds(timeoutMs));
+        if (seen) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(cancel->delayMs));
+            interrupted = Clock::now();
+            cli.signal(SIGINT);
+        } else {
+            outcome.problems = "'" + cancel->line + "' never showed";
+        }
+    }
+    outcome.ended = cli.waitForExit(std::chrono::milliseconds(timeoutMs));
+    const auto end = Clock::now();
+    outcome.elapsedMs = msSince(start, end);
+    if (interrupted != Clock::time_point{}) outcome.cancelToEndMs = msSince(interrupted, end);
+    outcome.exitCode = cli.exitCode();
+
+    const std::string out = cli.stdoutText();
+    const auto shown = lines(out);
+    outcome.lastStatus = shown.empty() ? "(nothing)" : shown.back();
+    outcome.successShown = std::any_of(shown.begin(), shown.end(), isSuccessText);
+    outcome.stdoutTail = out.substr(out.size() > 400 ? out.size() - 400 : 0);
+    outcome.stderrText = cli.stderrText();
+    return outcome;
+}
+
+MatrixRunner::MatrixRunner() : flashFile_((dir_ / "programmed.bin").string()) {
+    writeFile(flashFile_, programmedFlash());
     for (Job job : {Job::Program, Job::Verify}) {
         MatrixCase clean{job, "clean run", "none", {}, {}, job == Job::Program ? "Data Writed OK!" : "Data Verify OK!",
                          0, 0, std::nullopt};
@@ -90,49 +125,29 @@ MatrixResult MatrixRunner::run(const MatrixCase& c) {
         return result;
     }
 
-    const auto start = Clock::now();
-    ChildProcess cli(QELISP_CLI_PATH, {jobName(c.job), "--port", sim.ptyPath()});
-    Clock::time_point interrupted{};
-    if (c.cancel) {
-        const std::string& trigger = c.cancel->line;
-        auto seen = cli.waitForLine([&](const std::string& l) { return l.rfind(trigger, 0) == 0; },
-                                    std::chrono::seconds(60));
-        if (seen) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(c.cancel->delayMs));
-            interrupted = Clock::now();
-            cli.signal(SIGINT);
-        } else {
-            note(result.problems, "'" + trigger + "' never showed");
-        }
-    }
-
     const std::uint32_t bound = cleanMs(c.job) + c.costMs + kSlackMs;
-    const bool ended = cli.waitForExit(std::chrono::milliseconds(bound + 30'000));
-    const auto end = Clock::now();
-    if (!ended) note(result.problems, "did not end");
-    result.elapsedMs = msSince(start, end);
-    result.exitCode = cli.exitCode();
-
-    const std::string out = cli.stdoutText();
-    const auto shown = lines(out);
-    result.lastStatus = shown.empty() ? "(nothing)" : shown.back();
-    result.stdoutTail = out.substr(out.size() > 400 ? out.size() - 400 : 0);
-    result.stderrText = cli.stderrText();
+    const CliOutcome cli = runCli(c.job, sim.ptyPath(), c.cancel, bound + 30'000);
+    result.problems = cli.problems;
+    if (!cli.ended) note(result.problems, "did not end");
+    result.lastStatus = cli.lastStatus;
+    result.exitCode = cli.exitCode;
+    result.elapsedMs = cli.elapsedMs;
+    result.cancelToEndMs = cli.cancelToEndMs;
+    result.stdoutTail = cli.stdoutTail;
+    result.stderrText = cli.stderrText;
 
     const bool wantSuccess = isSuccessText(c.status);
-    if (wantSuccess ? result.lastStatus.rfind(c.status, 0) != 0 : result.lastStatus != c.status) {
+    if (wantSuccess ? cli.lastStatus.rfind(c.status, 0) != 0 : cli.lastStatus != c.status) {
         note(result.problems, "expected '" + c.status + "'");
     }
-    if (result.exitCode != c.exitCode) note(result.problems, "exit status " + std::to_string(result.exitCode));
-    if (!wantSuccess && std::any_of(shown.begin(), shown.end(), isSuccessText)) {
-        note(result.problems, "a success text was printed");
-    }
-    if (c.cancel && interrupted != Clock::time_point{}) {
-        result.cancelToEndMs = msSince(interrupted, end);
-        if (result.cancelToEndMs > kCancelHeardMs) note(result.problems, "Ctrl-C not heard in time");
-    } else if (!c.cancel && result.elapsedMs > bound) {
+    if (cli.exitCode != c.exitCode) note(result.problems, "exit status " + std::to_string(cli.exitCode));
+    if (!wantSuccess && cli.successShown) note(result.problems, "a success text was printed");
+    if (c.cancel) {
+        if (cli.cancelToEndMs > kCancelHeardMs) note(result.problems, "Ctrl-C not heard in time");
+    } else if (cli.elapsedMs > bound) {
         note(result.problems, "took longer than " + std::to_string(bound) + " ms");
     }
+
     sim.stop();
     if (auto summary = sim.summary()) {
         result.linesHeard = summary->lines;

@@ -49,6 +49,26 @@ struct MatrixResult {
     std::string stderrText;
 };
 
+// What qelisp-cli showed for one job against the instrument on `port`.
+struct CliOutcome {
+    std::string lastStatus;
+    int exitCode = -1;
+    bool ended = false;
+    bool successShown = false;  // a success text appeared, last or not
+    std::uint32_t elapsedMs = 0;
+    std::uint32_t cancelToEndMs = 0;
+    std::string problems;  // the Ctrl-C's line never showed
+    std::string stdoutTail;
+    std::string stderrText;
+};
+
+CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel,
+                  std::uint32_t timeoutMs);
+
+// A raw 1 MB flash as a programmed instrument holds it: the image's records
+// from 03000H up, 0xFF everywhere else.
+std::string programmedFlash();
+
 class MatrixRunner {
 public:
     // Times a clean run of each job first: the bound of a case is its job's
@@ -60,9 +80,6 @@ public:
     MatrixResult run(const MatrixCase& c);
 
     std::uint32_t cleanMs(Job job) const { return job == Job::Program ? cleanProgramMs_ : cleanVerifyMs_; }
-
-    // A raw flash file holding the image, as a programmed instrument has it.
-    const std::string& programmedFlash() const { return flashFile_; }
 
 private:
     TempDir dir_;
