@@ -1,0 +1,194 @@
+#include "ui/qt/qelisp_dlg.h"
+
+#include "ui/port_warning.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/qelisp_about.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+
+#include <algorithm>
+
+namespace {
+
+using namespace qelisp::main_dialog;
+using qelisp::qt::pixelRect;
+using qelisp::qt::textOf;
+
+// The port box is wide enough for the names a Linux port list shows
+// ("ttyUSB10", a typed "/dev/pts/10"); the template's fits only "COM8".
+const QString kWidestPortName = QStringLiteral("/dev/pts/10");
+
+// Windows' line ends in the fixed texts; Qt breaks lines at "\n" alone.
+QString shownText(const std::string& text) { return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// A read-only edit shows the dialog's face, as on Windows.
+QLineEdit* readOnlyBox(QWidget* parent, const char* name) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setReadOnly(true);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    box->setPalette(palette);
+    return box;
+}
+
+void setBoxText(QLineEdit* box, const std::string& text) {
+    box->setText(QString::fromStdString(text));
+    box->setCursorPosition(0);  // show the start of a long line, not its end
+}
+
+}  // namespace
+
+CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, QWidget* parent)
+    : QDialog(parent), model_(model) {
+    setWindowTitle(textOf(kTemplate.title));
+    // Caption, system menu, minimise box and close box; fixed size.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    buildControls();
+
+    setBoxText(modelBox_, model_.model());
+    setBoxText(versionBox_, model_.version());
+    progress_->setRange(0, qelisp::kProgressPages);
+    model_.startUp(port);
+    fillPortList();
+
+    connect(&timer_, &QTimer::timeout, this, &CQelIspDlg::onTimer);
+    timer_.start(qelisp::kRefreshPeriod);
+}
+
+void CQelIspDlg::buildControls() {
+    setFont(qelisp::qt::dialogFont(kTemplate));
+    const qelisp::DialogBaseUnits units = qelisp::qt::baseUnitsOf(font(), kTemplate);
+    auto place = [&](QWidget* widget, Control control) { widget->setGeometry(pixelRect(kControls[control].rect, units)); };
+    auto label = [&](Control control) {
+        auto* text = new QLabel(textOf(kControls[control].text), this);
+        place(text, control);
+    };
+    auto button = [&](Control control, const char* name) {
+        auto* b = new QPushButton(textOf(kControls[control].text), this);
+        b->setObjectName(QLatin1String(name));
+        place(b, control);
+        return b;
+    };
+
+    // First, so that every other control lies above it.
+    auto* frame = new QGroupBox(this);
+    place(frame, Frame);
+    label(ModelLabel);
+    place(modelBox_ = readOnlyBox(this, "model"), ModelBox);
+    label(VersionLabel);
+    place(versionBox_ = readOnlyBox(this, "version"), VersionBox);
+    label(StatusLabel);
+    place(statusBox_ = readOnlyBox(this, "status"), StatusBox);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setTextVisible(false);
+    place(progress_, ProgressBar);
+    label(PortLabel);
+
+    portBox_ = new QComboBox(this);
+    portBox_->setObjectName(QStringLiteral("port"));
+    portBox_->setEditable(true);
+    portBox_->setInsertPolicy(QComboBox::NoInsert);  // the model keeps the list
+    portBox_->lineEdit()->installEventFilter(this);
+    // Its height is the closed box's; the template's counts the dropped list.
+    QStyleOptionComboBox option;
+    option.initFrom(portBox_);
+    option.editable = true;
+    const QFontMetrics metrics(font());
+    const QSize needed = style()->sizeFromContents(
+        QStyle::CT_ComboBox, &option,
+        QSize(metrics.horizontalAdvance(kWidestPortName) + metrics.averageCharWidth(), metrics.height()), portBox_);
+    QRect box = pixelRect(kControls[PortBox].rect, units);
+    const int extra = std::max(0, needed.width() - box.width());
+    box.setWidth(box.width() + extra);
+    box.setHeight(portBox_->sizeHint().height());
+    portBox_->setGeometry(box);
+
+    connect(button(ProgramButton, "program"), &QPushButton::clicked, this,
+            [this] { model_.startProgram(model_.tickBeep()); });
+    connect(button(VerifyButton, "verify"), &QPushButton::clicked, this,
+            [this] { model_.startVerify(model_.tickBeep()); });
+    connect(button(AboutButton, "about"), &QPushButton::clicked, this, &CQelIspDlg::onAbout);
+    QPushButton* exit = button(ExitButton, "exit");
+    exit->setDefault(true);
+    // Exit, Escape and the close box end the dialog, also while a job runs:
+    // the application cancels it afterwards.
+    connect(exit, &QPushButton::clicked, this, &QDialog::accept);
+    connect(portBox_, &QComboBox::activated, this, &CQelIspDlg::onPortSelChange);
+
+    // The wider port box widens the window rather than overlap anything.
+    setFixedSize(pixelRect({0, 0, kTemplate.width, kTemplate.height}, units).size() + QSize(extra, 0));
+}
+
+void CQelIspDlg::onTimer() {
+    qelisp::DisplayUpdate update = model_.tick();
+    if (update.status) setBoxText(statusBox_, *update.status);
+    if (update.progress) progress_->setValue(*update.progress);
+    if (update.beep) QApplication::beep();
+}
+
+void CQelIspDlg::onPortSelChange(int row) {
+    if (row < 0) return;
+    const int index = portBox_->itemData(row).toInt();
+    if (model_.selectPort(index).outcome == qelisp::PortChangeOutcome::RefusedBusy) refusePortChange();
+}
+
+void CQelIspDlg::onPortNameEntered() {
+    qelisp::PortChange change = model_.enterPortName(portBox_->currentText().toStdString());
+    switch (change.outcome) {
+        case qelisp::PortChangeOutcome::RefusedBusy: refusePortChange(); break;
+        // A new name joins the list.
+        case qelisp::PortChangeOutcome::Opened: fillPortList(); break;
+        // The typed text stays in the box; the status line says why.
+        case qelisp::PortChangeOutcome::OpenFailed:
+        case qelisp::PortChangeOutcome::Ignored: break;
+    }
+}
+
+void CQelIspDlg::refusePortChange() {
+    // Selection back first, then the warning, as technicians know it.
+    showSelectedPort();
+    QMessageBox warning(QMessageBox::Warning, QString::fromLatin1(qelisp::kPortWarningCaption),
+                        shownText(qelisp::kPortWarningText), QMessageBox::Ok, this);
+    warning.exec();
+}
+
+void CQelIspDlg::fillPortList() {
+    portBox_->clear();
+    for (const qelisp::PortEntry& entry : model_.portEntries()) {
+        portBox_->addItem(QString::fromStdString(entry.name), entry.index);
+    }
+    showSelectedPort();
+}
+
+void CQelIspDlg::showSelectedPort() { portBox_->setCurrentIndex(portBox_->findData(model_.selectedIndex())); }
+
+void CQelIspDlg::onAbout() {
+    QelIspAbout about(shownText(model_.aboutText()), this);
+    about.exec();
+}
+
+bool CQelIspDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Enter in the port box opens the typed port instead of pressing the
+    // default button (Exit).
+    if (watched == portBox_->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            onPortNameEntered();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
