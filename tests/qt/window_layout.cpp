@@ -1,9 +1,11 @@
-// Prints where the main window's buttons and port box sit, in pixels from the
-// window's top left, on this display with its fonts:
+// Prints where the main window's buttons and port box and the about box's OK
+// button sit, in pixels from their window's top left, on this display with
+// its fonts:
 //   program 27 127 84 26
 // so that scripts/test-linux-window can click them from outside with xdotool.
 #include "tests/support/test_image.h"
 #include "ui/main_window_model.h"
+#include "ui/qt/qelisp_about.h"
 #include "ui/qt/qelisp_app.h"
 #include "ui/qt/qelisp_dlg.h"
 
@@ -23,6 +25,8 @@ int main(int argc, char** argv) {
         const QRect r = window.findChild<QWidget*>(QLatin1String(name))->geometry();
         std::printf("%s %d %d %d %d\n", name, r.x(), r.y(), r.width(), r.height());
     }
-    std::printf("window %d %d\n", window.width(), window.height());
+    QelIspAbout about(QString::fromStdString(model.aboutText()));
+    const QRect ok = about.findChild<QWidget*>(QStringLiteral("ok"))->geometry();
+    std::printf("about.ok %d %d %d %d\n", ok.x(), ok.y(), ok.width(), ok.height());
     return 0;
 }
