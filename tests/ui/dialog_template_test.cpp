@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
+#include <ostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,63 +19,38 @@ struct ParsedControl {
     std::string text;
     DialogRect rect;
     bool operator==(const ParsedControl&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const ParsedControl& c) {
+        return out << '"' << c.text << "\" " << c.rect.x << "," << c.rect.y << "," << c.rect.width << "," << c.rect.height;
+    }
 };
 
+// A dialog of the resource script: its caption, font size and size, then
+// each control's text (if quoted) and its first four numbers.
 struct ParsedDialog {
     std::string title;
     int fontPoints = 0;
-    int width = 0, height = 0;
+    DialogRect size{};
     std::vector<ParsedControl> controls;
 };
 
-std::string trim(const std::string& s) {
-    auto b = s.find_first_not_of(" \t\r");
-    auto e = s.find_last_not_of(" \t\r");
-    return b == std::string::npos ? "" : s.substr(b, e - b + 1);
-}
-
-bool isNumber(const std::string& s) { return !s.empty() && std::all_of(s.begin(), s.end(), ::isdigit); }
-
-std::string quoted(const std::string& line) {
-    auto open = line.find('"');
-    return open == std::string::npos ? "" : line.substr(open + 1, line.find('"', open + 1) - open - 1);
-}
-
-// The first four whole-number fields of a comma-separated resource line.
-std::vector<int> firstRect(const std::string& line) {
-    std::vector<std::string> fields;
-    std::stringstream in(line);
-    for (std::string f; std::getline(in, f, ',');) fields.push_back(trim(f));
-    for (std::size_t i = 0; i + 3 < fields.size(); ++i) {
-        if (isNumber(fields[i]) && isNumber(fields[i + 1]) && isNumber(fields[i + 2]) && isNumber(fields[i + 3])) {
-            return {std::stoi(fields[i]), std::stoi(fields[i + 1]), std::stoi(fields[i + 2]), std::stoi(fields[i + 3])};
-        }
-    }
-    return {};
-}
-
 ParsedDialog readDialog(const std::string& rc, const std::string& name) {
+    static const std::regex rectLine(R"re(^\s*\w+\s+(?:"([^"]*)")?[^"]*?\b(\d+),\s*(\d+),\s*(\d+),\s*(\d+))re");
+    static const std::regex caption(R"re(^CAPTION\s+"([^"]*)")re"), font(R"(^FONT\s+(\d+))");
     ParsedDialog dialog;
-    std::stringstream in(rc);
-    bool inside = false, body = false;
-    for (std::string raw; std::getline(in, raw);) {
-        const std::string line = trim(raw);
-        if (!inside) {
-            if (line.rfind(name + " DIALOGEX", 0) != 0) continue;
-            inside = true;
-            auto r = firstRect(line.substr(line.find("DIALOGEX") + 8));
-            if (r.size() == 4) dialog.width = r[2], dialog.height = r[3];
-        } else if (line == "BEGIN") {
-            body = true;
-        } else if (line == "END") {
-            break;
-        } else if (!body && line.rfind("CAPTION", 0) == 0) {
-            dialog.title = quoted(line);
-        } else if (!body && line.rfind("FONT", 0) == 0) {
-            dialog.fontPoints = std::atoi(line.c_str() + 4);
-        } else if (body && !line.empty() && line.rfind("//", 0) != 0) {
-            auto r = firstRect(line);
-            if (r.size() == 4) dialog.controls.push_back({quoted(line), {r[0], r[1], r[2], r[3]}});
+    std::stringstream in(rc.substr(rc.find(name + " DIALOGEX")));
+    std::smatch m;
+    for (std::string line; std::getline(in, line) && line.rfind("END", 0) != 0;) {
+        if (std::regex_search(line, m, caption)) {
+            dialog.title = m[1];
+        } else if (std::regex_search(line, m, font)) {
+            dialog.fontPoints = std::stoi(m[1]);
+        } else if (std::regex_search(line, m, rectLine)) {
+            DialogRect rect{std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]), std::stoi(m[5])};
+            if (dialog.size.width == 0) {
+                dialog.size = rect;  // the DIALOGEX line itself
+            } else {
+                dialog.controls.push_back({m[1], rect});
+            }
         }
     }
     return dialog;
@@ -92,8 +67,8 @@ TEST(DialogTemplate, TableMatchesTheWindowsResourceTemplates) {
         ParsedDialog parsed = readDialog(rc, name);
         EXPECT_EQ(parsed.title, table.title) << name;
         EXPECT_EQ(parsed.fontPoints, table.fontPoints) << name;
-        EXPECT_EQ(parsed.width, table.width) << name;
-        EXPECT_EQ(parsed.height, table.height) << name;
+        EXPECT_EQ(parsed.size.width, table.width) << name;
+        EXPECT_EQ(parsed.size.height, table.height) << name;
         std::vector<ParsedControl> expected;
         for (const DialogControl& c : table.controls) expected.push_back({std::string(c.text), c.rect});
         EXPECT_EQ(parsed.controls, expected) << name;
