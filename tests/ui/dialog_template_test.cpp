@@ -15,6 +15,8 @@
 namespace qelisp::test {
 namespace {
 
+// The resource script is read where the build runs, not by a cross-built test.
+#ifdef QELISP_SOURCE_DIR
 struct ParsedControl {
     std::string text;
     DialogRect rect;
@@ -57,9 +59,6 @@ ParsedDialog readDialog(const std::string& rc, const std::string& name) {
 }
 
 TEST(DialogTemplate, TableMatchesTheWindowsResourceTemplates) {
-#ifndef QELISP_SOURCE_DIR
-    GTEST_SKIP() << "the resource script is read where the build runs";
-#else
     const std::string rc = readFile(QELISP_SOURCE_DIR "/ui/win32/qelisp.rc");
     ASSERT_FALSE(rc.empty());
     for (const auto& [name, table] : {std::pair{"IDD_QELISP_DIALOG", main_dialog::kTemplate},
@@ -73,8 +72,8 @@ TEST(DialogTemplate, TableMatchesTheWindowsResourceTemplates) {
         for (const DialogControl& c : table.controls) expected.push_back({std::string(c.text), c.rect});
         EXPECT_EQ(parsed.controls, expected) << name;
     }
-#endif
 }
+#endif
 
 TEST(DialogTemplate, UnitsBecomePixelsAsWindowsMapsThem) {
     // MS Shell Dlg 8 pt at 96 dpi: 6 x 13 pixels.
