@@ -2,9 +2,6 @@
 
 #include "ui/qt/dialog_units.h"
 
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTextDocument>
 
 namespace {
@@ -25,36 +22,33 @@ QelIspAbout::QelIspAbout(const QString& text, QWidget* parent) : QDialog(parent)
     setFont(qelisp::qt::dialogFont(kTemplate));
     const qelisp::DialogBaseUnits units = qelisp::qt::baseUnitsOf(font(), kTemplate);
 
-    auto* ok = new QPushButton(textOf(kControls[OkButton].text), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setGeometry(pixelRect(kControls[OkButton].rect, units));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    okButton_.setObjectName(QStringLiteral("ok"));
+    okButton_.setText(textOf(kControls[OkButton].text));
+    okButton_.setGeometry(pixelRect(kControls[OkButton].rect, units));
+    okButton_.setDefault(true);
+    connect(&okButton_, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto* icon = new QLabel(this);
-    icon->setPixmap(windowIcon().pixmap(kIconPixels, kIconPixels));
-    icon->setGeometry(QRect(pixelRect(kControls[Icon].rect, units).topLeft(), QSize(kIconPixels, kIconPixels)));
+    icon_.setPixmap(windowIcon().pixmap(kIconPixels, kIconPixels));
+    icon_.setGeometry(QRect(pixelRect(kControls[Icon].rect, units).topLeft(), QSize(kIconPixels, kIconPixels)));
 
     // Read-only and without a frame, on the dialog's face: a frame would
     // leave room for three of the four lines.
-    auto* box = new QPlainTextEdit(this);
-    box->setObjectName(QStringLiteral("text"));
-    box->setReadOnly(true);
-    box->setFrameShape(QFrame::NoFrame);
-    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    box->setLineWrapMode(QPlainTextEdit::NoWrap);
-    box->document()->setDocumentMargin(0);
-    QPalette palette = box->palette();
+    text_.setObjectName(QStringLiteral("text"));
+    text_.setReadOnly(true);
+    text_.setFrameShape(QFrame::NoFrame);
+    text_.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text_.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text_.setLineWrapMode(QPlainTextEdit::NoWrap);
+    text_.document()->setDocumentMargin(0);
+    QPalette palette = text_.palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-    box->setPalette(palette);
-    box->setPlainText(text);
-    box->setGeometry(pixelRect(kControls[TextBox].rect, units));
+    text_.setPalette(palette);
+    text_.setPlainText(text);
+    text_.setGeometry(pixelRect(kControls[TextBox].rect, units));
 
-    auto* notice = new QLabel(textOf(kControls[MakerNotice].text), this);
-    notice->setObjectName(QStringLiteral("notice"));
-    notice->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    notice->setGeometry(pixelRect(kControls[MakerNotice].rect, units));
+    notice_.setText(textOf(kControls[MakerNotice].text));
+    notice_.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    notice_.setGeometry(pixelRect(kControls[MakerNotice].rect, units));
 
     setFixedSize(pixelRect({0, 0, kTemplate.width, kTemplate.height}, units).size());
 }

@@ -3,10 +3,19 @@
 // the one-line description, and the maker's notice; laid out from the Windows
 // dialog template.
 #include <QDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 class QelIspAbout : public QDialog {
     Q_OBJECT
 
 public:
-    QelIspAbout(const QString& text, QWidget* parent = nullptr);
+    explicit QelIspAbout(const QString& text, QWidget* parent = nullptr);
+
+private:
+    QPushButton okButton_{this};
+    QLabel icon_{this};
+    QPlainTextEdit text_{this};
+    QLabel notice_{this};
 };

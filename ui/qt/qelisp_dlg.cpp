@@ -5,18 +5,13 @@
 #include "ui/qt/qelisp_about.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -32,19 +27,16 @@ const QString kWidestPortName = QStringLiteral("/dev/pts/10");
 QString shownText(const std::string& text) { return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
 // A read-only edit shows the dialog's face, as on Windows.
-QLineEdit* readOnlyBox(QWidget* parent, const char* name) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setReadOnly(true);
-    QPalette palette = box->palette();
+void makeReadOnly(QLineEdit& box) {
+    box.setReadOnly(true);
+    QPalette palette = box.palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-    box->setPalette(palette);
-    return box;
+    box.setPalette(palette);
 }
 
-void setBoxText(QLineEdit* box, const std::string& text) {
-    box->setText(QString::fromStdString(text));
-    box->setCursorPosition(0);  // show the start of a long line, not its end
+void setBoxText(QLineEdit& box, const std::string& text) {
+    box.setText(QString::fromStdString(text));
+    box.setCursorPosition(0);  // show the start of a long line, not its end
 }
 
 }  // namespace
@@ -55,11 +47,33 @@ CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, 
     // Caption, system menu, minimise box and close box; fixed size.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    buildControls();
+    for (QLineEdit* box : {&modelBox_, &versionBox_, &statusBox_}) makeReadOnly(*box);
+    progress_.setTextVisible(false);
+    portBox_.setEditable(true);
+    portBox_.setInsertPolicy(QComboBox::NoInsert);  // the model keeps the list
+    portBox_.lineEdit()->installEventFilter(this);
+    // Names for the tests and the layout probe.
+    statusBox_.setObjectName(QStringLiteral("status"));
+    progress_.setObjectName(QStringLiteral("progress"));
+    portBox_.setObjectName(QStringLiteral("port"));
+    programButton_.setObjectName(QStringLiteral("program"));
+    verifyButton_.setObjectName(QStringLiteral("verify"));
+    aboutButton_.setObjectName(QStringLiteral("about"));
+    exitButton_.setObjectName(QStringLiteral("exit"));
+    layOut();
+
+    connect(&programButton_, &QPushButton::clicked, this, [this] { model_.startProgram(model_.tickBeep()); });
+    connect(&verifyButton_, &QPushButton::clicked, this, [this] { model_.startVerify(model_.tickBeep()); });
+    connect(&aboutButton_, &QPushButton::clicked, this, &CQelIspDlg::onAbout);
+    // Exit, Escape and the close box end the dialog, also while a job runs:
+    // the application cancels it afterwards.
+    exitButton_.setDefault(true);
+    connect(&exitButton_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(&portBox_, &QComboBox::activated, this, &CQelIspDlg::onPortSelChange);
 
     setBoxText(modelBox_, model_.model());
     setBoxText(versionBox_, model_.version());
-    progress_->setRange(0, qelisp::kProgressPages);
+    progress_.setRange(0, qelisp::kProgressPages);
     model_.startUp(port);
     fillPortList();
 
@@ -67,86 +81,53 @@ CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, 
     timer_.start(qelisp::kRefreshPeriod);
 }
 
-void CQelIspDlg::buildControls() {
+void CQelIspDlg::layOut() {
     setFont(qelisp::qt::dialogFont(kTemplate));
     const qelisp::DialogBaseUnits units = qelisp::qt::baseUnitsOf(font(), kTemplate);
-    auto place = [&](QWidget* widget, Control control) { widget->setGeometry(pixelRect(kControls[control].rect, units)); };
-    auto label = [&](Control control) {
-        auto* text = new QLabel(textOf(kControls[control].text), this);
-        place(text, control);
+    const std::pair<QWidget*, Control> placed[] = {
+        {&frame_, Frame},         {&modelLabel_, ModelLabel},     {&modelBox_, ModelBox},
+        {&versionLabel_, VersionLabel}, {&versionBox_, VersionBox}, {&statusLabel_, StatusLabel},
+        {&statusBox_, StatusBox}, {&progress_, ProgressBar},       {&portLabel_, PortLabel},
+        {&portBox_, PortBox},     {&programButton_, ProgramButton}, {&verifyButton_, VerifyButton},
+        {&aboutButton_, AboutButton}, {&exitButton_, ExitButton},
     };
-    auto button = [&](Control control, const char* name) {
-        auto* b = new QPushButton(textOf(kControls[control].text), this);
-        b->setObjectName(QLatin1String(name));
-        place(b, control);
-        return b;
-    };
+    for (const auto& [widget, control] : placed) {
+        widget->setGeometry(pixelRect(kControls[control].rect, units));
+        const QString text = textOf(kControls[control].text);
+        if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
+        if (auto* button = qobject_cast<QPushButton*>(widget)) button->setText(text);
+    }
 
-    // First, so that every other control lies above it.
-    auto* frame = new QGroupBox(this);
-    place(frame, Frame);
-    label(ModelLabel);
-    place(modelBox_ = readOnlyBox(this, "model"), ModelBox);
-    label(VersionLabel);
-    place(versionBox_ = readOnlyBox(this, "version"), VersionBox);
-    label(StatusLabel);
-    place(statusBox_ = readOnlyBox(this, "status"), StatusBox);
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setTextVisible(false);
-    place(progress_, ProgressBar);
-    label(PortLabel);
-
-    portBox_ = new QComboBox(this);
-    portBox_->setObjectName(QStringLiteral("port"));
-    portBox_->setEditable(true);
-    portBox_->setInsertPolicy(QComboBox::NoInsert);  // the model keeps the list
-    portBox_->lineEdit()->installEventFilter(this);
-    // Its height is the closed box's; the template's counts the dropped list.
+    // The port box's height is the closed box's; the template's counts the
+    // dropped list. Its width takes a Linux name, and the window grows by
+    // what that adds rather than overlap anything.
     QStyleOptionComboBox option;
-    option.initFrom(portBox_);
+    option.initFrom(&portBox_);
     option.editable = true;
     const QFontMetrics metrics(font());
     const QSize needed = style()->sizeFromContents(
         QStyle::CT_ComboBox, &option,
-        QSize(metrics.horizontalAdvance(kWidestPortName) + metrics.averageCharWidth(), metrics.height()), portBox_);
-    QRect box = pixelRect(kControls[PortBox].rect, units);
-    const int extra = std::max(0, needed.width() - box.width());
-    box.setWidth(box.width() + extra);
-    box.setHeight(portBox_->sizeHint().height());
-    portBox_->setGeometry(box);
-
-    connect(button(ProgramButton, "program"), &QPushButton::clicked, this,
-            [this] { model_.startProgram(model_.tickBeep()); });
-    connect(button(VerifyButton, "verify"), &QPushButton::clicked, this,
-            [this] { model_.startVerify(model_.tickBeep()); });
-    connect(button(AboutButton, "about"), &QPushButton::clicked, this, &CQelIspDlg::onAbout);
-    QPushButton* exit = button(ExitButton, "exit");
-    exit->setDefault(true);
-    // Exit, Escape and the close box end the dialog, also while a job runs:
-    // the application cancels it afterwards.
-    connect(exit, &QPushButton::clicked, this, &QDialog::accept);
-    connect(portBox_, &QComboBox::activated, this, &CQelIspDlg::onPortSelChange);
-
-    // The wider port box widens the window rather than overlap anything.
+        QSize(metrics.horizontalAdvance(kWidestPortName) + metrics.averageCharWidth(), metrics.height()), &portBox_);
+    const int extra = std::max(0, needed.width() - portBox_.width());
+    portBox_.resize(portBox_.width() + extra, portBox_.sizeHint().height());
     setFixedSize(pixelRect({0, 0, kTemplate.width, kTemplate.height}, units).size() + QSize(extra, 0));
 }
 
 void CQelIspDlg::onTimer() {
     qelisp::DisplayUpdate update = model_.tick();
     if (update.status) setBoxText(statusBox_, *update.status);
-    if (update.progress) progress_->setValue(*update.progress);
+    if (update.progress) progress_.setValue(*update.progress);
     if (update.beep) QApplication::beep();
 }
 
 void CQelIspDlg::onPortSelChange(int row) {
     if (row < 0) return;
-    const int index = portBox_->itemData(row).toInt();
+    const int index = portBox_.itemData(row).toInt();
     if (model_.selectPort(index).outcome == qelisp::PortChangeOutcome::RefusedBusy) refusePortChange();
 }
 
 void CQelIspDlg::onPortNameEntered() {
-    qelisp::PortChange change = model_.enterPortName(portBox_->currentText().toStdString());
+    qelisp::PortChange change = model_.enterPortName(portBox_.currentText().toStdString());
     switch (change.outcome) {
         case qelisp::PortChangeOutcome::RefusedBusy: refusePortChange(); break;
         // A new name joins the list.
@@ -166,14 +147,14 @@ void CQelIspDlg::refusePortChange() {
 }
 
 void CQelIspDlg::fillPortList() {
-    portBox_->clear();
+    portBox_.clear();
     for (const qelisp::PortEntry& entry : model_.portEntries()) {
-        portBox_->addItem(QString::fromStdString(entry.name), entry.index);
+        portBox_.addItem(QString::fromStdString(entry.name), entry.index);
     }
     showSelectedPort();
 }
 
-void CQelIspDlg::showSelectedPort() { portBox_->setCurrentIndex(portBox_->findData(model_.selectedIndex())); }
+void CQelIspDlg::showSelectedPort() { portBox_.setCurrentIndex(portBox_.findData(model_.selectedIndex())); }
 
 void CQelIspDlg::onAbout() {
     QelIspAbout about(shownText(model_.aboutText()), this);
@@ -183,7 +164,7 @@ void CQelIspDlg::onAbout() {
 bool CQelIspDlg::eventFilter(QObject* watched, QEvent* event) {
     // Enter in the port box opens the typed port instead of pressing the
     // default button (Exit).
-    if (watched == portBox_->lineEdit() && event->type() == QEvent::KeyPress) {
+    if (watched == portBox_.lineEdit() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             onPortNameEntered();

@@ -6,15 +6,16 @@
 // only moves them onto Qt widgets.
 #include "ui/main_window_model.h"
 
+#include <QComboBox>
 #include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include <string>
-
-class QComboBox;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
 
 class CQelIspDlg : public QDialog {
     Q_OBJECT
@@ -27,7 +28,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
+    void layOut();
     void onTimer();
     void onPortSelChange(int row);
     void onPortNameEntered();
@@ -40,10 +41,21 @@ private:
     void refusePortChange();
 
     qelisp::MainWindowModel& model_;
-    QLineEdit* modelBox_ = nullptr;
-    QLineEdit* versionBox_ = nullptr;
-    QLineEdit* statusBox_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QComboBox* portBox_ = nullptr;
+    // In the template's order, which is the stacking order too: the frame
+    // lies under everything else.
+    QGroupBox frame_{this};
+    QLabel modelLabel_{this};
+    QLineEdit modelBox_{this};
+    QLabel versionLabel_{this};
+    QLineEdit versionBox_{this};
+    QLabel statusLabel_{this};
+    QLineEdit statusBox_{this};
+    QProgressBar progress_{this};
+    QLabel portLabel_{this};
+    QComboBox portBox_{this};
+    QPushButton programButton_{this};
+    QPushButton verifyButton_{this};
+    QPushButton aboutButton_{this};
+    QPushButton exitButton_{this};
     QTimer timer_;
 };
