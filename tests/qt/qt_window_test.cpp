@@ -37,9 +37,7 @@ test::OwnedImage& smallImage() {
     return owned;
 }
 
-std::unique_ptr<test::SimProcess> startSim(const QStringList& extra = {}) {
-    std::vector<std::string> args;
-    for (const QString& a : extra) args.push_back(a.toStdString());
+std::unique_ptr<test::SimProcess> startSim(const std::vector<std::string>& args) {
     return std::make_unique<test::SimProcess>(QELISP_SIM_PATH, args);
 }
 

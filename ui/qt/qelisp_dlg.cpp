@@ -51,7 +51,8 @@ CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, 
     progress_.setTextVisible(false);
     portBox_.setEditable(true);
     portBox_.setInsertPolicy(QComboBox::NoInsert);  // the model keeps the list
-    portBox_.lineEdit()->installEventFilter(this);
+    portEdit_ = portBox_.lineEdit();
+    portEdit_->installEventFilter(this);
     // Names for the tests and the layout probe.
     statusBox_.setObjectName(QStringLiteral("status"));
     progress_.setObjectName(QStringLiteral("progress"));
@@ -163,8 +164,9 @@ void CQelIspDlg::onAbout() {
 
 bool CQelIspDlg::eventFilter(QObject* watched, QEvent* event) {
     // Enter in the port box opens the typed port instead of pressing the
-    // default button (Exit).
-    if (watched == portBox_.lineEdit() && event->type() == QEvent::KeyPress) {
+    // default button (Exit). The event type first: while the dialog's
+    // members are destroyed the port box may be half gone.
+    if (event->type() == QEvent::KeyPress && watched == portEdit_) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             onPortNameEntered();

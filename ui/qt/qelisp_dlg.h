@@ -57,5 +57,6 @@ private:
     QPushButton verifyButton_{this};
     QPushButton aboutButton_{this};
     QPushButton exitButton_{this};
+    QLineEdit* portEdit_ = nullptr;  // the port box's own edit
     QTimer timer_;
 };
