@@ -42,22 +42,41 @@ MainWindowModel::~MainWindowModel() {
     }
 }
 
-void MainWindowModel::startUp() {
+void MainWindowModel::startUp(const std::string& port) {
     ports_ = access_.enumerate();
-    selected_ = ports_.empty() ? -1 : 0;
-    if (selected_ < 0) return;
-    OpenResult result = access_.open(ports_[static_cast<std::size_t>(selected_)], OpenMode::StartUp);
-    shared_->link = std::move(result.link);
-    if (!shared_->link) shared_->state.setStatus(result.message);
+    const std::string name = trimmed(port);
+    if (!name.empty()) {
+        auto listed = std::find_if(ports_.begin(), ports_.end(), [&](const std::string& p) { return sameName(p, name); });
+        if (listed == ports_.end()) {
+            adopt(name, open(name, OpenMode::StartUp));
+            return;
+        }
+        selected_ = static_cast<int>(listed - ports_.begin());
+    } else {
+        selected_ = ports_.empty() ? -1 : 0;
+    }
+    if (selected_ >= 0) open(ports_[static_cast<std::size_t>(selected_)], OpenMode::StartUp);
 }
 
 bool MainWindowModel::portOpen() const { return shared_->link != nullptr; }
 
-PortChange MainWindowModel::reopen(const std::string& name) {
+std::vector<PortEntry> MainWindowModel::portEntries() const {
+    std::vector<PortEntry> entries;
+    for (std::size_t i = 0; i < ports_.size(); ++i) entries.push_back({ports_[i], static_cast<int>(i)});
+    std::stable_sort(entries.begin(), entries.end(), [](const PortEntry& a, const PortEntry& b) {
+        return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+                                            [](unsigned char x, unsigned char y) {
+                                                return std::toupper(x) < std::toupper(y);
+                                            });
+    });
+    return entries;
+}
+
+PortChange MainWindowModel::open(const std::string& name, OpenMode mode) {
     // Close first: the port is opened without sharing, so reopening the
     // same one would otherwise fail.
     shared_->link.reset();
-    OpenResult result = access_.open(name, OpenMode::Reselect);
+    OpenResult result = access_.open(name, mode);
     shared_->link = std::move(result.link);
     if (!shared_->link) {
         shared_->state.setStatus(result.message);
@@ -66,11 +85,22 @@ PortChange MainWindowModel::reopen(const std::string& name) {
     return {PortChangeOutcome::Opened, {}};
 }
 
+PortChange MainWindowModel::adopt(const std::string& name, PortChange change) {
+    if (change.outcome == PortChangeOutcome::Opened) {
+        ports_.push_back(name);
+        selected_ = static_cast<int>(ports_.size() - 1);
+    } else {
+        // The named port is not in the list, and the old one is closed.
+        selected_ = -1;
+    }
+    return change;
+}
+
 PortChange MainWindowModel::selectPort(int index) {
     if (busy()) return {PortChangeOutcome::RefusedBusy, {}};
     if (index < 0 || static_cast<std::size_t>(index) >= ports_.size()) return {PortChangeOutcome::Ignored, {}};
     selected_ = index;
-    return reopen(ports_[static_cast<std::size_t>(index)]);
+    return open(ports_[static_cast<std::size_t>(index)], OpenMode::Reselect);
 }
 
 PortChange MainWindowModel::enterPortName(const std::string& typed) {
@@ -79,16 +109,7 @@ PortChange MainWindowModel::enterPortName(const std::string& typed) {
     if (name.empty()) return {PortChangeOutcome::Ignored, {}};
     auto listed = std::find_if(ports_.begin(), ports_.end(), [&](const std::string& p) { return sameName(p, name); });
     if (listed != ports_.end()) return selectPort(static_cast<int>(listed - ports_.begin()));
-
-    PortChange change = reopen(name);
-    if (change.outcome == PortChangeOutcome::Opened) {
-        ports_.push_back(name);
-        selected_ = static_cast<int>(ports_.size() - 1);
-    } else {
-        // The typed port is not in the list, and the old one is closed.
-        selected_ = -1;
-    }
-    return change;
+    return adopt(name, open(name, OpenMode::Reselect));
 }
 
 bool MainWindowModel::busy() const { return shared_->state.busy.load(); }
@@ -107,6 +128,20 @@ bool MainWindowModel::startVerify(BeepHook beep) { return start(&VerifyJob, std:
 
 JobDisplay MainWindowModel::poll() const {
     return JobDisplay{shared_->state.status(), shared_->state.progress.load()};
+}
+
+DisplayUpdate MainWindowModel::tick() {
+    JobDisplay now = poll();
+    DisplayUpdate update;
+    if (!shown_ || shown_->status != now.status) update.status = now.status;
+    if (!shown_ || shown_->progress != now.progress) update.progress = now.progress;
+    update.beep = shared_->endedJobs.exchange(0) > 0;
+    shown_ = std::move(now);
+    return update;
+}
+
+BeepHook MainWindowModel::tickBeep() {
+    return [shared = shared_] { shared->endedJobs.fetch_add(1); };
 }
 
 std::string MainWindowModel::aboutText() const { return qelisp::aboutText(image_.model(), image_.version()); }

@@ -11,8 +11,10 @@
 #include "link/serial_link.h"
 #include "ui/port_access.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ struct JobContext;
 
 // How long the application waits for a cancelled job before it ends anyway.
 inline constexpr std::chrono::milliseconds kShutdownGrace{300};
+
+// The period of the timer that copies the job's status and progress.
+inline constexpr std::chrono::milliseconds kRefreshPeriod{20};
 
 enum class PortChangeOutcome {
     Opened,       // the new port is open
@@ -41,6 +46,21 @@ struct JobDisplay {
     int progress = 0;
 };
 
+// What one timer tick has to change on the screen: only what differs from
+// the last tick, since rewriting an unchanged line makes the box flicker.
+struct DisplayUpdate {
+    std::optional<std::string> status;
+    std::optional<int> progress;
+    bool beep = false;  // a job started with tickBeep() has ended
+};
+
+// One entry of the port box, in the box's sorted order; `index` is its
+// place in ports().
+struct PortEntry {
+    std::string name;
+    int index;
+};
+
 class MainWindowModel {
 public:
     explicit MainWindowModel(const FirmwareImage& image, PortAccess ports = systemPorts(),
@@ -51,10 +71,15 @@ public:
 
     // Dialog start: list the ports that can be opened and open the entry at
     // the saved index (0) in the start-up form. With no port, the list is
-    // empty, nothing is selected and no port is open.
-    void startUp();
+    // empty, nothing is selected and no port is open. A `port` named by the
+    // front end (a bench's shortcut) is opened instead, in the start-up
+    // form, and joins the list; when it cannot be opened nothing is open or
+    // selected, and the status says why.
+    void startUp(const std::string& port = {});
 
     const std::vector<std::string>& ports() const { return ports_; }
+    // ports() as the box shows them: sorted by name, case ignored.
+    std::vector<PortEntry> portEntries() const;
     int selectedIndex() const { return selected_; }  // -1: none
     bool portOpen() const;
 
@@ -78,6 +103,14 @@ public:
     // The timer's copy of the worker's status text and progress.
     JobDisplay poll() const;
 
+    // One timer tick: what changed since the last one.
+    DisplayUpdate tick();
+
+    // The job-end sound for a front end that may only make it on its own
+    // thread: the worker notes the job's end, and the next tick() asks for
+    // the beep. It stays safe to call after the window is gone.
+    BeepHook tickBeep();
+
     std::string model() const { return image_.model(); }
     std::string version() const { return image_.version(); }
     std::string aboutText() const;
@@ -98,11 +131,16 @@ private:
         JobState state;
         std::unique_ptr<Clock> clock;
         std::unique_ptr<SerialLink> link;
+        std::atomic<int> endedJobs{0};  // beeps owed by tickBeep()
     };
 
     using Job = int (*)(JobContext&);
     bool start(Job job, BeepHook beep);
-    PortChange reopen(const std::string& name);
+    // Closes the open port and opens `name`; on failure the status says why.
+    PortChange open(const std::string& name, OpenMode mode);
+    // A port not in the list: it joins the list when it opened, and
+    // otherwise nothing is selected.
+    PortChange adopt(const std::string& name, PortChange change);
 
     const FirmwareImage& image_;
     PortAccess access_;
@@ -110,6 +148,7 @@ private:
     JobRunner runner_;
     std::vector<std::string> ports_;
     int selected_ = -1;
+    std::optional<JobDisplay> shown_;  // what the last tick put on the screen
 };
 
 }  // namespace qelisp

@@ -92,5 +92,42 @@ TEST_F(PortSelection, PortThatCannotOpenLeavesNoneOpenAndSaysWhyInTheStatus) {
     EXPECT_EQ(window->ports(), (Events{"COM3", "COM1", "COM2"}));
 }
 
+TEST_F(PortSelection, PortNamedAtStartUpIsOpenedInsteadOfTheFirst) {
+    struct Case {
+        std::string named;
+        Events list;
+        int selected;
+        bool open;
+        Events opened;
+    };
+    for (const Case& c : {
+             Case{"com5", {"COM2", "COM5"}, 1, true, {"open COM5 StartUp"}},
+             Case{"/dev/pts/4", {"COM2", "COM5", "/dev/pts/4"}, 2, true, {"open /dev/pts/4 StartUp"}},
+             // Not the first port instead: a bench's shortcut names its instrument.
+             Case{"COM7", {"COM2", "COM5"}, -1, false, {"open COM7 StartUp"}},
+         }) {
+        ports = std::make_shared<FakePorts>(&link);
+        ports->heldElsewhere = {"COM7"};
+        ports->listed = {"COM2", "COM5"};
+        window = std::make_unique<MainWindowModel>(owned.image, ports->access(), std::make_unique<VirtualClock>());
+        window->startUp(c.named);
+        EXPECT_EQ(window->ports(), c.list) << c.named;
+        EXPECT_EQ(window->selectedIndex(), c.selected) << c.named;
+        EXPECT_EQ(window->portOpen(), c.open) << c.named;
+        EXPECT_EQ(ports->events(), c.opened) << c.named;
+        if (!c.open) {
+            EXPECT_NE(window->poll().status.find("COM7"), std::string::npos) << "the status says why";
+        }
+    }
+}
+
+TEST_F(PortSelection, BoxShowsThePortsSortedWithTheirPlaceInTheList) {
+    startWindow({"ttyUSB0", "COM2", "com10", "/dev/pts/3"});
+    std::vector<std::pair<std::string, int>> shown;
+    for (const PortEntry& e : window->portEntries()) shown.emplace_back(e.name, e.index);
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, int>>{
+                         {"/dev/pts/3", 3}, {"com10", 2}, {"COM2", 1}, {"ttyUSB0", 0}}));
+}
+
 }  // namespace
 }  // namespace qelisp::test

@@ -45,5 +45,30 @@ TEST_F(TimerCopy, ShowsTheEraseDotsAsTheyComeAndKeepsTheLastMessage) {
     EXPECT_EQ(window->poll().status, last);
 }
 
+TEST_F(TimerCopy, TickRewritesOnlyWhatChangedAndAsksForTheBeepOnce) {
+    startWindow({"COM1"});
+    DisplayUpdate first = window->tick();
+    EXPECT_EQ(first.status, "") << "the first tick fills the empty box";
+    EXPECT_EQ(first.progress, 0);
+    DisplayUpdate idle = window->tick();
+    EXPECT_FALSE(idle.status || idle.progress || idle.beep) << "nothing changed";
+
+    ports->gate.arm(":80300000");
+    ASSERT_TRUE(window->startProgram(window->tickBeep()));
+    ASSERT_TRUE(ports->gate.waitUntilHeld(5s));
+    DisplayUpdate mid = window->tick();
+    EXPECT_EQ(mid.status, "Writing Data To Address: 03000H");
+    EXPECT_EQ(mid.progress, 3);
+    EXPECT_FALSE(mid.beep);
+
+    ports->gate.release();
+    ASSERT_TRUE(waitIdle());
+    DisplayUpdate end = window->tick();
+    EXPECT_EQ(end.status.value_or("").rfind("Data Writed OK!", 0), 0u);
+    EXPECT_EQ(end.progress, 0);
+    EXPECT_TRUE(end.beep) << "the job's end sounds on the window's tick";
+    EXPECT_FALSE(window->tick().beep) << "once";
+}
+
 }  // namespace
 }  // namespace qelisp::test

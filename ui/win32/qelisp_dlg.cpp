@@ -9,7 +9,6 @@
 namespace {
 
 constexpr UINT_PTR kRefreshTimer = 1;
-constexpr UINT kRefreshMs = 20;
 constexpr UINT_PTR kPortEditSubclass = 1;
 
 // The default beep at a job's end. Called on the worker thread; MessageBeep
@@ -97,20 +96,15 @@ BOOL CQelIspDlg::OnInitDialog() {
 
     model_.startUp();
     FillPortList();
-    SetTimer(dialog_, kRefreshTimer, kRefreshMs, nullptr);
+    SetTimer(dialog_, kRefreshTimer, static_cast<UINT>(qelisp::kRefreshPeriod.count()), nullptr);
     return TRUE;  // default focus
 }
 
 void CQelIspDlg::OnTimer() {
-    qelisp::JobDisplay shown = model_.poll();
-    // Rewriting an unchanged line would only make the box flicker.
-    if (shown.status != shownStatus_) {
-        SetDlgItemTextA(dialog_, IDC_STATUS, shown.status.c_str());
-        shownStatus_ = shown.status;
-    }
-    if (shown.progress != shownProgress_) {
-        SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(shown.progress), 0);
-        shownProgress_ = shown.progress;
+    qelisp::DisplayUpdate update = model_.tick();
+    if (update.status) SetDlgItemTextA(dialog_, IDC_STATUS, update.status->c_str());
+    if (update.progress) {
+        SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(*update.progress), 0);
     }
 }
 
@@ -157,10 +151,9 @@ void CQelIspDlg::RefusePortChange() {
 
 void CQelIspDlg::FillPortList() {
     SendMessageW(portBox_, CB_RESETCONTENT, 0, 0);
-    const auto& ports = model_.ports();
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        LRESULT item = SendMessageA(portBox_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ports[i].c_str()));
-        if (item >= 0) SendMessageW(portBox_, CB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
+    for (const qelisp::PortEntry& entry : model_.portEntries()) {
+        LRESULT item = SendMessageA(portBox_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.name.c_str()));
+        if (item >= 0) SendMessageW(portBox_, CB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(entry.index));
     }
     ShowSelectedPort();
 }

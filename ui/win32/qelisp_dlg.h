@@ -33,7 +33,7 @@ private:
     void OnAbout();
 
     // The port box mirrors the model's list; each entry carries its index in
-    // that list, because the box sorts its entries.
+    // that list, because the box sorts its entries itself too.
     void FillPortList();
     void ShowSelectedPort();
     void RefusePortChange();
@@ -45,6 +45,4 @@ private:
     HWND portBox_ = nullptr;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
-    std::string shownStatus_;
-    int shownProgress_ = -1;
 };

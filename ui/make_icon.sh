@@ -1,11 +1,14 @@
 #!/bin/sh
-# Draws the application icon, qelisp.ico, beside this script: a blue tile with
-# a chip and an amber arrow going into it (firmware going into the device),
-# at 16, 32, 48 and 256 pixels. Needs ImageMagick 6 (convert). The .ico is
-# kept in the repository, so building does not need ImageMagick; run this
-# only to change the icon.
+# Draws the application icon: a blue tile with a chip and an amber arrow going
+# into it (firmware going into the device), at 16, 32, 48 and 256 pixels, as
+# win32/qelisp.ico for Windows and as qt/icons/qelisp-SIZE.png (the hicolor
+# sizes) for Linux. Needs ImageMagick 6 (convert). The icons are kept in the
+# repository, so building does not need ImageMagick; run this only to change
+# the icon.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+ico=${1:-$here/win32/qelisp.ico}
+pngs=${2:-$here/qt/icons}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -61,5 +64,10 @@ convert -size 64x64 gradient:'#3d86d6-#17467f' -alpha set \
   -fill '#ffb61e' -draw 'polygon 27,7 36,7 36,23 46,23 32,40 17,23 27,23' \
   -filter box -resize 16x16 "$work/icon-16.png"
 
-convert "$work/icon-16.png" "$work/icon-32.png" "$work/icon-48.png" "$work/icon-256.png" "$here/qelisp.ico"
-echo "wrote $here/qelisp.ico"
+convert "$work/icon-16.png" "$work/icon-32.png" "$work/icon-48.png" "$work/icon-256.png" "$ico"
+mkdir -p "$pngs"
+for size in 16 32 48 256; do
+  # No time stamps: the same drawing gives the same files.
+  convert "$work/icon-$size.png" -strip "$pngs/qelisp-$size.png"
+done
+echo "wrote $ico and $pngs/qelisp-{16,32,48,256}.png"

@@ -1,0 +1,293 @@
+// The Linux window over the real serial backend, with qelisp-sim on a pty,
+// worked in-process as a technician would: typing the port, clicking the
+// buttons, answering the warning box, closing during a job.
+#include "tests/support/sim_process.h"
+#include "tests/support/test_image.h"
+#include "ui/main_window_model.h"
+#include "ui/qt/qelisp_about.h"
+#include "ui/qt/qelisp_app.h"
+#include "ui/qt/qelisp_dlg.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <memory>
+#include <mutex>
+
+using namespace qelisp;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Two pages of records: long enough at the wire speed to act during a job.
+test::OwnedImage& smallImage() {
+    static test::OwnedImage owned{test::makeImageBlock(test::blockRange(0x60, 0x9F))};
+    return owned;
+}
+
+std::unique_ptr<test::SimProcess> startSim(const std::vector<std::string>& args) {
+    return std::make_unique<test::SimProcess>(QELISP_SIM_PATH, args);
+}
+
+template <typename T>
+T* child(QWidget* window, const char* name) {
+    T* found = window->findChild<T*>(QLatin1String(name));
+    if (!found) qFatal("no %s", name);
+    return found;
+}
+
+void typePort(QWidget* window, const std::string& port) {
+    QLineEdit* edit = child<QComboBox>(window, "port")->lineEdit();
+    edit->clear();
+    QTest::keyClicks(edit, QString::fromStdString(port));
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+QString statusOf(QWidget* window) { return child<QLineEdit>(window, "status")->text(); }
+
+// Answers the next message box that opens with OK, noting what it showed.
+struct ModalBox {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool seen = false;
+    QTimer poll;
+
+    void answerNext() {
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            poll.stop();
+            seen = true;
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        poll.start(10);
+    }
+};
+
+}  // namespace
+
+class QtWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void programAndVerifyFollowTheJobAndDropASecondClick();
+    void portChangeWhileBusyWarnsAndKeepsTheOpenPort();
+    void closingDuringAJobCancelsItWithinTheGrace();
+    void controlsNeitherOverlapNorClipTheirText();
+};
+
+void QtWindowTest::programAndVerifyFollowTheJobAndDropASecondClick() {
+    auto sim = startSim({"--erase-ms", "900"});
+    QVERIFY2(sim->started(), sim->error().c_str());
+    MainWindowModel model(smallImage().image);
+    CQelIspDlg window(model);
+    window.show();
+    typePort(&window, sim->ptyPath());
+    QVERIFY2(model.portOpen(), qPrintable(statusOf(&window)));
+    QVERIFY2(window.isVisible(), "Enter in the port box must not close the window");
+    QCOMPARE(child<QComboBox>(&window, "port")->currentText().toStdString(), sim->ptyPath());
+    auto* progress = child<QProgressBar>(&window, "progress");
+    QCOMPARE(progress->maximum(), 256);
+
+    // Every line the worker wrote, and every line and value the window showed.
+    std::mutex mutex;
+    std::vector<std::string> written;
+    model.jobState().setStatusListener([&](const std::string& text) {
+        std::lock_guard lock(mutex);
+        written.push_back(text);
+    });
+    QStringList shown;
+    QList<int> positions;
+    connect(child<QLineEdit>(&window, "status"), &QLineEdit::textChanged, [&](const QString& t) { shown << t; });
+    connect(progress, &QProgressBar::valueChanged, [&](int v) { positions << v; });
+
+    struct Job {
+        const char* button;
+        const char* other;
+        const char* working;
+        const char* done;
+        bool erases;
+    };
+    for (const Job& job : {Job{"program", "verify", "Writing Data To Address: ", "Data Writed OK!  Time Elapsed ", true},
+                           Job{"verify", "program", "Verifying Data At Address: ", "Data Verify OK!  Time Elapsed ", false}}) {
+        shown.clear();
+        positions.clear();
+        {
+            std::lock_guard lock(mutex);
+            written.clear();
+        }
+        QTest::mouseClick(child<QPushButton>(&window, job.button), Qt::LeftButton);
+        QVERIFY(model.busy());
+        QVERIFY(QTest::qWaitFor([&] { return statusOf(&window).startsWith(QLatin1String(job.working)); }, 10000));
+        // The other button while this job runs: dropped.
+        QTest::mouseClick(child<QPushButton>(&window, job.other), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return !model.busy(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return progress->value() == 0 && statusOf(&window).startsWith(job.done); }, 1000));
+
+        QVERIFY2(QRegularExpression(QStringLiteral("^%1\\d+\\.\\dS$").arg(QLatin1String(job.done))).match(statusOf(&window)).hasMatch(),
+                 qPrintable(statusOf(&window)));
+        // What the box showed is what the worker wrote, in order, seen
+        // often enough to follow it: the handshake, the erase dots, the records.
+        std::lock_guard lock(mutex);
+        QCOMPARE(std::count(written.begin(), written.end(), "Connecting..."), 1);
+        std::size_t at = 0;
+        for (const QString& line : shown) {
+            while (at < written.size() && written[at] != line.toStdString()) ++at;
+            QVERIFY2(at < written.size(), qPrintable("shown but not written, or out of order: " + line));
+        }
+        QVERIFY2(shown.first() == QLatin1String("Connecting...") && shown.filter(QLatin1String(job.working)).size() >= 20 &&
+                     shown.contains(QLatin1String("Erasing Flash ..")) == job.erases,
+                 qPrintable(shown.join(QLatin1String(" | "))));
+        // The bar showed both 4 KB pages of the image, then went back to 0.
+        QVERIFY2(positions.contains(3) && positions.contains(4) && positions.back() == 0,
+                 qPrintable(QString::number(positions.size())));
+    }
+    window.close();
+    model.shutdown();
+    QVERIFY(sim->stop());
+    QCOMPARE(sim->summary()->violations, 0u);
+}
+
+void QtWindowTest::portChangeWhileBusyWarnsAndKeepsTheOpenPort() {
+    // The job's instrument erases long enough for two tries; the other one
+    // must never hear from the program.
+    auto busySim = startSim({"--erase-ms", "3000"});
+    auto otherSim = startSim({"--no-pacing"});
+    QVERIFY(busySim->started() && otherSim->started());
+    MainWindowModel model(smallImage().image);
+    CQelIspDlg window(model);
+    window.show();
+    typePort(&window, otherSim->ptyPath());
+    typePort(&window, busySim->ptyPath());
+    auto* box = child<QComboBox>(&window, "port");
+    QCOMPARE(box->currentText().toStdString(), busySim->ptyPath());
+
+    QTest::mouseClick(child<QPushButton>(&window, "program"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return statusOf(&window).startsWith(QLatin1String("Erasing Flash ")); }, 5000));
+
+    const int otherRow = box->findText(QString::fromStdString(otherSim->ptyPath()));
+    const std::vector<std::function<void()>> tries = {
+        // A pick from the list, as the keyboard makes it.
+        [&] { QTest::keyClick(box->lineEdit(), otherRow > box->currentIndex() ? Qt::Key_Down : Qt::Key_Up); },
+        [&] { typePort(&window, otherSim->ptyPath()); },
+    };
+    for (const auto& change : tries) {
+        ModalBox warning;
+        warning.answerNext();
+        change();
+        QVERIFY(QTest::qWaitFor([&] { return warning.seen; }, 3000));
+        QCOMPARE(warning.title, QStringLiteral("Warnning"));
+        QCOMPARE(warning.text, QStringLiteral("During Program Or Verify period\nCould Not Change the Comport!"));
+        QCOMPARE(warning.icon, QMessageBox::Warning);
+        QCOMPARE(box->currentText().toStdString(), busySim->ptyPath());
+        QCOMPARE(model.ports()[static_cast<std::size_t>(model.selectedIndex())], busySim->ptyPath());
+        QVERIFY(model.portOpen() && model.busy());
+    }
+    // The job goes on to its end on the port it started with.
+    QVERIFY(QTest::qWaitFor([&] { return statusOf(&window).startsWith(QLatin1String("Data Writed OK!")); }, 20000));
+    window.close();
+    model.shutdown();
+    QVERIFY(otherSim->stop() && busySim->stop());
+    QCOMPARE(otherSim->summary()->lines, 0u);
+    QCOMPARE(busySim->summary()->violations, 0u);
+}
+
+void QtWindowTest::closingDuringAJobCancelsItWithinTheGrace() {
+    auto sim = startSim({"--erase-ms", "0"});
+    QVERIFY(sim->started());
+    auto* app = qobject_cast<CQelIspApp*>(QCoreApplication::instance());
+    const std::vector<std::pair<const char*, std::function<void(QDialog*)>>> closings = {
+        {"Exit", [](QDialog* w) { QTest::mouseClick(child<QPushButton>(w, "exit"), Qt::LeftButton); }},
+        {"Escape", [](QDialog* w) { QTest::keyClick(w, Qt::Key_Escape); }},
+        {"close box", [](QDialog* w) { w->close(); }},
+    };
+    for (const auto& [how, closeIt] : closings) {
+        MainWindowModel model(smallImage().image);
+        QElapsedTimer sinceClose;
+        // Works the window from inside the application's modal run.
+        QTimer driver;
+        bool clicked = false;
+        connect(&driver, &QTimer::timeout, [&, closeIt = closeIt] {
+            auto* window = qobject_cast<CQelIspDlg*>(QApplication::activeModalWidget());
+            if (!window || sinceClose.isValid()) return;
+            if (!clicked) {
+                clicked = true;
+                QTest::mouseClick(child<QPushButton>(window, "program"), Qt::LeftButton);
+            } else if (statusOf(window).startsWith(QLatin1String("Writing Data To Address: "))) {
+                sinceClose.start();
+                closeIt(window);
+            }
+        });
+        driver.start(10);
+        QTimer neverHang;
+        neverHang.setSingleShot(true);
+        connect(&neverHang, &QTimer::timeout, app, &QApplication::closeAllWindows);
+        neverHang.start(15000);
+        QCOMPARE(app->runMainWindow(model, sim->ptyPath()), 0);
+        QVERIFY2(sinceClose.isValid(), how);
+        QVERIFY2(sinceClose.elapsed() < (kShutdownGrace + 500ms).count(), how);
+        QVERIFY2(model.jobState().cancel.load(), how);
+        QVERIFY2(!model.busy(), "the job ended within the grace");
+        QCOMPARE(model.jobState().status(), std::string("User Canceled"));
+    }
+    QVERIFY(sim->stop());
+}
+
+void QtWindowTest::controlsNeitherOverlapNorClipTheirText() {
+    PortAccess none{[] { return std::vector<std::string>{}; }, [](const std::string&, OpenMode) { return OpenResult{}; }};
+    MainWindowModel model(smallImage().image, none);
+    CQelIspDlg main(model);
+    QelIspAbout about(QString::fromStdString(model.aboutText()).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    for (QDialog* dialog : {static_cast<QDialog*>(&main), static_cast<QDialog*>(&about)}) {
+        const QString name = dialog->windowTitle();
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());  // fixed size
+        QList<QWidget*> controls;
+        for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!qobject_cast<QGroupBox*>(w)) controls << w;  // the frame encloses the others
+        }
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            QVERIFY2(dialog->rect().contains(controls[i]->geometry()), qPrintable(name));
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
+                         qPrintable(name + ": overlap " + controls[i]->objectName() + "/" + controls[j]->objectName()));
+            }
+            QString text;
+            if (auto* label = qobject_cast<QLabel*>(controls[i])) text = label->text();
+            if (auto* button = qobject_cast<QPushButton*>(controls[i])) text = button->text();
+            QVERIFY2(controls[i]->fontMetrics().horizontalAdvance(text) <= controls[i]->contentsRect().width(),
+                     qPrintable(name + ": clipped " + text));
+        }
+    }
+    // The port box takes a Linux name; the about text's four lines all show.
+    auto* port = child<QComboBox>(&main, "port");
+    QVERIFY(port->width() >= port->fontMetrics().horizontalAdvance(QStringLiteral("/dev/pts/10")) + 20);
+    about.show();
+    auto* text = child<QPlainTextEdit>(&about, "text");
+    QTextCursor end(text->document());
+    end.movePosition(QTextCursor::End);
+    QVERIFY2(text->cursorRect(end).bottom() < text->viewport()->height(), qPrintable(text->toPlainText()));
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    CQelIspApp app(argc, argv);
+    QtWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "qt_window_test.moc"

@@ -1,0 +1,177 @@
+#include "ui/qt/qelisp_dlg.h"
+
+#include "ui/port_warning.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/qelisp_about.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+using namespace qelisp::main_dialog;
+using qelisp::qt::pixelRect;
+using qelisp::qt::textOf;
+
+// The port box is wide enough for the names a Linux port list shows
+// ("ttyUSB10", a typed "/dev/pts/10"); the template's fits only "COM8".
+const QString kWidestPortName = QStringLiteral("/dev/pts/10");
+
+// Windows' line ends in the fixed texts; Qt breaks lines at "\n" alone.
+QString shownText(const std::string& text) { return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// A read-only edit shows the dialog's face, as on Windows.
+void makeReadOnly(QLineEdit& box) {
+    box.setReadOnly(true);
+    QPalette palette = box.palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    box.setPalette(palette);
+}
+
+void setBoxText(QLineEdit& box, const std::string& text) {
+    box.setText(QString::fromStdString(text));
+    box.setCursorPosition(0);  // show the start of a long line, not its end
+}
+
+}  // namespace
+
+CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, QWidget* parent)
+    : QDialog(parent), model_(model) {
+    setWindowTitle(textOf(kTemplate.title));
+    // Caption, system menu, minimise box and close box; fixed size.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    for (QLineEdit* box : {&modelBox_, &versionBox_, &statusBox_}) makeReadOnly(*box);
+    progress_.setTextVisible(false);
+    portBox_.setEditable(true);
+    portBox_.setInsertPolicy(QComboBox::NoInsert);  // the model keeps the list
+    portEdit_ = portBox_.lineEdit();
+    portEdit_->installEventFilter(this);
+    // Names for the tests and the layout probe.
+    statusBox_.setObjectName(QStringLiteral("status"));
+    progress_.setObjectName(QStringLiteral("progress"));
+    portBox_.setObjectName(QStringLiteral("port"));
+    programButton_.setObjectName(QStringLiteral("program"));
+    verifyButton_.setObjectName(QStringLiteral("verify"));
+    aboutButton_.setObjectName(QStringLiteral("about"));
+    exitButton_.setObjectName(QStringLiteral("exit"));
+    layOut();
+
+    connect(&programButton_, &QPushButton::clicked, this, [this] { model_.startProgram(model_.tickBeep()); });
+    connect(&verifyButton_, &QPushButton::clicked, this, [this] { model_.startVerify(model_.tickBeep()); });
+    connect(&aboutButton_, &QPushButton::clicked, this, &CQelIspDlg::onAbout);
+    // Exit, Escape and the close box end the dialog, also while a job runs:
+    // the application cancels it afterwards.
+    exitButton_.setDefault(true);
+    connect(&exitButton_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(&portBox_, &QComboBox::activated, this, &CQelIspDlg::onPortSelChange);
+
+    setBoxText(modelBox_, model_.model());
+    setBoxText(versionBox_, model_.version());
+    progress_.setRange(0, qelisp::kProgressPages);
+    model_.startUp(port);
+    fillPortList();
+
+    connect(&timer_, &QTimer::timeout, this, &CQelIspDlg::onTimer);
+    timer_.start(qelisp::kRefreshPeriod);
+}
+
+void CQelIspDlg::layOut() {
+    setFont(qelisp::qt::dialogFont(kTemplate));
+    const qelisp::DialogBaseUnits units = qelisp::qt::baseUnitsOf(font(), kTemplate);
+    const std::pair<QWidget*, Control> placed[] = {
+        {&frame_, Frame},         {&modelLabel_, ModelLabel},     {&modelBox_, ModelBox},
+        {&versionLabel_, VersionLabel}, {&versionBox_, VersionBox}, {&statusLabel_, StatusLabel},
+        {&statusBox_, StatusBox}, {&progress_, ProgressBar},       {&portLabel_, PortLabel},
+        {&portBox_, PortBox},     {&programButton_, ProgramButton}, {&verifyButton_, VerifyButton},
+        {&aboutButton_, AboutButton}, {&exitButton_, ExitButton},
+    };
+    for (const auto& [widget, control] : placed) {
+        widget->setGeometry(pixelRect(kControls[control].rect, units));
+        const QString text = textOf(kControls[control].text);
+        if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
+        if (auto* button = qobject_cast<QPushButton*>(widget)) button->setText(text);
+    }
+
+    // The port box's height is the closed box's; the template's counts the
+    // dropped list. Its width takes a Linux name, and the window grows by
+    // what that adds rather than overlap anything.
+    QStyleOptionComboBox option;
+    option.initFrom(&portBox_);
+    option.editable = true;
+    const QFontMetrics metrics(font());
+    const QSize needed = style()->sizeFromContents(
+        QStyle::CT_ComboBox, &option,
+        QSize(metrics.horizontalAdvance(kWidestPortName) + metrics.averageCharWidth(), metrics.height()), &portBox_);
+    const int extra = std::max(0, needed.width() - portBox_.width());
+    portBox_.resize(portBox_.width() + extra, portBox_.sizeHint().height());
+    setFixedSize(pixelRect({0, 0, kTemplate.width, kTemplate.height}, units).size() + QSize(extra, 0));
+}
+
+void CQelIspDlg::onTimer() {
+    qelisp::DisplayUpdate update = model_.tick();
+    if (update.status) setBoxText(statusBox_, *update.status);
+    if (update.progress) progress_.setValue(*update.progress);
+    if (update.beep) QApplication::beep();
+}
+
+void CQelIspDlg::onPortSelChange(int row) {
+    if (row < 0) return;
+    const int index = portBox_.itemData(row).toInt();
+    if (model_.selectPort(index).outcome == qelisp::PortChangeOutcome::RefusedBusy) refusePortChange();
+}
+
+void CQelIspDlg::onPortNameEntered() {
+    qelisp::PortChange change = model_.enterPortName(portBox_.currentText().toStdString());
+    switch (change.outcome) {
+        case qelisp::PortChangeOutcome::RefusedBusy: refusePortChange(); break;
+        // A new name joins the list.
+        case qelisp::PortChangeOutcome::Opened: fillPortList(); break;
+        // The typed text stays in the box; the status line says why.
+        case qelisp::PortChangeOutcome::OpenFailed:
+        case qelisp::PortChangeOutcome::Ignored: break;
+    }
+}
+
+void CQelIspDlg::refusePortChange() {
+    // Selection back first, then the warning, as technicians know it.
+    showSelectedPort();
+    QMessageBox warning(QMessageBox::Warning, QString::fromLatin1(qelisp::kPortWarningCaption),
+                        shownText(qelisp::kPortWarningText), QMessageBox::Ok, this);
+    warning.exec();
+}
+
+void CQelIspDlg::fillPortList() {
+    portBox_.clear();
+    for (const qelisp::PortEntry& entry : model_.portEntries()) {
+        portBox_.addItem(QString::fromStdString(entry.name), entry.index);
+    }
+    showSelectedPort();
+}
+
+void CQelIspDlg::showSelectedPort() { portBox_.setCurrentIndex(portBox_.findData(model_.selectedIndex())); }
+
+void CQelIspDlg::onAbout() {
+    QelIspAbout about(shownText(model_.aboutText()), this);
+    about.exec();
+}
+
+bool CQelIspDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Enter in the port box opens the typed port instead of pressing the
+    // default button (Exit). The event type first: while the dialog's
+    // members are destroyed the port box may be half gone.
+    if (event->type() == QEvent::KeyPress && watched == portEdit_) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            onPortNameEntered();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
