@@ -18,7 +18,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Cases run side by side: each is mostly waiting on its time-outs.
-constexpr unsigned kWorkers = 8;
+constexpr unsigned kWorkers = 16;
 // Room for starting two processes and for a loaded machine.
 constexpr std::uint32_t kSlackMs = 1500;
 
