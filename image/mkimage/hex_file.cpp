@@ -2,23 +2,18 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <memory>
+#include <string>
+
+#include "image/mkimage/file_ptr.h"
 
 namespace qelisp {
-namespace {
-
-struct CloseFile {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-}  // namespace
 
 std::string readHexFile(const std::string& path) {
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) {
         throw InputError(InputError::kWholeFile, "is a directory, not an Intel HEX file");
     }
-    std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) throw InputError(InputError::kWholeFile, "cannot read the file");
 
     std::string text;
@@ -26,8 +21,9 @@ std::string readHexFile(const std::string& path) {
     while (std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get())) {
         if (got > kMaxHexFileSize - text.size()) {
             throw InputError(InputError::kWholeFile,
-                             "more than 32 MiB; an Intel HEX file for the 1 MB device needs far less "
-                             "(about 2.9 MB when full), so this is not a firmware file");
+                             "more than " + std::to_string(kMaxHexFileSize >> 20) +
+                                 " MiB; an Intel HEX file for the 1 MB device needs far less "
+                                 "(about 2.9 MB when full), so this is not a firmware file");
         }
         text.append(chunk, got);
     }

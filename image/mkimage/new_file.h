@@ -1,16 +1,11 @@
 #pragma once
 // A file created where none was: opened exclusively (C11 "x" mode), so a file
 // or symlink already at the name is never written through or truncated.
-#include <cstdio>
 #include <filesystem>
-#include <memory>
+
+#include "image/mkimage/file_ptr.h"
 
 namespace qelisp {
-
-struct CloseFile {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, CloseFile>;
 
 struct NewFile {
     std::filesystem::path path;

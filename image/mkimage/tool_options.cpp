@@ -6,10 +6,12 @@
 #include <utility>
 
 #include "image/firmware_image.h"
+#include "image/mkimage/hex_file.h"
 #include "image/mkimage/image_builder.h"
 
 namespace qelisp {
 
+static_assert(kMaxHexFileSize == std::size_t{32} << 20, "the usage text names the bound");
 const char* const kToolUsage =
     "usage: qelisp-mkimage --hex FILE --model TEXT --version TEXT\n"
     "                      [--output FILE.cpp] [--binary FILE] [--marker TEXT]\n"
