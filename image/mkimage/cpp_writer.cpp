@@ -12,14 +12,20 @@ std::string commentSafe(std::string_view text) {
     return out;
 }
 
-// One source line per `bytes`: the header fields and each record get their own.
+// One source line per `bytes`: the header fields and each record get their
+// own. Written in place: a million bytes go through here.
 void appendBytes(std::string& out, std::span<const std::uint8_t> bytes) {
+    const std::size_t start = out.size();
+    out.resize(start + bytes.size() * 5 + 1);
+    char* at = out.data() + start;
     for (std::uint8_t b : bytes) {
-        out += "0x";
-        appendHexByte(out, b);
-        out += ',';
+        *at++ = '0';
+        *at++ = 'x';
+        *at++ = kHexDigits[b >> 4];
+        *at++ = kHexDigits[b & 0x0F];
+        *at++ = ',';
     }
-    out += '\n';
+    *at = '\n';
 }
 
 }  // namespace

@@ -45,10 +45,19 @@ std::uint32_t addressValue(const HexLine& line, std::size_t number) {
 
 class Reader {
 public:
+    explicit Reader(bool hasLineFeeds) : hasLineFeeds_(hasLineFeeds) {}
+
     void line(std::string_view text, std::size_t number) {
         text = trimLineEnd(text);
         if (text.empty()) return;  // blank lines carry nothing
         if (ended_) throw InputError(number, "record after the end-of-file record");
+        // Lines end at LF; a CR left inside one means the records are joined
+        // by bare CRs, which would otherwise read as a bad digit.
+        if (text.find('\r') != std::string_view::npos) {
+            throw InputError(number, hasLineFeeds_
+                                         ? "malformed line: a CR without LF inside the line; use LF or CR LF line ends"
+                                         : "malformed line: the file uses CR-only line ends; use LF or CR LF");
+        }
 
         HexLineParse parsed = parseHexLine(text);
         if (!parsed.line) throw InputError(number, std::string("malformed line: ") + describe(parsed.error));
@@ -103,6 +112,7 @@ private:
         }
     }
 
+    bool hasLineFeeds_;
     DeviceMemory memory_;
     std::uint32_t base_ = 0;
     bool ended_ = false;
@@ -111,7 +121,7 @@ private:
 }  // namespace
 
 DeviceMemory readIntelHex(std::string_view text) {
-    Reader reader;
+    Reader reader(text.find('\n') != std::string_view::npos);
     std::size_t number = 1;
     while (!text.empty()) {
         std::size_t end = text.find('\n');

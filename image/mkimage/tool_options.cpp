@@ -1,21 +1,26 @@
 #include "image/mkimage/tool_options.h"
 
 #include <array>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "image/firmware_image.h"
+#include "image/mkimage/hex_file.h"
 #include "image/mkimage/image_builder.h"
 
 namespace qelisp {
 
+static_assert(kMaxHexFileSize == std::size_t{32} << 20, "the usage text names the bound");
 const char* const kToolUsage =
     "usage: qelisp-mkimage --hex FILE --model TEXT --version TEXT\n"
     "                      [--output FILE.cpp] [--binary FILE] [--marker TEXT]\n"
-    "  --hex FILE       firmware in Intel HEX form (record types 00, 01, 02, 04)\n"
+    "  --hex FILE       firmware in Intel HEX form (record types 00, 01, 02, 04), at most\n"
+    "                   32 MiB: a full 1 MB device takes about 2.9 MB\n"
     "  --model TEXT     model name, 1 to 15 characters\n"
     "  --version TEXT   firmware release date, for example 2010.06.29, 1 to 15 characters\n"
     "  --output FILE    write the C++ source holding the image block\n"
-    "  --binary FILE    write the image block as raw bytes\n"
+    "  --binary FILE    write the image block as raw bytes (not the same file as --output)\n"
     "  --marker TEXT    the block's 16-character marker (default \"QelIsp image v1 \")\n";
 
 namespace {
@@ -51,6 +56,23 @@ std::optional<std::string> checkText(std::string_view option, std::string_view t
     return std::nullopt;
 }
 
+// "./a", "a" and "dir/../a" are one file, and so are a symlink and its
+// target or two hard links.
+bool sameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    // Made absolute first: weakly_canonical leaves a relative name whose
+    // first part does not exist as it is.
+    auto resolved = [](const std::string& name) {
+        std::error_code error;
+        fs::path path = fs::absolute(name, error);
+        if (!error) path = fs::weakly_canonical(path, error);
+        return error ? fs::path(name).lexically_normal() : path.lexically_normal();
+    };
+    if (resolved(a) == resolved(b)) return true;
+    std::error_code ignored;
+    return fs::equivalent(a, b, ignored);
+}
+
 }  // namespace
 
 ParsedOptions parseToolOptions(std::span<const std::string_view> args) {
@@ -79,6 +101,9 @@ ParsedOptions parseToolOptions(std::span<const std::string_view> args) {
     }
     if (!wasGiven("--output") && !wasGiven("--binary")) {
         return {std::nullopt, false, "nothing to write: give --output or --binary"};
+    }
+    if (wasGiven("--output") && wasGiven("--binary") && sameFile(options.outputPath, options.binaryPath)) {
+        return {std::nullopt, false, "--output and --binary name the same file"};
     }
     if (!wasGiven("--marker")) options.marker = std::string(kDefaultMarker);
     return {std::move(options), false, ""};

@@ -2,7 +2,8 @@
 // The command line of qelisp-mkimage:
 //   qelisp-mkimage --hex FILE --model TEXT --version TEXT
 //                  [--output FILE.cpp] [--binary FILE] [--marker TEXT]
-// At least one of --output and --binary is needed.
+// At least one of --output and --binary is needed, and they must not name the
+// same file.
 #include <optional>
 #include <span>
 #include <string>

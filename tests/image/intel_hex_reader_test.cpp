@@ -72,6 +72,9 @@ TEST(IntelHexReaderTest, RefusesBadInputNamingTheLine) {
         {HexText().data(0x3000, {1}).str(), InputError::kWholeFile, "no end-of-file record"},
         {"", InputError::kWholeFile, "no end-of-file record"},
         {HexText().data(0x3000, {1}).end().data(0x3001, {2}).str(), 3, "record after the end-of-file record"},
+        {":01300000428D\r:00000001FF\r", 1, "malformed line: the file uses CR-only line ends; use LF or CR LF"},
+        {HexText().data(0x3000, {1}).raw(":01300100C20C\r:00000001FF").str(), 2,
+         "malformed line: a CR without LF inside the line; use LF or CR LF line ends"},
     };
     for (int type : {0x03, 0x05, 0x06, 0xFF}) {
         char reason[40];

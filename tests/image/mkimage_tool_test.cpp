@@ -1,8 +1,9 @@
 // qelisp-mkimage run as the build runs it: outputs on success, the file:line
-// message and exit status 1 on bad input, and never a new output file when
-// it fails.
+// message and exit status 1 on bad input, and never a new, partial or
+// half-committed output when it fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,7 @@
 #include "generated_source.h"
 #include "hex_text.h"
 #include "image/firmware_image.h"
+#include "image/mkimage/hex_file.h"
 #include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
@@ -33,9 +35,18 @@ struct RunResult {
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
+// An endless input must not grow the tool's memory: bounding its address
+// space makes a regression fail here rather than exhaust the machine.
+// Sanitizer builds reserve terabytes of address space and go unbounded.
+#if defined(_WIN32) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr const char* kMemoryBound = "";
+#else
+constexpr const char* kMemoryBound = "ulimit -v 1000000 && ";
+#endif
+
 RunResult runTool(const TempDir& dir, const std::string& arguments) {
     fs::path errors = dir / "stderr.txt";
-    std::string command = quoted(QELISP_MKIMAGE_PATH) + " " + arguments + " 2>" + quoted(errors);
+    std::string command = kMemoryBound + quoted(QELISP_MKIMAGE_PATH) + " " + arguments + " 2>" + quoted(errors);
 #ifdef _WIN32
     command = "\"" + command + "\"";  // cmd.exe strips one outer pair of quotes
 #endif
@@ -56,16 +67,18 @@ std::string goodHex() {
     return hex.str();
 }
 
-std::string arguments(const TempDir& dir, const std::string& model = "QX-T") {
-    return "--hex " + quoted(dir / "fw.hex") + " --model " + model + " --version 2010.06.29 --output " +
-           quoted(dir / "image.cpp") + " --binary " + quoted(dir / "image.bin");
+std::string arguments(const TempDir& dir, const std::string& model = "QX-T", const fs::path& hex = "fw.hex",
+                      const fs::path& binary = "image.bin") {
+    return "--hex " + quoted(dir.path() / hex) + " --model " + model + " --version 2010.06.29 --output " +
+           quoted(dir / "image.cpp") + " --binary " + quoted(dir.path() / binary);
 }
 
 // Nothing but the hex file, the captured stderr and `kept` may be in `dir`.
-void expectNoOutputs(const TempDir& dir, const std::string& kept = "fw.hex") {
+void expectNoOutputs(const TempDir& dir, std::vector<std::string> kept = {}) {
+    kept.insert(kept.end(), {"fw.hex", "stderr.txt"});
     for (const auto& entry : fs::directory_iterator(dir.path())) {
         std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "fw.hex" || name == "stderr.txt" || name == kept) << "left behind: " << name;
+        EXPECT_NE(std::find(kept.begin(), kept.end(), name), kept.end()) << "left behind: " << name;
     }
 }
 
@@ -99,11 +112,18 @@ TEST(MkimageToolTest, WritesSourceAndBinaryOfTheSameBlock) {
 }
 
 TEST(MkimageToolTest, BadInputIsNamedWithFileAndLineAndWritesNothing) {
+    enum Input { kText, kDirectory, kDevZero };
     struct Case {
         std::string hex;  // empty: no file at all
         std::string model;
         std::string message;  // after "qelisp-mkimage: "; FILE stands for the hex file
+        Input input = kText;
     };
+    std::string oversized = goodHex();  // valid, then blank lines past the size bound
+    oversized.resize(kMaxHexFileSize + 1, '\n');
+    const std::string tooLarge =
+        "FILE: more than 32 MiB; an Intel HEX file for the 1 MB device needs far less (about 2.9 MB when full), "
+        "so this is not a firmware file";
     const Case cases[] = {
         {HexText().data(0x3000, {0x01}).raw(":0130010002CB").end().str(), "QX-T",
          "FILE:2: bad checksum: the line has 0xCB, its bytes need 0xCC"},
@@ -115,33 +135,69 @@ TEST(MkimageToolTest, BadInputIsNamedWithFileAndLineAndWritesNothing) {
         {":01300000428D\n", "QX-T", "FILE: no end-of-file record (type 01)"},
         {goodHex(), "QX-1234567890ABC", "--model: \"QX-1234567890ABC\" is 16 characters long; 1 to 15 fit"},
         {"", "QX-T", "FILE: cannot read the file"},
+        {":01300000428D\r:00000001FF\r", "QX-T",
+         "FILE:1: malformed line: the file uses CR-only line ends; use LF or CR LF"},
+        {"", "QX-T", "FILE: is a directory, not an Intel HEX file", kDirectory},
+        {oversized, "QX-T", tooLarge},
+        {"", "QX-T", tooLarge, kDevZero},  // endless
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         TempDir dir;
         if (!c.hex.empty()) writeFile(dir / "fw.hex", c.hex);
-        RunResult run = runTool(dir, arguments(dir, c.model));
+        if (c.input == kDirectory) fs::create_directory(dir / "fw.hex");
+        const fs::path hex = c.input == kDevZero ? "/dev/zero" : dir / "fw.hex";
+        RunResult run = runTool(dir, arguments(dir, c.model, hex));
         EXPECT_EQ(run.status, 1);
         std::string message = c.message;
-        if (message.rfind("FILE", 0) == 0) message.replace(0, 4, (dir / "fw.hex").string());
+        if (message.rfind("FILE", 0) == 0) message.replace(0, 4, hex.string());
         EXPECT_EQ(run.errors, "qelisp-mkimage: " + message + "\n");
         expectNoOutputs(dir);
     }
 }
 
-TEST(MkimageToolTest, UnwritableOutputCommitsNothing) {
+TEST(MkimageToolTest, AnOutputThatFailsLeavesBothAsTheyWere) {
+    struct Case {
+        fs::path binary;
+        bool earlierSource;   // image.cpp holds an earlier good output
+        std::string message;  // part of it
+    };
+    const Case cases[] = {
+        {fs::path("missing") / "image.bin", true, "cannot write"},  // fails while writing
+        {"bin-dir", true, "no output was changed"},                 // fails while renaming, after image.cpp
+        {"bin-dir", false, "no output was changed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.binary.string() + (c.earlierSource ? ", earlier source" : ""));
+        TempDir dir;
+        writeFile(dir / "fw.hex", goodHex());
+        fs::create_directory(dir / "bin-dir");
+        if (c.earlierSource) writeFile(dir / "image.cpp", "earlier good output");
+        RunResult run = runTool(dir, arguments(dir, "M", "fw.hex", c.binary));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
+        if (c.earlierSource) {
+            EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier good output") << "replaced";
+        }
+        expectNoOutputs(dir, {"bin-dir", c.earlierSource ? "image.cpp" : ""});
+        EXPECT_TRUE(fs::is_empty(dir / "bin-dir"));
+    }
+}
+
+TEST(MkimageToolTest, FilesAtFormerTemporaryNamesAreNeitherWrittenThroughNorReplaced) {
     TempDir dir;
     writeFile(dir / "fw.hex", goodHex());
-    writeFile(dir / "image.cpp", "earlier good output");
-    // The source is staged first; the binary then fails, and the staged
-    // source must go without replacing the earlier one.
-    std::string args = "--hex " + quoted(dir / "fw.hex") + " --model M --version V --output " +
-                       quoted(dir / "image.cpp") + " --binary " + quoted(dir / "missing" / "image.bin");
-    RunResult run = runTool(dir, args);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.errors.find("cannot write"), std::string::npos) << run.errors;
-    EXPECT_EQ(readFile(dir / "image.cpp"), "earlier good output");
-    expectNoOutputs(dir, "image.cpp");
+    writeFile(dir / "victim", "not ours");
+    fs::create_symlink("victim", dir / "image.bin.tmp");
+    writeFile(dir / "image.cpp.tmp", "not ours either");
+    RunResult run = runTool(dir, arguments(dir));
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_TRUE(readFile(dir / "victim") == "not ours") << "written through the symlink";
+    EXPECT_TRUE(readFile(dir / "image.cpp.tmp") == "not ours either") << "overwritten";
+    EXPECT_TRUE(fs::is_symlink(dir / "image.bin.tmp"));
+    EXPECT_FALSE(fs::is_symlink(dir / "image.bin"));
+    EXPECT_EQ(readFile(dir / "image.bin").size(), kImageSize);
+    expectNoOutputs(dir, {"victim", "image.bin.tmp", "image.cpp.tmp", "image.cpp", "image.bin"});
 }
 
 TEST(MkimageToolTest, UsageErrorsExitWithTwoAndHelpWithZero) {
@@ -155,6 +211,13 @@ TEST(MkimageToolTest, UsageErrorsExitWithTwoAndHelpWithZero) {
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(unknown.errors.find("unknown argument '--fast'"), std::string::npos) << unknown.errors;
     EXPECT_FALSE(fs::exists(dir / "image.cpp"));
+
+    writeFile(dir / "fw.hex", goodHex());
+    writeFile(dir / "image.cpp", "earlier");
+    RunResult same = runTool(dir, arguments(dir, "M", "fw.hex", fs::path(".") / "image.cpp"));
+    EXPECT_EQ(same.status, 2);
+    EXPECT_NE(same.errors.find("--output and --binary name the same file"), std::string::npos) << same.errors;
+    EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier") << "replaced";
 
     EXPECT_EQ(runTool(dir, "--help > " + quoted(dir / "help.txt")).status, 0);
     EXPECT_NE(readFile(dir / "help.txt").find("--binary FILE"), std::string::npos);

@@ -2,6 +2,7 @@
 // go into the image.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@ namespace qelisp {
 namespace {
 
 using Args = std::vector<std::string_view>;
+
+constexpr const char* kSameFile = "--output and --binary name the same file";
 
 ParsedOptions parse(Args args) { return parseToolOptions(args); }
 
@@ -27,6 +30,7 @@ TEST(ToolOptionsTest, EitherOutputIsEnoughAndValuesMayLookLikeOptions) {
 }
 
 TEST(ToolOptionsTest, UsageErrorsSayWhatIsWrong) {
+    const std::string absolute = (std::filesystem::current_path() / "o").string();
     const std::pair<Args, std::string> cases[] = {
         {{"--model", "m", "--version", "v", "--output", "o"}, "--hex is required"},
         {{"--hex", "f", "--version", "v", "--output", "o"}, "--model is required"},
@@ -37,6 +41,8 @@ TEST(ToolOptionsTest, UsageErrorsSayWhatIsWrong) {
         {{"--hex", "f", "--model", "m", "--version", "v", "--output", "o", "--binary"}, "--binary needs a value"},
         {{"--hex", "f", "--model", "", "--version", "v", "--output", "o"}, "--model needs a value"},
         {{"--hex", "f", "--model", "m", "--version", "v", "--output", "o", "--hex", "g"}, "--hex given twice"},
+        {{"--hex", "f", "--model", "m", "--version", "v", "--output", "o", "--binary", "./o"}, kSameFile},
+        {{"--hex", "f", "--model", "m", "--version", "v", "--output", "o", "--binary", absolute}, kSameFile},
     };
     for (const auto& [args, error] : cases) {
         ParsedOptions parsed = parse(args);
