@@ -32,16 +32,24 @@ struct MatrixCase {
     std::optional<CancelAt> cancel;
     std::string status;  // the last status line; for a success text, its start
     int exitCode = 1;
-    std::uint32_t costMs = 0;  // what the fault may add to a clean run
+    // The time the protocol allows the fault: from the last command line the
+    // job sent to its end (for the handshake, from the start); for a job
+    // that still succeeds, what the fault may add to a clean run.
+    std::uint32_t costMs = 0;
     // Command lines the loader may hear in all: a job that failed or was
     // cancelled at line N sends nothing after it. None: not checked.
     std::optional<std::uint64_t> lines;
 };
 
+// The job is to succeed in spite of the fault (a block fine on its second
+// reading).
+bool expectsSuccess(const MatrixCase& c);
+
 struct MatrixResult {
     std::string lastStatus;
     int exitCode = -1;
     std::uint32_t elapsedMs = 0;
+    std::uint32_t stepMs = 0;  // what the costMs of its case bounds
     std::uint32_t cancelToEndMs = 0;
     std::uint64_t linesHeard = 0;
     std::string problems;  // empty: the case passed
@@ -57,6 +65,10 @@ struct CliOutcome {
     bool successShown = false;  // a success text appeared, last or not
     std::uint32_t elapsedMs = 0;
     std::uint32_t cancelToEndMs = 0;
+    // From the program's own --trace, in ms since it started: when the last
+    // command line (or 'U') went out, and its last trace line, at its end.
+    std::uint32_t lastSentMs = 0;
+    std::uint32_t lastTracedMs = 0;
     std::string problems;  // the Ctrl-C's line never showed
     std::string stdoutTail;
     std::string stderrText;
@@ -71,8 +83,8 @@ std::string programmedFlash();
 
 class MatrixRunner {
 public:
-    // Times a clean run of each job first: the bound of a case is its job's
-    // clean run plus what the protocol lets its fault cost.
+    // Times a clean run of each job first: the bound of a case that
+    // succeeds is twice that plus what its fault may add.
     MatrixRunner();
 
     // Runs the cases side by side and returns their results in order.
