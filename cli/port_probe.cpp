@@ -13,14 +13,6 @@ namespace qelisp::cli {
 
 namespace {
 
-std::string nameList(const std::vector<std::string>& names) {
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + printableName(names[i]);
-    }
-    return text;
-}
-
 struct Greeting {
     std::string port;
     std::unique_ptr<SerialLink> link;
@@ -31,10 +23,19 @@ struct Greeting {
 
 }  // namespace
 
+std::string portList(const std::vector<std::string>& ports) {
+    std::string text;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == ports.size() ? " and " : ", ") + printableName(ports[i]);
+    }
+    return text;
+}
+
 std::string searchFailure(const std::vector<std::string>& greeted, const std::vector<std::string>& answered) {
     if (greeted.empty()) return "no serial port can be opened";
-    if (answered.empty()) return "no instrument answered on " + nameList(greeted);
-    return "instruments answered on " + nameList(answered) + "; name the one to use with --port, or give each its own --port";
+    if (answered.empty()) return "no instrument answered on " + portList(greeted);
+    return "instruments answered on " + portList(answered) +
+           "; name the one to use with --port, or give each its own --port";
 }
 
 FoundInstrument findInstrument(const std::vector<std::string>& candidates, std::atomic<bool>& interrupted) {

@@ -23,6 +23,9 @@ struct FoundInstrument {
 // `candidates`: the ports to try, as the user would name them.
 FoundInstrument findInstrument(const std::vector<std::string>& candidates, std::atomic<bool>& interrupted);
 
+// "a, b and c", each name made safe to print.
+std::string portList(const std::vector<std::string>& ports);
+
 // The message when not exactly one port answered.
 std::string searchFailure(const std::vector<std::string>& greeted, const std::vector<std::string>& answered);
 

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 namespace qelisp::cli {
@@ -55,11 +56,10 @@ struct Port {
     std::string failure;  // when link is null
 };
 
-}  // namespace
-
-int runJob(const Options& options, std::atomic<bool>& interrupted) {
-    std::vector<Port> ports;
-    std::unique_ptr<SimulatedInstrument> instrument;
+// The ports to run on, in the order of the command line, the one --port auto
+// found or the simulated instrument's. An exit status when there are none.
+std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interrupted,
+                               std::unique_ptr<SimulatedInstrument>& instrument, std::vector<Port>& ports) {
     if (options.simulate) {
         std::string error;
         instrument = SimulatedInstrument::start({options.simPacing, options.simFlash}, error);
@@ -69,8 +69,12 @@ int runJob(const Options& options, std::atomic<bool>& interrupted) {
         }
         ports.push_back({instrument->portName(), nullptr, {}});
     } else if (options.autoPort()) {
-        FoundInstrument found =
-            findInstrument(options.autoCandidates ? *options.autoCandidates : enumeratePorts(), interrupted);
+        const std::vector<std::string> candidates =
+            options.autoCandidates ? *options.autoCandidates : enumeratePorts();
+        if (!candidates.empty()) {
+            std::fprintf(stderr, "qelisp-cli: looking for the instrument on %s\n", portList(candidates).c_str());
+        }
+        FoundInstrument found = findInstrument(candidates, interrupted);
         if (!found.link) {
             std::fprintf(stderr, "qelisp-cli: --port auto: %s\n", found.error.c_str());
             return found.interrupted ? kExitJobFailed : kExitUsage;
@@ -80,7 +84,12 @@ int runJob(const Options& options, std::atomic<bool>& interrupted) {
     } else {
         for (const std::string& name : options.ports) ports.push_back({name, nullptr, {}});
     }
+    return std::nullopt;
+}
 
+// Opens every port not open yet; a port that fails is reported and keeps
+// its reason.
+void openPorts(std::vector<Port>& ports) {
     for (Port& port : ports) {
         if (port.link) continue;
         OpenResult opened = openPort(port.name, OpenMode::StartUp);
@@ -91,6 +100,15 @@ int runJob(const Options& options, std::atomic<bool>& interrupted) {
             port.failure = openFailure(port.name, opened.message);
         }
     }
+}
+
+}  // namespace
+
+int runJob(const Options& options, std::atomic<bool>& interrupted) {
+    std::vector<Port> ports;
+    std::unique_ptr<SimulatedInstrument> instrument;
+    if (auto status = choosePorts(options, interrupted, instrument, ports)) return *status;
+    openPorts(ports);
     const bool several = ports.size() > 1;
     std::vector<std::unique_ptr<PortJob>> jobs;
     std::vector<std::string> running;

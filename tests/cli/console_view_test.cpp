@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qelisp::cli {
@@ -14,8 +17,9 @@ namespace {
 
 std::string contents(std::FILE* out) {
     std::rewind(out);
-    std::string text(1 << 16, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), out));
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
     std::fclose(out);
     return text;
 }
@@ -40,7 +44,8 @@ TEST(StatusFilter, KeepsWhatMattersOnATerminalAndOnePageLineInAFile) {
         {"Erasing Flash .", 0, "", ""},
         {"Erasing Flash ..", 0, "", ""},
         // The erase is over: its last state, then the first line of the page.
-        {"Writing Data To Address: 03000H", 3, "Erasing Flash ..|", "Erasing Flash ..|Writing Data To Address: 03000H|"},
+        {"Writing Data To Address: 03000H", 3, "Erasing Flash ..|",
+         "Erasing Flash ..|Writing Data To Address: 03000H|"},
         {"Writing Data To Address: 03080H", 3, "", ""},
         {"Writing Data To Address: 04000H", 4, "", "Writing Data To Address: 04000H|"},
         {"Writing Data To Address: 04080H", 4, "", ""},
@@ -114,6 +119,39 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
     std::size_t draws = 0;
     for (std::size_t at = 0; (at = text.find("\x1b[J", at)) != std::string::npos; ++at) ++draws;
     EXPECT_EQ(draws, 2u) << "one rewrite for the change, one to clear: " << text;
+}
+
+// Jobs report on their own threads while the poll redraws: every job's
+// lasting lines arrive whole, each on its own line.
+TEST(ConsoleView, JobsOnTheirOwnThreadsShareIt) {
+    std::FILE* tty = std::tmpfile();
+    ASSERT_NE(tty, nullptr);
+    {
+        ConsoleView view(tty, {"a", "b"}, {true, false, 80, {3, 0x72}});
+        std::atomic<int> running{2};
+        auto job = [&](std::size_t port) {
+            view.status(port, "Connecting...", 0);
+            for (int page = 3; page <= 0x72; ++page) view.status(port, "Writing Data To Address: 03000H", page);
+            view.status(port, "Data Writed OK!  Time Elapsed 1.0S", 0x72);
+            --running;
+        };
+        std::thread a(job, 0);
+        std::thread b(job, 1);
+        while (running.load() > 0) {
+            view.refresh(80);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        a.join();
+        b.join();
+        view.finish();
+    }
+    // A lasting line starts a line, or follows the erase of the live lines.
+    std::string text = "\n" + contents(tty);
+    for (std::size_t at; (at = text.find("\x1b[J")) != std::string::npos;) text.replace(at, 3, "\n");
+    for (const char* line : {"\na: Connecting...\n", "\nb: Connecting...\n",
+                             "\na: Data Writed OK!  Time Elapsed 1.0S\n", "\nb: Data Writed OK!  Time Elapsed 1.0S\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    }
 }
 
 }  // namespace

@@ -32,7 +32,9 @@ std::vector<std::vector<std::string>> summaryRows(const std::string& out) {
         for (std::size_t at = 0; at < line.size();) {
             std::size_t gap = line.find("  ", at);
             // "Data Writed OK!  Time Elapsed" holds a double space of its own.
-            while (gap != std::string::npos && line.compare(gap, 15, "  Time Elapsed ") == 0) gap = line.find("  ", gap + 2);
+            while (gap != std::string::npos && line.compare(gap, 15, "  Time Elapsed ") == 0) {
+                gap = line.find("  ", gap + 2);
+            }
             cells.push_back(line.substr(at, gap - at));
             at = gap == std::string::npos ? line.size() : line.find_first_not_of(' ', gap);
         }
@@ -52,7 +54,8 @@ TEST(CliParallelE2e, ThreeInstrumentsOneFailingMidRun) {
     EXPECT_EQ(program.exitCode, 1) << program.out << program.err;
     auto rows = summaryRows(program.out);
     ASSERT_EQ(rows.size(), 3u) << program.out;
-    const char* programmed[] = {"Data Writed OK!  Time Elapsed ", "Connecting Error 4!", "Data Writed OK!  Time Elapsed "};
+    const char* programmed[] = {"Data Writed OK!  Time Elapsed ", "Connecting Error 4!",
+                                "Data Writed OK!  Time Elapsed "};
     for (std::size_t i = 0; i < 3; ++i) {
         ASSERT_EQ(rows[i].size(), 3u) << program.out;
         EXPECT_EQ(rows[i][0], ports[i]);
@@ -67,7 +70,8 @@ TEST(CliParallelE2e, ThreeInstrumentsOneFailingMidRun) {
     EXPECT_EQ(verify.exitCode, 1) << verify.out << verify.err;
     rows = summaryRows(verify.out);
     ASSERT_EQ(rows.size(), 3u) << verify.out;
-    const char* verified[] = {"Data Verify OK!  Time Elapsed ", "Verify Error At: 04", "Data Verify OK!  Time Elapsed "};
+    const char* verified[] = {"Data Verify OK!  Time Elapsed ", "Verify Error At: 04",
+                              "Data Verify OK!  Time Elapsed "};
     for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(rows[i][1].rfind(verified[i], 0), 0u) << rows[i][1];
 
     // A port that cannot be opened does not hold the others back.

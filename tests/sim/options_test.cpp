@@ -19,7 +19,8 @@ TEST(CommandLine, DefaultsAndTheOptionsNotRunElsewhere) {
 
     EXPECT_EQ(none.commandLine.options.latencyMs, 0u);
 
-    const auto p = parse({"--link", "/tmp/com1", "--no-erase", "--save=out.bin", "--fault=u1:wrong", "--latency-ms", "16"});
+    const auto p =
+        parse({"--link", "/tmp/com1", "--no-erase", "--save=out.bin", "--fault=u1:wrong", "--latency-ms", "16"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.commandLine.options.linkPath, "/tmp/com1");
     EXPECT_FALSE(p.commandLine.options.erase);
