@@ -8,13 +8,22 @@ namespace qelisp::cli {
 
 enum class Command { Ports, Info, Program, Verify, Help };
 
+// `--port auto`: find the one port an instrument answers on.
+inline constexpr const char* kAutoPort = "auto";
+
 struct Options {
     Command command = Command::Help;
-    std::string port;         // --port NAME
-    bool simulate = false;    // --simulate: a simulated instrument on a pty inside this run
-    bool simPacing = true;    // --no-pacing: the simulated instrument answers without wire delays
-    std::string simFlash;     // --sim-flash FILE: its flash is loaded from and saved to FILE
-    bool trace = false;       // --trace: every line sent and byte received, on stderr
+    std::vector<std::string> ports;  // --port NAME, repeatable: one job per port, side by side
+    bool simulate = false;           // --simulate: a simulated instrument on a pty inside this run
+    bool simPacing = true;           // --no-pacing: the simulated instrument answers without wire delays
+    std::string simFlash;            // --sim-flash FILE: its flash is loaded from and saved to FILE
+    bool trace = false;              // --trace: every line sent and byte received, on stderr
+    bool allLines = false;           // --all-lines: off a terminal, every status line, unthinned
+    // --auto-candidates A,B (a test hook, not in the usage text): the ports
+    // `--port auto` tries instead of the system's list.
+    std::optional<std::vector<std::string>> autoCandidates;
+
+    bool autoPort() const { return ports.size() == 1 && ports[0] == kAutoPort; }
 };
 
 struct ParseResult {

@@ -1,48 +1,74 @@
 #include "cli/console_view.h"
 
+#include "link/printable_name.h"
+
 #include <algorithm>
 
 namespace qelisp::cli {
 
-namespace {
-constexpr int kBarWidth = 40;
-}
-
-ConsoleView::ConsoleView(std::FILE* out, bool terminal, int firstPage, int lastPage)
-    : out_(out), terminal_(terminal), firstPage_(firstPage), lastPage_(std::max(lastPage, firstPage)) {}
-
-std::string ConsoleView::bar(int progress) const {
-    // Progress is the page being worked on; that page counts as under way.
-    const int span = lastPage_ - firstPage_ + 1;
-    const int done = progress < firstPage_ ? 0 : std::min(progress - firstPage_ + 1, span);
-    const int filled = done * kBarWidth / span;
-    const int percent = done * 100 / span;
-    char tail[8];
-    std::snprintf(tail, sizeof tail, " %3d%%", percent);
-    return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-           std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "]" + tail;
-}
-
-void ConsoleView::clearBar() {
-    if (!barShown_) return;
-    std::fprintf(out_, "\r%*s\r", kBarWidth + 8, "");
-    barShown_ = false;
-}
-
-void ConsoleView::status(const std::string& text, int progress) {
-    std::lock_guard lock(mutex_);
-    clearBar();
-    std::fprintf(out_, "%s\n", text.c_str());
-    if (terminal_) {
-        std::fputs(bar(progress).c_str(), out_);
-        barShown_ = true;
+ConsoleView::ConsoleView(std::FILE* out, const std::vector<std::string>& ports, const Setup& setup)
+    : out_(out), live_(setup.live), columns_(setup.columns), region_(setup.pages) {
+    using Lines = StatusFilter::AddressLines;
+    const Lines addresses = setup.live ? Lines::None : setup.allLines ? Lines::All : Lines::FirstOfPage;
+    // On a terminal a single port needs no name; in a log every line says whose it is.
+    const bool named = !setup.live || ports.size() > 1;
+    std::size_t width = 0;
+    for (const std::string& port : ports) width = std::max(width, printableName(port).size());
+    for (const std::string& port : ports) {
+        const std::string name = printableName(port);
+        prefixes_.push_back(named ? name + ": " : "");
+        filters_.emplace_back(addresses);
+        LiveLine line;
+        if (ports.size() > 1) line.label = name + std::string(width - name.size(), ' ');
+        lines_.push_back(std::move(line));
     }
+}
+
+void ConsoleView::keep(std::size_t port, const std::vector<std::string>& lines) {
+    std::vector<std::string> lasting;
+    for (const std::string& line : lines) lasting.push_back(prefixes_[port] + line);
+    std::string text;
+    if (live_ && !finished_) {
+        text = region_.draw(lasting, lines_, columns_);
+        changed_ = false;
+    } else {
+        for (const std::string& line : lasting) text += line + "\n";
+    }
+    std::fwrite(text.data(), 1, text.size(), out_);
+    std::fflush(out_);
+}
+
+void ConsoleView::status(std::size_t port, const std::string& text, int progress) {
+    std::lock_guard lock(mutex_);
+    if (port >= lines_.size()) return;
+    lines_[port].text = text;
+    lines_[port].progress = progress;
+    changed_ = true;
+    const std::vector<std::string> lasting = filters_[port].take(text, progress);
+    if (!lasting.empty()) keep(port, lasting);
+}
+
+void ConsoleView::refresh(int columns) {
+    std::lock_guard lock(mutex_);
+    if (!live_ || finished_) return;
+    if (!changed_ && columns == columns_) return;
+    columns_ = columns;
+    keep(0, {});
+}
+
+void ConsoleView::beep() {
+    std::lock_guard lock(mutex_);
+    if (!live_) return;
+    std::fputc('\a', out_);
     std::fflush(out_);
 }
 
 void ConsoleView::finish() {
     std::lock_guard lock(mutex_);
-    clearBar();
+    if (!live_ || finished_) return;
+    const std::string text = region_.clear();
+    finished_ = true;
+    std::fwrite(text.data(), 1, text.size(), out_);
     std::fflush(out_);
 }
 

@@ -1,35 +1,53 @@
 #pragma once
-// What the console shows while a job runs: every status change on its own
-// line and, on a terminal, a progress bar kept on the last line.
+// What the console shows while jobs run, one job per port. On a terminal:
+// one live line per port (its status and bar, rewritten in place) under the
+// lines worth keeping. Into a file or pipe: the lines worth keeping and one
+// address line per 4 KB page, each prefixed with its port.
+#include "cli/live_region.h"
+#include "cli/status_filter.h"
+
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace qelisp::cli {
 
 class ConsoleView {
 public:
-    // firstPage..lastPage: the 4 KB pages the image covers, so the bar runs
-    // from empty to full over this firmware rather than over 1 MB.
-    ConsoleView(std::FILE* out, bool terminal, int firstPage, int lastPage);
+    struct Setup {
+        bool live = false;      // stdout is a terminal that takes cursor movement
+        bool allLines = false;  // off a terminal: every status line, unthinned
+        int columns = 0;        // the terminal's width; 0 when unknown
+        PageSpan pages;
+    };
 
-    // Called on the worker's thread for each status change.
-    void status(const std::string& text, int progress);
-    // Leaves the terminal on a fresh line.
+    // `ports`: the names as the user gave them, in the order of the jobs.
+    ConsoleView(std::FILE* out, const std::vector<std::string>& ports, const Setup& setup);
+
+    // A job's new status; called on its worker's thread.
+    void status(std::size_t port, const std::string& text, int progress);
+    // Redraws the live lines if they changed; the caller's poll does this
+    // every 20 ms, like the window's timer. `columns` as in Setup.
+    void refresh(int columns);
+    // A job's end: the terminal bell, on a terminal only.
+    void beep();
+    // Removes the live lines, leaving the lasting ones.
     void finish();
 
-    // The bar for a progress value, e.g. "[#####     ]  50%".
-    std::string bar(int progress) const;
-
 private:
-    void clearBar();
+    void keep(std::size_t port, const std::vector<std::string>& lines);
 
     std::mutex mutex_;
     std::FILE* out_;
-    bool terminal_;
-    int firstPage_;
-    int lastPage_;
-    bool barShown_ = false;
+    bool live_;
+    int columns_;
+    std::vector<std::string> prefixes_;  // "ttyUSB0: " before a lasting line, or nothing
+    std::vector<StatusFilter> filters_;
+    std::vector<LiveLine> lines_;
+    LiveRegion region_;
+    bool changed_ = false;
+    bool finished_ = false;
 };
 
 }  // namespace qelisp::cli

@@ -1,19 +1,19 @@
 #include "cli/run_job.h"
 
 #include "cli/console_view.h"
+#include "cli/port_job.h"
+#include "cli/port_probe.h"
 #include "cli/simulated_instrument.h"
-#include "cli/tracing_link.h"
 #include "image/firmware_image.h"
-#include "state/clock.h"
-#include "jobs/job_runner.h"
-#include "jobs/program_job.h"
-#include "jobs/verify_job.h"
 #include "link/console.h"
 #include "link/port.h"
+#include "link/printable_name.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 namespace qelisp::cli {
@@ -24,12 +24,7 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(20);
 // As long as a closing window gives a running job.
 constexpr auto kCancelGrace = std::chrono::milliseconds(300);
 
-bool succeeded(Command command, const std::string& status) {
-    const char* ok = command == Command::Program ? "Data Writed OK!" : "Data Verify OK!";
-    return status.rfind(ok, 0) == 0;
-}
-
-std::pair<int, int> pageSpan(const FirmwareImage& image) {
+PageSpan pageSpan(const FirmwareImage& image) {
     int first = -1;
     int last = -1;
     if (auto start = image.findStartRecord()) {
@@ -43,11 +38,28 @@ std::pair<int, int> pageSpan(const FirmwareImage& image) {
     return {first < 0 ? 0 : first, last < 0 ? 0 : last};
 }
 
-}  // namespace
+// The reason in an open failure's message, which starts with the port's name.
+std::string openFailure(const std::string& port, const std::string& message) {
+    const std::string name = printableName(port) + ": ";
+    return "cannot open: " + (message.rfind(name, 0) == 0 ? message.substr(name.size()) : message);
+}
 
-int runJob(const Options& options, std::atomic<bool>& interrupted) {
-    std::unique_ptr<SimulatedInstrument> instrument;
-    std::string portName = options.port;
+bool anyBusy(const std::vector<std::unique_ptr<PortJob>>& jobs) {
+    return std::any_of(jobs.begin(), jobs.end(), [](const auto& job) { return job->busy(); });
+}
+
+// The ports a job runs on, each with its link if it was opened; the order of
+// the command line.
+struct Port {
+    std::string name;
+    std::unique_ptr<SerialLink> link;
+    std::string failure;  // when link is null
+};
+
+// The ports to run on, in the order of the command line, the one --port auto
+// found or the simulated instrument's. An exit status when there are none.
+std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interrupted,
+                               std::unique_ptr<SimulatedInstrument>& instrument, std::vector<Port>& ports) {
     if (options.simulate) {
         std::string error;
         instrument = SimulatedInstrument::start({options.simPacing, options.simFlash}, error);
@@ -55,61 +67,113 @@ int runJob(const Options& options, std::atomic<bool>& interrupted) {
             std::fprintf(stderr, "qelisp-cli: %s\n", error.c_str());
             return kExitUsage;
         }
-        portName = instrument->portName();
+        ports.push_back({instrument->portName(), nullptr, {}});
+    } else if (options.autoPort()) {
+        const std::vector<std::string> candidates =
+            options.autoCandidates ? *options.autoCandidates : enumeratePorts();
+        if (!candidates.empty()) {
+            std::fprintf(stderr, "qelisp-cli: looking for the instrument on %s\n", portList(candidates).c_str());
+        }
+        FoundInstrument found = findInstrument(candidates, interrupted);
+        if (!found.link) {
+            std::fprintf(stderr, "qelisp-cli: --port auto: %s\n", found.error.c_str());
+            return found.interrupted ? kExitJobFailed : kExitUsage;
+        }
+        std::fprintf(stderr, "qelisp-cli: the instrument answers on %s\n", printableName(found.port).c_str());
+        ports.push_back({found.port, std::move(found.link), {}});
+    } else {
+        for (const std::string& name : options.ports) ports.push_back({name, nullptr, {}});
     }
+    return std::nullopt;
+}
 
-    OpenResult opened = openPort(portName, OpenMode::StartUp);
-    if (!opened.link) {
-        std::fprintf(stderr, "qelisp-cli: cannot open %s\n", opened.message.c_str());
-        return kExitUsage;
+// Opens every port not open yet; a port that fails is reported and keeps
+// its reason.
+void openPorts(std::vector<Port>& ports) {
+    for (Port& port : ports) {
+        if (port.link) continue;
+        OpenResult opened = openPort(port.name, OpenMode::StartUp);
+        if (opened.link) {
+            port.link = std::move(opened.link);
+        } else {
+            std::fprintf(stderr, "qelisp-cli: cannot open %s\n", opened.message.c_str());
+            port.failure = openFailure(port.name, opened.message);
+        }
     }
-    std::unique_ptr<TracingLink> tracer;
-    SerialLink* link = opened.link.get();
-    if (options.trace) {
-        tracer = std::make_unique<TracingLink>(*opened.link, stderr);
-        link = tracer.get();
+}
+
+}  // namespace
+
+int runJob(const Options& options, std::atomic<bool>& interrupted) {
+    std::vector<Port> ports;
+    std::unique_ptr<SimulatedInstrument> instrument;
+    if (auto status = choosePorts(options, interrupted, instrument, ports)) return *status;
+    openPorts(ports);
+    const bool several = ports.size() > 1;
+    std::vector<std::unique_ptr<PortJob>> jobs;
+    std::vector<std::string> running;
+    for (Port& port : ports) {
+        if (!port.link) continue;
+        const std::string prefix = several ? printableName(port.name) + ": " : "";
+        jobs.push_back(std::make_unique<PortJob>(port.name, std::move(port.link), options.trace, prefix));
+        running.push_back(port.name);
     }
+    // One port that cannot be opened is a usage error, as it always was:
+    // nothing ran and nothing is summed up.
+    if (!several && jobs.empty()) return kExitUsage;
 
     const FirmwareImage& image = embeddedImage();
-    const bool terminal = stdoutIsTerminal();
-    auto [firstPage, lastPage] = pageSpan(image);
-    ConsoleView view(stdout, terminal, firstPage, lastPage);
+    ConsoleView::Setup setup;
+    // Traced lines on stderr would tear the live lines apart.
+    setup.live = !jobs.empty() && !options.trace && stdoutIsTerminal() && enableTerminalSequences();
+    setup.allLines = options.allLines;
+    setup.columns = setup.live ? terminalColumns() : 0;
+    setup.pages = pageSpan(image);
+    ConsoleView view(stdout, running, setup);
+    for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i]->start(options.command, image, view, i);
 
-    JobState state;
-    SystemClock clock;
-    state.setStatusListener([&](const std::string& text) { view.status(text, state.progress.load()); });
-    BeepHook beep = [terminal] {
-        if (terminal) std::fputc('\a', stdout);
+    auto outcomes = [&] {
+        std::vector<PortOutcome> all;
+        std::size_t next = 0;
+        for (const Port& port : ports) {
+            if (port.failure.empty()) {
+                all.push_back(jobs[next++]->outcome());
+            } else {
+                all.push_back({port.name, PortOutcome::Kind::NotOpened, port.failure, 0});
+            }
+        }
+        return all;
     };
-    JobContext context{Session{link, state, clock}, image, beep};
-    JobRunner runner;
-    const bool program = options.command == Command::Program;
-    runner.start(state, [&] { program ? ProgramJob(context) : VerifyJob(context); });
 
-    while (state.busy.load()) {
-        if (interrupted.load() && !state.cancel.load()) {
-            state.cancel.store(true);
-            auto deadline = std::chrono::steady_clock::now() + kCancelGrace;
-            while (state.busy.load() && std::chrono::steady_clock::now() < deadline) {
+    while (anyBusy(jobs)) {
+        if (interrupted.load()) {
+            for (auto& job : jobs) job->cancel();
+            const auto deadline = std::chrono::steady_clock::now() + kCancelGrace;
+            while (anyBusy(jobs) && std::chrono::steady_clock::now() < deadline) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            if (state.busy.load()) {
-                // Like a closed window: the job had its grace period; the
-                // process ends and takes the worker with it.
+            if (anyBusy(jobs)) {
+                // Like a closed window: the jobs had their grace period; the
+                // process ends and takes the workers with it.
                 view.finish();
-                std::fprintf(stderr, "qelisp-cli: interrupted; the job did not stop within 300 ms\n");
+                if (several) std::fputs(("\n" + summaryTable(outcomes())).c_str(), stdout);
+                std::fprintf(stderr, "qelisp-cli: interrupted; a job did not stop within 300 ms\n");
                 std::fflush(nullptr);
                 std::_Exit(kExitJobFailed);
             }
             break;
         }
+        view.refresh(setup.live ? terminalColumns() : 0);
         std::this_thread::sleep_for(kPollPeriod);
     }
-    runner.join();
+    for (auto& job : jobs) job->join();
     view.finish();
 
+    const std::vector<PortOutcome> all = outcomes();
+    if (several) std::fputs(("\n" + summaryTable(all)).c_str(), stdout);
+    std::fflush(stdout);
     if (instrument) std::fprintf(stderr, "qelisp-cli: %s\n", instrument->stop().c_str());
-    return succeeded(options.command, state.status()) ? kExitOk : kExitJobFailed;
+    return exitStatus(all);
 }
 
 }  // namespace qelisp::cli

@@ -1,17 +1,16 @@
 #pragma once
-// Running program or verify from the console: open the port, run the job on
-// its worker as the window does, show every status line, and turn the
-// outcome into an exit status.
+// Running program or verify from the console: open each port, run one job
+// per port on its own worker as the window does, show their progress, and
+// turn the outcomes into an exit status.
 #include "cli/cli_options.h"
+#include "cli/job_summary.h"
 
 #include <atomic>
 
 namespace qelisp::cli {
 
-enum ExitStatus { kExitOk = 0, kExitJobFailed = 1, kExitUsage = 2 };
-
-// `interrupted` is raised by Ctrl-C; the job is then cancelled the way a
-// closing window cancels it.
+// `interrupted` is raised by Ctrl-C; every job is then cancelled the way a
+// closing window cancels one, each with the same grace.
 int runJob(const Options& options, std::atomic<bool>& interrupted);
 
 }  // namespace qelisp::cli

@@ -4,12 +4,13 @@
 
 namespace qelisp::cli {
 
-TracingLink::TracingLink(SerialLink& inner, std::FILE* out)
-    : inner_(inner), out_(out), start_(std::chrono::steady_clock::now()) {}
+TracingLink::TracingLink(SerialLink& inner, std::FILE* out, std::string prefix)
+    : inner_(inner), out_(out), prefix_(std::move(prefix)), start_(std::chrono::steady_clock::now()) {}
 
 void TracingLink::line(const char* direction, const std::string& text) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
-    std::fprintf(out_, "[%8.3f] %s %s\n", static_cast<double>(ms.count()) / 1000.0, direction, text.c_str());
+    std::fprintf(out_, "%s[%8.3f] %s %s\n", prefix_.c_str(), static_cast<double>(ms.count()) / 1000.0, direction,
+                 text.c_str());
     std::fflush(out_);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Wraps the port and prints every line sent and every byte received, with
-// the milliseconds since the run started, for --trace.
+// the milliseconds since the run started, for --trace. With several ports
+// each line starts with its port's prefix.
 #include "link/serial_link.h"
 
 #include <chrono>
@@ -11,7 +12,7 @@ namespace qelisp::cli {
 
 class TracingLink final : public SerialLink {
 public:
-    TracingLink(SerialLink& inner, std::FILE* out);
+    TracingLink(SerialLink& inner, std::FILE* out, std::string prefix = {});
 
     int purge() override;
     int discardInput() override;
@@ -23,6 +24,7 @@ private:
 
     SerialLink& inner_;
     std::FILE* out_;
+    std::string prefix_;
     std::chrono::steady_clock::time_point start_;
 };
 

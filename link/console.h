@@ -7,4 +7,12 @@ namespace qelisp {
 // redrawn in place makes sense), false for a pipe or a file.
 bool stdoutIsTerminal();
 
+// The width of standard output's terminal in columns; 0 when unknown.
+int terminalColumns();
+
+// Asks standard output's terminal to act on cursor-movement and erase
+// sequences (on Windows: virtual terminal processing). False when it cannot,
+// and the console then writes plain lines.
+bool enableTerminalSequences();
+
 }  // namespace qelisp

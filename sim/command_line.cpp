@@ -8,11 +8,13 @@ namespace qelisp::sim {
 namespace {
 
 constexpr std::uint32_t kMaxEraseMs = 600'000;
+// Beyond a read's 200 ms budget every reply would count as missing.
+constexpr std::uint32_t kMaxLatencyMs = 1000;
 
-std::optional<std::uint32_t> parseMs(std::string_view text) {
+std::optional<std::uint32_t> parseMs(std::string_view text, std::uint32_t max) {
     std::uint32_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value > kMaxEraseMs) {
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value > max) {
         return std::nullopt;
     }
     return value;
@@ -27,6 +29,8 @@ const char* usageText() {
            "  --link PATH         make PATH a symlink to the pty (removed at exit)\n"
            "  --no-pacing         answer at memory speed instead of 115200 8N1\n"
            "  --erase-ms N        erase time between 'E' and '.' (default 2000, 0: none)\n"
+           "  --latency-ms N      hold each reply N ms before it reaches the program, as a\n"
+           "                      USB adapter's latency timer does (default 0, at most 1000)\n"
            "  --no-erase          acknowledge the begin line without erasing\n"
            "  --load FILE         raw flash image to start from (at most 1 MB)\n"
            "  --save FILE         write the 1 MB flash to FILE at exit\n"
@@ -55,8 +59,8 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& args) {
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
-        const bool takesValue = name == "--link" || name == "--erase-ms" || name == "--load" ||
-                                name == "--save" || name == "--fault";
+        const bool takesValue = name == "--link" || name == "--erase-ms" || name == "--latency-ms" ||
+                                name == "--load" || name == "--save" || name == "--fault";
         if (!takesValue && inlineValue) return fail(name + " takes no value");
         std::string value;
         if (takesValue) {
@@ -87,9 +91,13 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& args) {
         } else if (name == "--save") {
             cl.savePath = value;
         } else if (name == "--erase-ms") {
-            const auto ms = parseMs(value);
+            const auto ms = parseMs(value, kMaxEraseMs);
             if (!ms) return fail("--erase-ms wants milliseconds from 0 to 600000, not '" + value + "'");
             cl.options.eraseMs = *ms;
+        } else if (name == "--latency-ms") {
+            const auto ms = parseMs(value, kMaxLatencyMs);
+            if (!ms) return fail("--latency-ms wants milliseconds from 0 to 1000, not '" + value + "'");
+            cl.options.latencyMs = *ms;
         } else if (name == "--fault") {
             std::string error;
             if (!cl.options.faults.add(value, error)) return fail(error);

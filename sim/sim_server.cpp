@@ -172,18 +172,22 @@ void SimServer::take(std::span<const std::uint8_t> bytes, std::int64_t readAt) {
 }
 
 void SimServer::schedule(const Replies& replies, std::int64_t readyAt) {
+    // The wire's schedule stays the instrument's; the adapter's latency
+    // timer only delays when the bytes reach the program, all alike, so
+    // their order holds.
+    const std::int64_t held = std::int64_t{options_.latencyMs} * kNsPerMs;
     std::int64_t cursor = readyAt;
     for (const Reply& reply : replies) {
         switch (reply.kind) {
             case Reply::Kind::Send:
-                for (std::uint8_t byte : reply.bytes) pending_.push_back({pacer_.send(cursor), false, byte});
+                for (std::uint8_t byte : reply.bytes) pending_.push_back({pacer_.send(cursor) + held, false, byte});
                 break;
             case Reply::Kind::EraseWait:
                 // The erase starts when its 'E' has gone out.
                 cursor = std::max(cursor, pacer_.lastSent()) + std::int64_t{options_.eraseMs} * kNsPerMs;
                 break;
             case Reply::Kind::HangUp:
-                pending_.push_back({std::max(cursor, pacer_.lastSent()), true, 0});
+                pending_.push_back({std::max(cursor, pacer_.lastSent()) + held, true, 0});
                 break;
         }
     }

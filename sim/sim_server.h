@@ -26,6 +26,9 @@ struct SimOptions {
     std::string linkPath;          // symlink to the pty slave; none when empty
     bool pacing = true;            // 115200 8N1 wire speed in both directions
     std::uint32_t eraseMs = 2000;  // time between 'E' and '.' of an erase
+    // Each reply is held this long before the program can read it, as a USB
+    // adapter's latency timer holds the bytes it has received.
+    std::uint32_t latencyMs = 0;
     bool erase = true;             // false: the begin line is acknowledged without erasing
     std::string loadPath;          // raw flash image to start from; erased flash when empty
     FaultPlan faults;

@@ -1,9 +1,19 @@
 #include "link/console.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace qelisp {
 
 bool stdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
+int terminalColumns() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+// Terminals on POSIX systems all speak these sequences.
+bool enableTerminalSequences() { return stdoutIsTerminal(); }
 
 }  // namespace qelisp

@@ -1,5 +1,4 @@
 #include "cli/cli_options.h"
-#include "cli/console_view.h"
 #include "cli/image_info.h"
 #include "cli/sha256.h"
 #include "cli/tracing_link.h"
@@ -35,16 +34,24 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
         {"program", "--port", "COM3", "--no-pacing"},  // sim options need --simulate
         {"ports", "--port", "x"},
         {"verify", "--port", "x", "--fast"},
+        {"program", "--port", "A", "--port", "A"},               // one instrument, one job
+        {"program", "--port", "auto", "--port", "B"},            // auto finds exactly one
+        {"program", "--port", "A", "--auto-candidates", "A,B"},  // the hook is for auto only
     };
     for (const auto& args : refused) EXPECT_FALSE(parse(args).options) << ::testing::PrintToString(args);
     auto bad = parse({"flash"});
     EXPECT_FALSE(bad.options);
     EXPECT_NE(bad.error.find("flash"), std::string::npos) << "the reason names it";
 
-    auto ok = parse({"program", "--port", "COM3", "--trace"});
+    auto ok = parse({"program", "--port", "COM3", "--trace", "--port", "COM12"});
     ASSERT_TRUE(ok.options) << ok.error;
-    EXPECT_EQ(ok.options->port, "COM3");
+    EXPECT_EQ(ok.options->ports, (std::vector<std::string>{"COM3", "COM12"}));
     EXPECT_TRUE(ok.options->trace);
+    EXPECT_FALSE(ok.options->autoPort());
+    auto probe = parse({"verify", "--port", "auto", "--auto-candidates", "/dev/pts/3,,/dev/pts/9"});
+    ASSERT_TRUE(probe.options) << probe.error;
+    EXPECT_TRUE(probe.options->autoPort());
+    EXPECT_EQ(probe.options->autoCandidates, (std::vector<std::string>{"/dev/pts/3", "/dev/pts/9"}));
     auto help = parse({"--help"});
     ASSERT_TRUE(help.options) << help.error;
     EXPECT_EQ(help.options->command, Command::Help);
@@ -102,32 +109,12 @@ TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {
     EXPECT_NE(text.find(">> U"), std::string::npos) << text;
     EXPECT_NE(text.find("<< U"), std::string::npos) << text;
     EXPECT_NE(text.find("nothing within 200 ms"), std::string::npos) << text;
-}
 
-TEST(ConsoleView, BarRunsOverTheImagesPages) {
-    ConsoleView view(stdout, false, 0x03, 0x72);
-    EXPECT_EQ(view.bar(0), "[" + std::string(40, ' ') + "]   0%");
-    EXPECT_EQ(view.bar(0x72), "[" + std::string(40, '#') + "] 100%");
-    EXPECT_EQ(view.bar(0x03).substr(0, 2), "[ ");
-    std::string mid = view.bar(0x3A);
-    EXPECT_NE(mid.find(" 50%"), std::string::npos) << mid;
-}
-
-TEST(ConsoleView, EveryStatusOnItsOwnLineAndTheBarOnlyOnATerminal) {
-    for (bool terminal : {false, true}) {
-        std::FILE* out = std::tmpfile();
-        ASSERT_NE(out, nullptr);
-        {
-            ConsoleView view(out, terminal, 3, 4);
-            view.status("Connecting...", 0);
-            view.status("Writing Data To Address: 03000H", 3);
-            view.finish();
-        }
-        const std::string text = contents(out);
-        EXPECT_NE(text.find("Connecting...\n"), std::string::npos);
-        EXPECT_NE(text.find("Writing Data To Address: 03000H\n"), std::string::npos);
-        EXPECT_EQ(text.find('[') != std::string::npos, terminal) << text;
-    }
+    std::FILE* named = std::tmpfile();
+    ASSERT_NE(named, nullptr);
+    TracingLink prefixed(inner, named, "ttyUSB1: ");
+    EXPECT_EQ(prefixed.write(u), 1);
+    EXPECT_EQ(contents(named).rfind("ttyUSB1: [", 0), 0u) << "each port's lines say whose they are";
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // qelisp-cli as a user runs it: exit status, what it prints, Ctrl-C.
 #include "link/port.h"
-#include "tests/support/child_process.h"
+#include "tests/e2e/cli_run.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -20,22 +20,14 @@
 namespace qelisp {
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
+using test::lastLine;
 
 class CliE2e : public ::testing::Test {
 protected:
-    // Runs the program to its end; `whileRunning` gets the process.
     CliRun cli(const std::vector<std::string>& args,
                const std::function<void(test::ChildProcess&)>& whileRunning = {}) {
-        test::ChildProcess process(QELISP_CLI_PATH, args);
-        EXPECT_TRUE(process.started()) << process.error();
-        if (whileRunning) whileRunning(process);
-        EXPECT_TRUE(process.waitForExit(std::chrono::seconds(60))) << "qelisp-cli did not end";
-        return CliRun{process.exitCode(), process.stdoutText(), process.stderrText()};
+        return test::runCli(args, whileRunning);
     }
 
     std::string flash() const { return (dir_ / "flash.bin").string(); }
@@ -43,29 +35,41 @@ protected:
     test::TempDir dir_;
 };
 
-std::string lastLine(const std::string& text) {
-    std::string trimmed = text.substr(0, text.find_last_not_of('\n') + 1);
-    return trimmed.substr(trimmed.find_last_of('\n') + 1);
-}
+// The port's name that starts each line of a log, with its ": ".
+std::string portPrefix(const std::string& out) { return out.substr(0, out.find(": ") + 2); }
 
 TEST_F(CliE2e, ProgramThenVerifyASimulatedInstrument) {
     CliRun program = cli({"program", "--simulate", "--no-pacing", "--sim-flash", flash()});
     EXPECT_EQ(program.exitCode, 0) << program.out << program.err;
-    EXPECT_EQ(program.out.substr(0, 14), "Connecting...\n");
-    EXPECT_NE(program.out.find("\nWriting Data To Address: 03000H\n"), std::string::npos);
-    EXPECT_EQ(lastLine(program.out).rfind("Data Writed OK!  Time Elapsed ", 0), 0u) << lastLine(program.out);
+    const std::string port = portPrefix(program.out);
+    EXPECT_EQ(port.rfind("/dev/pts/", 0), 0u) << program.out.substr(0, 100);
+    EXPECT_EQ(program.out.rfind(port + "Connecting...\n", 0), 0u);
+    EXPECT_NE(program.out.find("\n" + port + "Writing Data To Address: 03000H\n"), std::string::npos);
+    EXPECT_EQ(lastLine(program.out).rfind(port + "Data Writed OK!  Time Elapsed ", 0), 0u) << lastLine(program.out);
     EXPECT_EQ(program.out.find('['), std::string::npos) << "no progress bar into a file";
     EXPECT_NE(program.err.find("violations 0"), std::string::npos) << program.err;
+    // One address line per 4 KB page, 03000H to 72000H; every line the port's.
+    std::size_t lines = 0;
+    std::size_t addresses = 0;
+    for (std::size_t at = 0; at < program.out.size(); at = program.out.find('\n', at) + 1) {
+        ++lines;
+        EXPECT_EQ(program.out.compare(at, port.size(), port), 0) << program.out.substr(at, 60);
+        if (program.out.compare(at + port.size(), 8, "Writing ") == 0) ++addresses;
+    }
+    EXPECT_EQ(addresses, 0x72u - 0x03u + 1u);
+    // Besides: connecting, the 2 s erase as it starts and as it ends with its dots, the result.
+    EXPECT_EQ(lines, addresses + 4u) << program.out.substr(0, 300);
 
     CliRun verify = cli({"verify", "--simulate", "--no-pacing", "--sim-flash", flash()});
     EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
-    EXPECT_EQ(lastLine(verify.out).rfind("Data Verify OK!  Time Elapsed ", 0), 0u) << lastLine(verify.out);
+    EXPECT_EQ(lastLine(verify.out).rfind(portPrefix(verify.out) + "Data Verify OK!  Time Elapsed ", 0), 0u)
+        << lastLine(verify.out);
 }
 
 TEST_F(CliE2e, FailedJobExitsWithOne) {
     CliRun verify = cli({"verify", "--simulate", "--no-pacing"});  // erased flash
     EXPECT_EQ(verify.exitCode, 1);
-    EXPECT_EQ(lastLine(verify.out).rfind("Verify Error At: 0", 0), 0u) << lastLine(verify.out);
+    EXPECT_EQ(lastLine(verify.out).rfind(portPrefix(verify.out) + "Verify Error At: 0", 0), 0u) << lastLine(verify.out);
 }
 
 TEST_F(CliE2e, PortProblemsAreUsageErrorsWithAClearMessage) {
@@ -112,7 +116,8 @@ TEST_F(CliE2e, CtrlCCancelsTheJob) {
     });
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(lastLine(run.out), "User Canceled") << run.out.substr(run.out.size() > 300 ? run.out.size() - 300 : 0);
+    EXPECT_EQ(lastLine(run.out), portPrefix(run.out) + "User Canceled")
+        << run.out.substr(run.out.size() > 300 ? run.out.size() - 300 : 0);
     EXPECT_LT(took, std::chrono::seconds(6)) << "the job stops at the next record";
 }
 

@@ -29,11 +29,18 @@ std::uint32_t msSince(Clock::time_point start, Clock::time_point end) {
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count());
 }
 
-std::vector<std::string> lines(const std::string& text) {
+// Every line the console program prints off a terminal starts with the
+// port's name; the status is what follows it.
+std::string statusOf(const std::string& line, const std::string& port) {
+    const std::string prefix = port + ": ";
+    return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
+}
+
+std::vector<std::string> lines(const std::string& text, const std::string& port) {
     std::vector<std::string> out;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty()) out.push_back(line);
+        if (!line.empty()) out.push_back(statusOf(line, port));
     }
     return out;
 }
@@ -74,11 +81,16 @@ CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt
                   std::uint32_t timeoutMs) {
     CliOutcome outcome;
     const auto start = Clock::now();
-    ChildProcess cli(QELISP_CLI_PATH, {jobName(job), "--port", port, "--trace"});
+    std::vector<std::string> args = {jobName(job), "--port", port, "--trace"};
+    // A Ctrl-C may wait for any status line, also an address the log keeps
+    // only one of per page: then every line, as it comes.
+    if (cancel) args.push_back("--all-lines");
+    ChildProcess cli(QELISP_CLI_PATH, args);
     Clock::time_point interrupted{};
     if (cancel) {
-        auto seen = cli.waitForLine([&](const std::string& l) { return l.rfind(cancel->line, 0) == 0; },
-                                    std::chrono::milliseconds(timeoutMs));
+        auto seen = cli.waitForLine(
+            [&](const std::string& l) { return statusOf(l, port).rfind(cancel->line, 0) == 0; },
+            std::chrono::milliseconds(timeoutMs));
         if (seen) {
             std::this_thread::sleep_for(std::chrono::milliseconds(cancel->delayMs));
             interrupted = Clock::now();
@@ -94,12 +106,12 @@ CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt
     outcome.exitCode = cli.exitCode();
 
     const std::string out = cli.stdoutText();
-    const auto shown = lines(out);
+    const auto shown = lines(out, port);
     outcome.lastStatus = shown.empty() ? "(nothing)" : shown.back();
     outcome.successShown = std::any_of(shown.begin(), shown.end(), isSuccessText);
     outcome.stdoutTail = out.substr(out.size() > 400 ? out.size() - 400 : 0);
     const std::string err = cli.stderrText();
-    for (const std::string& line : lines(err)) {
+    for (const std::string& line : lines(err, port)) {
         if (auto ms = traceMs(line)) {
             outcome.lastTracedMs = *ms;
             if (line.find("] >> ") != std::string::npos) outcome.lastSentMs = *ms;

@@ -17,12 +17,16 @@ TEST(CommandLine, DefaultsAndTheOptionsNotRunElsewhere) {
     EXPECT_TRUE(none.commandLine.options.erase);
     EXPECT_EQ(none.commandLine.options.eraseMs, 2000u);
 
-    const auto p = parse({"--link", "/tmp/com1", "--no-erase", "--save=out.bin", "--fault=u1:wrong"});
+    EXPECT_EQ(none.commandLine.options.latencyMs, 0u);
+
+    const auto p =
+        parse({"--link", "/tmp/com1", "--no-erase", "--save=out.bin", "--fault=u1:wrong", "--latency-ms", "16"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.commandLine.options.linkPath, "/tmp/com1");
     EXPECT_FALSE(p.commandLine.options.erase);
     EXPECT_EQ(p.commandLine.savePath, "out.bin");
     EXPECT_EQ(p.commandLine.options.faults.forHandshake(1), FaultKind::Wrong);
+    EXPECT_EQ(p.commandLine.options.latencyMs, 16u);
 }
 
 TEST(CommandLine, BadUsageIsRefusedWithAReason) {
@@ -31,6 +35,7 @@ TEST(CommandLine, BadUsageIsRefusedWithAReason) {
         {"--erase-ms", "x"}, {"--erase-ms", "2s"},   {"--erase-ms=700000"},  {"--fault", "0:silence"},
         {"--fault", "3"},    {"--fault=u1:corrupt"}, {"--verbose=yes"},      {"--link"},
         {"--load="},         {"--fault", "1:wrong", "--fault", "1:silence"},
+        {"--latency-ms", "1001"}, {"--latency-ms=-5"},
     };
     for (const auto& args : cases) {
         const auto p = parse(args);

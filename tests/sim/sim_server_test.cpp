@@ -137,6 +137,27 @@ TEST(SimServer, PacesRepliesAtWireSpeed) {
     EXPECT_LT(elapsed, 500ms);
 }
 
+TEST(SimServer, HoldsEveryReplyForTheAdaptersLatency) {
+    SimOptions options = quickOptions();
+    options.latencyMs = 60;
+    RunningSim sim(options);
+    ASSERT_TRUE(sim.server);
+    PtyClient client(sim.server->ptyPath());
+    // Each reply on its own, however short or long: the handshake's echo, a
+    // read request's '.', 'A' and block.
+    const std::vector<std::pair<std::string, std::string>> exchanges = {
+        {"U", "U"}, {"U", "U"}, {readRequest(0x3000), ".A" + kErasedHex}};
+    for (const auto& [sent, answer] : exchanges) {
+        const auto t0 = Clock::now();
+        client.send(sent);
+        EXPECT_EQ(client.receive(1, 40ms), "") << "nothing before the latency is over";
+        EXPECT_EQ(client.receive(answer.size()), answer);
+        const auto elapsed = Clock::now() - t0;
+        EXPECT_GE(elapsed, 60ms);
+        EXPECT_LT(elapsed, 1000ms);
+    }
+}
+
 TEST(SimServer, SymlinkToThePtyLivesAsLongAsTheServer) {
     test::TempDir dir;
     const auto link = dir / "com1";

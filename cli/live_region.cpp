@@ -1,0 +1,52 @@
+#include "cli/live_region.h"
+
+#include <algorithm>
+
+namespace qelisp::cli {
+
+namespace {
+
+constexpr int kAssumedColumns = 80;
+constexpr int kMaxBar = 40;
+constexpr int kMinBar = 5;
+// "Verifying Data At Address: 03000H", the longest line a job rewrites often.
+constexpr int kAddressText = 33;
+// "[" + "]" + " 100%" around the cells, and two spaces either side.
+constexpr int kBarFrame = 7;
+constexpr int kGap = 2;
+
+// Back over the live lines and erase them and everything below.
+std::string rewind(int rows) {
+    if (rows == 0) return {};
+    return "\r\x1b[" + std::to_string(rows) + "A\x1b[J";
+}
+
+}  // namespace
+
+std::string LiveRegion::format(const LiveLine& line, int columns) const {
+    if (columns <= 0) columns = kAssumedColumns;
+    const int label = line.label.empty() ? 0 : static_cast<int>(line.label.size()) + kGap;
+    const int bar = std::clamp(columns - 1 - label - kBarFrame - kGap - kAddressText, kMinBar, kMaxBar);
+    std::string text = line.label.empty() ? "" : line.label + std::string(kGap, ' ');
+    text += progressBar(line.progress, span_, bar) + std::string(kGap, ' ') + line.text;
+    const auto room = static_cast<std::size_t>(std::max(columns - 1, 1));
+    if (text.size() > room) text.resize(room);
+    return text;
+}
+
+std::string LiveRegion::draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live,
+                             int columns) {
+    std::string out = rewind(rows_);
+    for (const std::string& line : lasting) out += line + "\n";
+    for (const LiveLine& line : live) out += format(line, columns) + "\n";
+    rows_ = static_cast<int>(live.size());
+    return out;
+}
+
+std::string LiveRegion::clear() {
+    std::string out = rewind(rows_);
+    rows_ = 0;
+    return out;
+}
+
+}  // namespace qelisp::cli

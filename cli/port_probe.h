@@ -1,0 +1,32 @@
+#pragma once
+// `--port auto`: the loader's handshake on every port that can be opened, all
+// at once, so finding the instrument takes one handshake's time however many
+// ports there are. The one port that answers is kept open for the job; the
+// handshake leaves the loader waiting for its first line, and the job's own
+// 'U' simply starts the session again.
+#include "link/serial_link.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qelisp::cli {
+
+struct FoundInstrument {
+    std::string port;                  // where the one instrument answered
+    std::unique_ptr<SerialLink> link;  // open; null when none or several answered
+    std::string error;                 // when link is null: what was tried and what answered
+    bool interrupted = false;          // Ctrl-C came during the search
+};
+
+// `candidates`: the ports to try, as the user would name them.
+FoundInstrument findInstrument(const std::vector<std::string>& candidates, std::atomic<bool>& interrupted);
+
+// "a, b and c", each name made safe to print.
+std::string portList(const std::vector<std::string>& ports);
+
+// The message when not exactly one port answered.
+std::string searchFailure(const std::vector<std::string>& greeted, const std::vector<std::string>& answered);
+
+}  // namespace qelisp::cli

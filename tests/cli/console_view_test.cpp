@@ -1,0 +1,158 @@
+// What the console keeps of a run, and how it rewrites the live lines.
+#include "cli/console_view.h"
+#include "cli/live_region.h"
+#include "cli/status_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qelisp::cli {
+namespace {
+
+std::string contents(std::FILE* out) {
+    std::rewind(out);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
+    std::fclose(out);
+    return text;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += line + "|";
+    return text;
+}
+
+TEST(StatusFilter, KeepsWhatMattersOnATerminalAndOnePageLineInAFile) {
+    using Lines = StatusFilter::AddressLines;
+    struct Step {
+        const char* text;
+        int page;
+        const char* terminal;  // lines kept, each followed by '|'
+        const char* file;
+    };
+    const Step run[] = {
+        {"Connecting...", 0, "Connecting...|", "Connecting...|"},
+        {"Erasing Flash ", 0, "Erasing Flash |", "Erasing Flash |"},
+        {"Erasing Flash .", 0, "", ""},
+        {"Erasing Flash ..", 0, "", ""},
+        // The erase is over: its last state, then the first line of the page.
+        {"Writing Data To Address: 03000H", 3, "Erasing Flash ..|",
+         "Erasing Flash ..|Writing Data To Address: 03000H|"},
+        {"Writing Data To Address: 03080H", 3, "", ""},
+        {"Writing Data To Address: 04000H", 4, "", "Writing Data To Address: 04000H|"},
+        {"Writing Data To Address: 04080H", 4, "", ""},
+        // A failure says where it happened.
+        {"Connecting Error 4!", 4, "Writing Data To Address: 04080H|Connecting Error 4!|",
+         "Writing Data To Address: 04080H|Connecting Error 4!|"},
+        {"Verifying Data At Address: 72080H", 0x72, "", "Verifying Data At Address: 72080H|"},
+        {"Verifying Data At Address: 72100H", 0x72, "", ""},
+        {"Data Verify OK!  Time Elapsed 1.0S", 0, "Data Verify OK!  Time Elapsed 1.0S|",
+         "Data Verify OK!  Time Elapsed 1.0S|"},
+    };
+    StatusFilter terminal(Lines::None);
+    StatusFilter file(Lines::FirstOfPage);
+    StatusFilter every(Lines::All);
+    for (const Step& s : run) {
+        EXPECT_EQ(joined(terminal.take(s.text, s.page)), s.terminal) << s.text;
+        EXPECT_EQ(joined(file.take(s.text, s.page)), s.file) << s.text;
+        EXPECT_EQ(joined(every.take(s.text, s.page)), std::string(s.text) + "|");
+    }
+}
+
+TEST(LiveRegion, RewritesItsLinesInPlaceWithinTheWidth) {
+    LiveRegion region({3, 4});
+    const LiveLine one{"", "Writing Data To Address: 03000H", 3};
+    EXPECT_EQ(region.format(one, 40).size(), 39u) << "never into the last column, so it never wraps";
+    EXPECT_EQ(region.format(one, 120), "[" + std::string(20, '#') + std::string(20, ' ') +
+                                           "]  50%  Writing Data To Address: 03000H");
+    EXPECT_EQ(region.format({"ttyUSB10", "Writing Data To Address: 03000H", 3}, 60),
+              "ttyUSB10  [###    ]  50%  Writing Data To Address: 03000H")
+        << "a narrow terminal gets a shorter bar, not a shorter address";
+
+    const std::string first = region.draw({}, {one}, 40);
+    EXPECT_EQ(first, region.format(one, 40) + "\n") << "nothing to go back over yet";
+    const LiveLine two{"b", "Connecting...", 0};
+    const std::string second = region.draw({"a: Connecting Error!"}, {one, two}, 40);
+    EXPECT_EQ(second, "\r\x1b[1A\x1b[J" "a: Connecting Error!\n" + region.format(one, 40) + "\n" +
+                          region.format(two, 40) + "\n");
+    EXPECT_EQ(region.clear(), "\r\x1b[2A\x1b[J");
+    EXPECT_EQ(region.clear(), "") << "nothing left to clear";
+}
+
+TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChanged) {
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    {
+        ConsoleView view(log, {"ttyUSB0", "/dev/tty\x1b[2J"}, {false, false, 0, {3, 4}});
+        view.status(1, "Connecting...", 0);
+        view.status(0, "Writing Data To Address: 03000H", 3);
+        view.status(0, "Writing Data To Address: 03080H", 3);
+        view.beep();
+        view.finish();
+    }
+    EXPECT_EQ(contents(log), "/dev/tty\\x1b[2J: Connecting...\nttyUSB0: Writing Data To Address: 03000H\n");
+
+    std::FILE* tty = std::tmpfile();
+    ASSERT_NE(tty, nullptr);
+    {
+        ConsoleView view(tty, {"ttyUSB0"}, {true, false, 60, {3, 4}});
+        view.status(0, "Connecting...", 0);
+        view.refresh(60);  // drawn with the lasting line already
+        view.status(0, "Writing Data To Address: 03000H", 3);
+        view.refresh(60);
+        view.refresh(60);
+        view.beep();
+        view.finish();
+    }
+    const std::string text = contents(tty);
+    EXPECT_EQ(text.rfind("Connecting...\n[", 0), 0u) << "a single port on a terminal needs no name: " << text;
+    EXPECT_EQ(text.find("Writing Data To Address: 03000H\n"), text.find("Writing Data To Address")) << text;
+    EXPECT_EQ(text.substr(text.size() - 9), "\a\r\x1b[1A\x1b[J") << "the live line goes at the end";
+    std::size_t draws = 0;
+    for (std::size_t at = 0; (at = text.find("\x1b[J", at)) != std::string::npos; ++at) ++draws;
+    EXPECT_EQ(draws, 2u) << "one rewrite for the change, one to clear: " << text;
+}
+
+// Jobs report on their own threads while the poll redraws: every job's
+// lasting lines arrive whole, each on its own line.
+TEST(ConsoleView, JobsOnTheirOwnThreadsShareIt) {
+    std::FILE* tty = std::tmpfile();
+    ASSERT_NE(tty, nullptr);
+    {
+        ConsoleView view(tty, {"a", "b"}, {true, false, 80, {3, 0x72}});
+        std::atomic<int> running{2};
+        auto job = [&](std::size_t port) {
+            view.status(port, "Connecting...", 0);
+            for (int page = 3; page <= 0x72; ++page) view.status(port, "Writing Data To Address: 03000H", page);
+            view.status(port, "Data Writed OK!  Time Elapsed 1.0S", 0x72);
+            --running;
+        };
+        std::thread a(job, 0);
+        std::thread b(job, 1);
+        while (running.load() > 0) {
+            view.refresh(80);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        a.join();
+        b.join();
+        view.finish();
+    }
+    // A lasting line starts a line, or follows the erase of the live lines.
+    std::string text = "\n" + contents(tty);
+    for (std::size_t at; (at = text.find("\x1b[J")) != std::string::npos;) text.replace(at, 3, "\n");
+    for (const char* line : {"\na: Connecting...\n", "\nb: Connecting...\n",
+                             "\na: Data Writed OK!  Time Elapsed 1.0S\n", "\nb: Data Writed OK!  Time Elapsed 1.0S\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    }
+}
+
+}  // namespace
+}  // namespace qelisp::cli

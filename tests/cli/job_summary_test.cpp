@@ -1,0 +1,41 @@
+// The end of a run over several ports, and --port auto's verdicts.
+#include "cli/job_summary.h"
+#include "cli/port_probe.h"
+
+#include <gtest/gtest.h>
+
+namespace qelisp::cli {
+namespace {
+
+using Kind = PortOutcome::Kind;
+
+TEST(JobSummary, OneRowPerPortAndTheWorstOutcomeDecidesTheExitStatus) {
+    const PortOutcome ok{"ttyUSB0", Kind::Succeeded, "Data Writed OK!  Time Elapsed 61.2S", 62.44};
+    const PortOutcome failed{"ttyUSB10", Kind::Failed, "Connecting Error 4!", 3.06};
+    const PortOutcome closed{"COM9", Kind::NotOpened, "cannot open: in use by another program", 0};
+    EXPECT_EQ(summaryTable({ok, failed, closed}),
+              "port      result                                  time\n"
+              "ttyUSB0   Data Writed OK!  Time Elapsed 61.2S     62.4 s\n"
+              "ttyUSB10  Connecting Error 4!                     3.1 s\n"
+              "COM9      cannot open: in use by another program  -\n");
+
+    struct Case {
+        std::vector<PortOutcome> outcomes;
+        int status;
+    };
+    const Case cases[] = {
+        {{ok, ok}, 0}, {{ok, failed}, 1}, {{failed, closed}, 2}, {{closed, ok}, 2}, {{}, 2},
+    };
+    for (const Case& c : cases) EXPECT_EQ(exitStatus(c.outcomes), c.status) << summaryTable(c.outcomes);
+}
+
+TEST(PortSearch, NamesWhatWasGreetedAndWhatAnswered) {
+    EXPECT_EQ(searchFailure({}, {}), "no serial port can be opened");
+    EXPECT_EQ(searchFailure({"ttyS0", "ttyUSB0", "ttyUSB1"}, {}),
+              "no instrument answered on ttyS0, ttyUSB0 and ttyUSB1");
+    const std::string several = searchFailure({"ttyS0", "ttyUSB0", "ttyUSB1"}, {"ttyUSB0", "ttyUSB1"});
+    EXPECT_EQ(several.rfind("instruments answered on ttyUSB0 and ttyUSB1;", 0), 0u) << several;
+}
+
+}  // namespace
+}  // namespace qelisp::cli
