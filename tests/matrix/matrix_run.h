@@ -57,6 +57,18 @@ struct MatrixResult {
     std::string stderrText;
 };
 
+// A run that exchanges thousands of lines at full speed keeps the program and
+// the simulator busy; with more of them than cores, a reply can miss its
+// 200 ms read budget on a loaded machine. Such a run holds a slot for its
+// length; there is one slot per core.
+class FullSpeedSlot {
+public:
+    FullSpeedSlot();
+    ~FullSpeedSlot();
+    FullSpeedSlot(const FullSpeedSlot&) = delete;
+    FullSpeedSlot& operator=(const FullSpeedSlot&) = delete;
+};
+
 // What qelisp-cli showed for one job against the instrument on `port`.
 struct CliOutcome {
     std::string lastStatus;

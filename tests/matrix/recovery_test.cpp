@@ -41,6 +41,7 @@ constexpr std::uint32_t kRunTimeoutMs = 60'000;
 
 // Everything that went wrong in one case; empty when it recovered.
 std::string recover(const Interruption& c, const TempDir& dir) {
+    FullSpeedSlot slot;
     const std::string tag = std::to_string(c.line) + (c.hangUp ? "h" : "c") + (c.powerCycle ? "p" : "");
     const std::string first = (dir / ("first-" + tag)).string();
     const std::string last = (dir / ("last-" + tag)).string();
