@@ -3,12 +3,13 @@
 namespace qelisp::cli {
 
 const char* usageText() {
-    return "usage: qelisp-cli ports\n"
+    return "usage: qelisp-cli ports [--json]\n"
            "       qelisp-cli info\n"
            "       qelisp-cli program (--port NAME | --simulate) [--trace]\n"
            "       qelisp-cli verify  (--port NAME | --simulate) [--trace]\n"
            "\n"
-           "  ports             list the serial ports that can be opened now\n"
+           "  ports             list the serial ports that can be opened now, with their descriptions\n"
+           "                    (--json: as JSON, with maker and serial number)\n"
            "  info              model, version and contents of the built-in firmware\n"
            "  program           write the built-in firmware into the instrument\n"
            "  verify            read the instrument's flash back and compare\n"
@@ -48,6 +49,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             into = args[++i];
             return true;
         };
+        if (options.command == Command::Ports && arg == "--json") {
+            options.json = true;
+            continue;
+        }
         if (!isJob) return {std::nullopt, "'" + command + "' takes no options"};
         if (arg == "--port") {
             if (!value(options.port)) return {std::nullopt, "--port needs a port name"};

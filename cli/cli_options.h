@@ -15,6 +15,7 @@ struct Options {
     bool simPacing = true;    // --no-pacing: the simulated instrument answers without wire delays
     std::string simFlash;     // --sim-flash FILE: its flash is loaded from and saved to FILE
     bool trace = false;       // --trace: every line sent and byte received, on stderr
+    bool json = false;        // ports --json: for scripts
 };
 
 struct ParseResult {
