@@ -21,12 +21,13 @@ std::vector<std::string> splitList(const std::string& text) {
 }  // namespace
 
 const char* usageText() {
-    return "usage: qelisp-cli ports\n"
+    return "usage: qelisp-cli ports [--json]\n"
            "       qelisp-cli info\n"
            "       qelisp-cli program (--port NAME... | --port auto | --simulate) [--trace] [--all-lines]\n"
            "       qelisp-cli verify  (--port NAME... | --port auto | --simulate) [--trace] [--all-lines]\n"
            "\n"
-           "  ports             list the serial ports that can be opened now\n"
+           "  ports             list the serial ports that can be opened now, with their descriptions\n"
+           "                    (--json: as JSON, with maker and serial number)\n"
            "  info              model, version and contents of the built-in firmware\n"
            "  program           write the built-in firmware into the instrument\n"
            "  verify            read the instrument's flash back and compare\n"
@@ -71,6 +72,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             into = args[++i];
             return true;
         };
+        if (options.command == Command::Ports && arg == "--json") {
+            options.json = true;
+            continue;
+        }
         if (!isJob) return {std::nullopt, "'" + command + "' takes no options"};
         if (arg == "--port") {
             std::string port;

@@ -19,6 +19,7 @@ struct Options {
     std::string simFlash;            // --sim-flash FILE: its flash is loaded from and saved to FILE
     bool trace = false;              // --trace: every line sent and byte received, on stderr
     bool allLines = false;           // --all-lines: off a terminal, every status line, unthinned
+    bool json = false;               // ports --json: for scripts
     // --auto-candidates A,B (a test hook, not in the usage text): the ports
     // `--port auto` tries instead of the system's list.
     std::optional<std::vector<std::string>> autoCandidates;

@@ -1,10 +1,9 @@
 // qelisp-cli: the console front end for service benches and scripts.
 #include "cli/cli_options.h"
 #include "cli/image_info.h"
+#include "cli/ports_command.h"
 #include "cli/run_job.h"
 #include "image/firmware_image.h"
-#include "link/port.h"
-#include "link/printable_name.h"
 
 #include <atomic>
 #include <csignal>
@@ -33,12 +32,8 @@ int main(int argc, char** argv) {
         case Command::Help:
             std::fputs(usageText(), stdout);
             return kExitOk;
-        case Command::Ports: {
-            auto ports = qelisp::enumeratePorts();
-            for (const auto& port : ports) std::printf("%s\n", qelisp::printableName(port).c_str());
-            if (ports.empty()) std::fprintf(stderr, "qelisp-cli: no serial port can be opened\n");
-            return kExitOk;
-        }
+        case Command::Ports:
+            return runPortsCommand(options.json);
         case Command::Info:
             std::fputs(formatSummary(summarize(qelisp::embeddedImage())).c_str(), stdout);
             return kExitOk;

@@ -2,7 +2,9 @@
 // Finding and opening ports. Each platform backend implements these.
 #include "link/serial_link.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,9 +33,33 @@ enum class OpenMode { StartUp, Reselect };
 // exclusively, at 115200 8N1 raw with the loader's time-outs.
 OpenResult openPort(const std::string& name, OpenMode mode = OpenMode::StartUp);
 
-// Up to eight ports that can be opened right now, in the order found, by the
-// short name the user picks them by. A port held by another program is left out.
+// What the system tells of one serial port. Texts are empty and the IDs 0
+// where it does not know them (a built-in UART has no USB IDs).
+struct PortInfo {
+    std::string name;         // what the user picks it by: "COM12", "ttyUSB0"
+    std::string description;  // "USB Serial Port", "FT232R USB UART"
+    std::uint16_t vid = 0;    // USB vendor ID
+    std::uint16_t pid = 0;    // USB product ID
+    std::string maker;        // "FTDI"
+    std::string serial;       // the adapter's own serial number
+    std::string byId;         // Linux: the stable /dev/serial/by-id/... name
+    bool operator==(const PortInfo&) const = default;
+};
+
+// Every port that can be opened right now, whatever its number, sorted by
+// number (COM2 before COM10; on Linux ttyUSB*, then ttyACM*, then ttyS*).
+// A port held by another program is left out. Listing opens no port in a way
+// that changes its settings.
+std::vector<PortInfo> listPorts();
+
+// The names of listPorts(), in its order.
 std::vector<std::string> enumeratePorts();
+
+// The serial devices the system has now, by name, found without opening any:
+// cheap enough to ask once a second to notice an adapter plugged in or out.
+// Empty (nullopt) where the system announces that itself (Windows sends
+// WM_DEVICECHANGE to the windows).
+std::optional<std::vector<std::string>> presentPortNames();
 
 // Human-readable text for an OpenError, without the port name.
 const char* describe(OpenError error);

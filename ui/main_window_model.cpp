@@ -3,6 +3,7 @@
 #include "jobs/job_context.h"
 #include "jobs/program_job.h"
 #include "jobs/verify_job.h"
+#include "link/port_order.h"
 #include "ui/about_text.h"
 
 #include <algorithm>
@@ -44,72 +45,132 @@ MainWindowModel::~MainWindowModel() {
 
 void MainWindowModel::startUp(const std::string& port) {
     ports_ = access_.enumerate();
+    if (access_.present) present_ = access_.present();
     const std::string name = trimmed(port);
     if (!name.empty()) {
-        auto listed = std::find_if(ports_.begin(), ports_.end(), [&](const std::string& p) { return sameName(p, name); });
+        auto listed = std::find_if(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return sameName(p.name, name); });
         if (listed == ports_.end()) {
-            adopt(name, open(name, OpenMode::StartUp));
+            // Not the first port instead: a bench's shortcut names its instrument.
+            if (open(name, OpenMode::StartUp).outcome == PortChangeOutcome::Opened) {
+                ports_.push_back(PortInfo{name, {}, 0, 0, {}, {}, {}});
+                selected_ = static_cast<int>(ports_.size() - 1);
+            }
             return;
         }
         selected_ = static_cast<int>(listed - ports_.begin());
     } else {
         selected_ = ports_.empty() ? -1 : 0;
     }
-    if (selected_ >= 0) open(ports_[static_cast<std::size_t>(selected_)], OpenMode::StartUp);
+    if (selected_ >= 0) open(ports_[static_cast<std::size_t>(selected_)].name, OpenMode::StartUp);
 }
 
 bool MainWindowModel::portOpen() const { return shared_->link != nullptr; }
 
 std::vector<PortEntry> MainWindowModel::portEntries() const {
     std::vector<PortEntry> entries;
-    for (std::size_t i = 0; i < ports_.size(); ++i) entries.push_back({ports_[i], static_cast<int>(i)});
-    std::stable_sort(entries.begin(), entries.end(), [](const PortEntry& a, const PortEntry& b) {
-        return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                                            [](unsigned char x, unsigned char y) {
-                                                return std::toupper(x) < std::toupper(y);
-                                            });
-    });
+    for (std::size_t i = 0; i < ports_.size(); ++i) {
+        entries.push_back({ports_[i].name, ports_[i].description, static_cast<int>(i)});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const PortEntry& a, const PortEntry& b) { return portNameLess(a.name, b.name); });
     return entries;
 }
 
-PortChange MainWindowModel::open(const std::string& name, OpenMode mode) {
-    // Close first: the port is opened without sharing, so reopening the
-    // same one would otherwise fail.
-    shared_->link.reset();
-    OpenResult result = access_.open(name, mode);
+PortChange MainWindowModel::opened(const std::string& name, OpenResult& result) {
+    // The new port first, so that the old one is closed only once it is replaced.
     shared_->link = std::move(result.link);
-    if (!shared_->link) {
-        shared_->state.setStatus(result.message);
-        return {PortChangeOutcome::OpenFailed, result.message};
-    }
+    openName_ = name;
     return {PortChangeOutcome::Opened, {}};
 }
 
-PortChange MainWindowModel::adopt(const std::string& name, PortChange change) {
-    if (change.outcome == PortChangeOutcome::Opened) {
-        ports_.push_back(name);
-        selected_ = static_cast<int>(ports_.size() - 1);
-    } else {
-        // The named port is not in the list, and the old one is closed.
-        selected_ = -1;
+PortChange MainWindowModel::failed(const OpenResult& result) {
+    shared_->state.setStatus(result.message);
+    return {PortChangeOutcome::OpenFailed, result.message};
+}
+
+PortChange MainWindowModel::open(const std::string& name, OpenMode mode) {
+    // The port is opened without sharing: the same one again needs the old
+    // handle gone first.
+    if (!openName_.empty() && sameName(openName_, name)) return reopen(name, mode);
+    OpenResult result = access_.open(name, mode);
+    if (result.link) return opened(name, result);
+    // Busy may be our own port under another name (a /dev/serial/by-id link).
+    if (result.error == OpenError::Busy && portOpen()) return reopen(name, mode);
+    return failed(result);
+}
+
+PortChange MainWindowModel::reopen(const std::string& name, OpenMode mode) {
+    const std::string old = openName_;
+    shared_->link.reset();
+    openName_.clear();
+    OpenResult result = access_.open(name, mode);
+    if (result.link) return opened(name, result);
+    if (!old.empty()) {
+        OpenResult back = access_.open(old, OpenMode::Reselect);
+        if (back.link) opened(old, back);
     }
-    return change;
+    return failed(result);
 }
 
 PortChange MainWindowModel::selectPort(int index) {
     if (busy()) return {PortChangeOutcome::RefusedBusy, {}};
     if (index < 0 || static_cast<std::size_t>(index) >= ports_.size()) return {PortChangeOutcome::Ignored, {}};
-    selected_ = index;
-    return open(ports_[static_cast<std::size_t>(index)], OpenMode::Reselect);
+    PortChange change = open(ports_[static_cast<std::size_t>(index)].name, OpenMode::Reselect);
+    if (change.outcome == PortChangeOutcome::Opened) selected_ = index;
+    return change;
 }
 
 PortChange MainWindowModel::enterPortName(const std::string& typed) {
     if (busy()) return {PortChangeOutcome::RefusedBusy, {}};
     const std::string name = trimmed(typed);
     if (name.empty()) return {PortChangeOutcome::Ignored, {}};
-    auto listed = std::find_if(ports_.begin(), ports_.end(), [&](const std::string& p) { return sameName(p, name); });
+    auto listed = std::find_if(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return sameName(p.name, name); });
     if (listed != ports_.end()) return selectPort(static_cast<int>(listed - ports_.begin()));
-    return adopt(name, open(name, OpenMode::Reselect));
+    PortChange change = open(name, OpenMode::Reselect);
+    if (change.outcome == PortChangeOutcome::Opened) {
+        ports_.push_back(PortInfo{name, {}, 0, 0, {}, {}, {}});
+        selected_ = static_cast<int>(ports_.size() - 1);
+    }
+    return change;
+}
+
+bool MainWindowModel::refreshPorts() {
+    if (busy()) return false;
+    std::vector<PortInfo> found = access_.enumerate();
+    if (access_.present) present_ = access_.present();
+    auto in = [](const std::vector<PortInfo>& list, const std::string& name) {
+        return std::find_if(list.begin(), list.end(), [&](const PortInfo& p) { return sameName(p.name, name); });
+    };
+    const std::string selectedName = selected_ >= 0 ? ports_[static_cast<std::size_t>(selected_)].name : std::string();
+    // The open port is held by us, so the system may not offer it: it stays,
+    // as it was described before.
+    if (!openName_.empty() && in(found, openName_) == found.end()) {
+        auto before = in(ports_, openName_);
+        found.push_back(before != ports_.end() ? *before : PortInfo{openName_, {}, 0, 0, {}, {}, {}});
+    }
+    if (found == ports_) return false;
+    ports_ = std::move(found);
+    auto selected = selectedName.empty() ? ports_.end() : in(ports_, selectedName);
+    selected_ = selected == ports_.end() ? -1 : static_cast<int>(selected - ports_.begin());
+    return true;
+}
+
+bool MainWindowModel::devicesChanged() {
+    if (busy()) {
+        refreshOwed_ = true;
+        return false;
+    }
+    return refreshPorts();
+}
+
+bool MainWindowModel::watchPorts() {
+    if (!access_.present || --ticksToWatch_ > 0) return false;
+    ticksToWatch_ = kPortWatchTicks;
+    // A change seen during a job is still a change once it has ended: the
+    // devices are compared with the last reading of the list.
+    if (busy()) return false;
+    auto now = access_.present();
+    return now && now != present_ && refreshPorts();
 }
 
 bool MainWindowModel::busy() const { return shared_->state.busy.load(); }
@@ -136,6 +197,11 @@ DisplayUpdate MainWindowModel::tick() {
     if (!shown_ || shown_->status != now.status) update.status = now.status;
     if (!shown_ || shown_->progress != now.progress) update.progress = now.progress;
     update.beep = shared_->endedJobs.exchange(0) > 0;
+    if (refreshOwed_ && !busy()) {
+        refreshOwed_ = false;
+        update.portList = refreshPorts();
+    }
+    if (watchPorts()) update.portList = true;
     shown_ = std::move(now);
     return update;
 }

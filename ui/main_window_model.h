@@ -28,9 +28,13 @@ inline constexpr std::chrono::milliseconds kShutdownGrace{300};
 // The period of the timer that copies the job's status and progress.
 inline constexpr std::chrono::milliseconds kRefreshPeriod{20};
 
+// How often an idle window looks whether a serial device came or went, in
+// timer ticks (once a second), where the system does not announce it.
+inline constexpr int kPortWatchTicks = 50;
+
 enum class PortChangeOutcome {
     Opened,       // the new port is open
-    OpenFailed,   // no port is open now; message says why (also in the status)
+    OpenFailed,   // the port open before stays open and selected; message says why (also in the status)
     RefusedBusy,  // a job runs: nothing changed; show the port warning
     Ignored,      // no such entry
 };
@@ -52,12 +56,14 @@ struct DisplayUpdate {
     std::optional<std::string> status;
     std::optional<int> progress;
     bool beep = false;  // a job started with tickBeep() has ended
+    bool portList = false;  // the port list was read again and differs: fill the box anew
 };
 
-// One entry of the port box, in the box's sorted order; `index` is its
-// place in ports().
+// One entry of the port box, in the box's order (by number: COM2 before
+// COM10); `index` is its place in ports().
 struct PortEntry {
     std::string name;
+    std::string description;  // shown beside the name in the dropped list
     int index;
 };
 
@@ -77,21 +83,36 @@ public:
     // selected, and the status says why.
     void startUp(const std::string& port = {});
 
-    const std::vector<std::string>& ports() const { return ports_; }
-    // ports() as the box shows them: sorted by name, case ignored.
+    // In the order the backend found them (the first is opened at start-up),
+    // then names typed in.
+    const std::vector<PortInfo>& ports() const { return ports_; }
+    // ports() as the box shows them: by name, case ignored, numbers by value.
     std::vector<PortEntry> portEntries() const;
     int selectedIndex() const { return selected_; }  // -1: none
     bool portOpen() const;
 
     // The user picked entry `index` of the port list. While a job runs the
-    // change is refused and the selection and the open port stay; otherwise
-    // the open port is closed and the new one opened in the reselection form.
+    // change is refused and the selection and the open port stay. Otherwise
+    // the new port is opened in the reselection form and then the old one
+    // closed; when the new one fails, the old one stays open and selected.
+    // The same port again (or another name for it) needs the old one closed
+    // first; should it then fail, the old one is opened again.
     PortChange selectPort(int index);
 
     // A port name typed into the port box and confirmed with Enter ("COM12",
     // "/dev/pts/3"): opened like a listed port under the same rule. When it
     // opens it joins the list (once) and becomes the selection.
     PortChange enterPortName(const std::string& name);
+
+    // Reads the port list again, as the drop-down opens. Never while a job
+    // runs, and never closing or changing the open port: it stays listed and
+    // selected even when the system no longer lists it. Returns true when
+    // the list changed.
+    bool refreshPorts();
+
+    // The system says a device came or went (WM_DEVICECHANGE): the list is
+    // read again now, or after the job that runs. Returns refreshPorts().
+    bool devicesChanged();
 
     // Program and Verify buttons: false when a job runs and the click is
     // dropped. `beep` is the front end's sound for the job's end; it is
@@ -103,7 +124,10 @@ public:
     // The timer's copy of the worker's status text and progress.
     JobDisplay poll() const;
 
-    // One timer tick: what changed since the last one.
+    // One timer tick: what changed since the last one. The port list too:
+    // read again after a device change announced during a job, and, once a
+    // second while idle, when the devices present are not those of the last
+    // reading.
     DisplayUpdate tick();
 
     // The job-end sound for a front end that may only make it on its own
@@ -136,18 +160,26 @@ private:
 
     using Job = int (*)(JobContext&);
     bool start(Job job, BeepHook beep);
-    // Closes the open port and opens `name`; on failure the status says why.
+    // Makes `name` the open port; on failure the status says why and the
+    // port open before stays open.
     PortChange open(const std::string& name, OpenMode mode);
-    // A port not in the list: it joins the list when it opened, and
-    // otherwise nothing is selected.
-    PortChange adopt(const std::string& name, PortChange change);
+    // Closes the open port, then opens `name`; on failure opens the old one again.
+    PortChange reopen(const std::string& name, OpenMode mode);
+    PortChange opened(const std::string& name, OpenResult& result);
+    PortChange failed(const OpenResult& result);
+    // Once a second while idle: whether the devices present changed.
+    bool watchPorts();
 
     const FirmwareImage& image_;
     PortAccess access_;
     std::shared_ptr<Shared> shared_;
     JobRunner runner_;
-    std::vector<std::string> ports_;
+    std::vector<PortInfo> ports_;
     int selected_ = -1;
+    std::string openName_;  // the port shared_->link is; "" when none is open
+    std::optional<std::vector<std::string>> present_;  // the devices at the last reading
+    bool refreshOwed_ = false;  // devices changed during a job
+    int ticksToWatch_ = kPortWatchTicks;
     std::optional<JobDisplay> shown_;  // what the last tick put on the screen
 };
 

@@ -4,8 +4,9 @@ namespace qelisp {
 
 PortAccess systemPorts() {
     return PortAccess{
-        [] { return enumeratePorts(); },
+        [] { return listPorts(); },
         [](const std::string& name, OpenMode mode) { return openPort(name, mode); },
+        [] { return presentPortNames(); },
     };
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <thread>
 #include <sys/file.h>
@@ -104,6 +105,17 @@ bool applyLineSettings(int fd) {
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, B115200) != 0 || cfsetospeed(&tio, B115200) != 0) return false;
     return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+// Every acknowledgement is one byte, and a USB adapter holds what it
+// received for its latency timer (16 ms on common chips) unless asked not
+// to: a minute over a whole update. Drivers that have no such mode, and
+// ptys, refuse; that is fine.
+void askForLowLatency(int fd) {
+    serial_struct serial{};
+    if (ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY) != 0) return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    (void)ioctl(fd, TIOCSSERIAL, &serial);
 }
 
 }  // namespace
@@ -207,6 +219,7 @@ OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
     }
     if (ioctl(fd, TIOCEXCL) != 0) return closeAndFail(OpenError::Other, std::strerror(errno));
     if (!applyLineSettings(fd)) return closeAndFail(OpenError::Other, std::strerror(errno));
+    askForLowLatency(fd);
 
     OpenResult result;
     result.link = std::make_unique<PosixSerialLink>(fd);

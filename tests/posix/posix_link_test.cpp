@@ -161,9 +161,8 @@ TEST(PosixLink, OpenErrorsSayWhy) {
     ::close(sock);
 }
 
-TEST(PosixLink, EnumerationOffersAtMostEightShortNames) {
+TEST(PosixLink, EnumerationOffersShortNamesThatOpen) {
     auto ports = enumeratePorts();
-    EXPECT_LE(ports.size(), 8u);
     for (const auto& name : ports) {
         EXPECT_EQ(name.find('/'), std::string::npos) << name;
         EXPECT_TRUE(openPort(name).link) << name << " was listed but cannot be opened";

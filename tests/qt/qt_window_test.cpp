@@ -1,6 +1,7 @@
 // The Linux window over the real serial backend, with qelisp-sim on a pty,
 // worked in-process as a technician would: typing the port, clicking the
 // buttons, answering the warning box, closing during a job.
+#include "tests/support/fake_link.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/test_image.h"
 #include "ui/main_window_model.h"
@@ -8,6 +9,7 @@
 #include "ui/qt/qelisp_app.h"
 #include "ui/qt/qelisp_dlg.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -89,6 +91,7 @@ private slots:
     void portChangeWhileBusyWarnsAndKeepsTheOpenPort();
     void closingDuringAJobCancelsItWithinTheGrace();
     void controlsNeitherOverlapNorClipTheirText();
+    void portBoxListsByNumberAndKeepsTheOpenPort();
 };
 
 void QtWindowTest::programAndVerifyFollowTheJobAndDropASecondClick() {
@@ -195,7 +198,7 @@ void QtWindowTest::portChangeWhileBusyWarnsAndKeepsTheOpenPort() {
         QCOMPARE(warning.text, QStringLiteral("During Program Or Verify period\nCould Not Change the Comport!"));
         QCOMPARE(warning.icon, QMessageBox::Warning);
         QCOMPARE(box->currentText().toStdString(), busySim->ptyPath());
-        QCOMPARE(model.ports()[static_cast<std::size_t>(model.selectedIndex())], busySim->ptyPath());
+        QCOMPARE(model.ports()[static_cast<std::size_t>(model.selectedIndex())].name, busySim->ptyPath());
         QVERIFY(model.portOpen() && model.busy());
     }
     // The job goes on to its end on the port it started with.
@@ -249,7 +252,7 @@ void QtWindowTest::closingDuringAJobCancelsItWithinTheGrace() {
 }
 
 void QtWindowTest::controlsNeitherOverlapNorClipTheirText() {
-    PortAccess none{[] { return std::vector<std::string>{}; }, [](const std::string&, OpenMode) { return OpenResult{}; }};
+    PortAccess none{[] { return std::vector<PortInfo>{}; }, [](const std::string&, OpenMode) { return OpenResult{}; }};
     MainWindowModel model(smallImage().image, none);
     CQelIspDlg main(model);
     QelIspAbout about(QString::fromStdString(model.aboutText()).replace(QLatin1String("\r\n"), QLatin1String("\n")));
@@ -281,6 +284,61 @@ void QtWindowTest::controlsNeitherOverlapNorClipTheirText() {
     QTextCursor end(text->document());
     end.movePosition(QTextCursor::End);
     QVERIFY2(text->cursorRect(end).bottom() < text->viewport()->height(), qPrintable(text->toPlainText()));
+}
+
+void QtWindowTest::portBoxListsByNumberAndKeepsTheOpenPort() {
+    // The system's list, which the test changes; every name but COM77 opens.
+    std::vector<PortInfo> listed{{"COM10", "USB Serial Port", 0x0403, 0x6001, {}, {}, {}},
+                                 {"COM2", "Communications Port", 0, 0, {}, {}, {}}};
+    test::VirtualClock clock;
+    std::vector<std::string> opened;
+    PortAccess access{[&] { return listed; },
+                      [&](const std::string& name, OpenMode) {
+                          OpenResult result;
+                          if (name == "COM77") {
+                              result.error = OpenError::NotFound;
+                              result.message = "COM77: no such port";
+                          } else {
+                              opened.push_back(name);
+                              result.link = std::make_unique<test::FakeLink>(clock);
+                          }
+                          return result;
+                      }};
+    MainWindowModel model(smallImage().image, access);
+    CQelIspDlg window(model);
+    window.show();
+    auto* box = child<QComboBox>(&window, "port");
+    auto items = [&] {
+        QStringList shown;
+        for (int i = 0; i < box->count(); ++i) {
+            shown << box->itemText(i) + "|" + box->itemData(i, qt::PortItemDelegate::kDescriptionRole).toString();
+        }
+        return shown.join(QLatin1Char(' '));
+    };
+    // By number, the first found open, its bare name in the edit part.
+    QCOMPARE(items(), QStringLiteral("COM2|Communications Port COM10|USB Serial Port"));
+    QCOMPARE(box->currentText(), QStringLiteral("COM10"));
+    const QFontMetrics metrics(box->font());
+    QVERIFY(box->view()->minimumWidth() > metrics.horizontalAdvance(QStringLiteral("COM10 USB Serial Port")));
+    QVERIFY(box->view()->minimumWidth() > box->width());
+
+    // An adapter plugged in, the open one gone from the system's list: read
+    // again as the list drops, the open port kept and shown.
+    listed = {{"COM2", "Communications Port", 0, 0, {}, {}, {}}, {"COM3", "CP2102", 0, 0, {}, {}, {}}};
+    box->showPopup();
+    QCOMPARE(items(), QStringLiteral("COM2|Communications Port COM3|CP2102 COM10|USB Serial Port"));
+    QVERIFY(box->view()->isVisible());
+    QVERIFY2(box->view()->window()->width() >= box->view()->minimumWidth(), "the dropped list is as wide as its rows");
+    box->hidePopup();
+    QCOMPARE(box->currentText(), QStringLiteral("COM10"));
+    QCOMPARE(opened, std::vector<std::string>{"COM10"});
+
+    // A mistyped name: the port before stays open and shown; the status says why.
+    typePort(&window, "COM77");
+    QCOMPARE(box->currentText(), QStringLiteral("COM10"));
+    QVERIFY(model.portOpen());
+    QTRY_COMPARE(statusOf(&window), QStringLiteral("COM77: no such port"));
+    QCOMPARE(opened, std::vector<std::string>{"COM10"});
 }
 
 int main(int argc, char** argv) {

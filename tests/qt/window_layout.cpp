@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     CQelIspApp app(argc, argv);
     qelisp::test::OwnedImage owned{qelisp::test::makeImageBlock({0x60})};
     // No ports: the window must not hold the one the real program opens.
-    qelisp::PortAccess none{[] { return std::vector<std::string>{}; },
+    qelisp::PortAccess none{[] { return std::vector<qelisp::PortInfo>{}; },
                             [](const std::string&, qelisp::OpenMode) { return qelisp::OpenResult{}; }};
     qelisp::MainWindowModel model(owned.image, none);
     CQelIspDlg window(model);

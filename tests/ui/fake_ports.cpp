@@ -73,19 +73,28 @@ void ReadGate::beforeRead() {
 PortAccess FakePorts::access() {
     std::weak_ptr<FakePorts> weak = weak_from_this();
     return PortAccess{
-        [weak] { return weak.lock()->listed; },
+        [weak] {
+            auto self = weak.lock();
+            ++self->enumerations;
+            return self->listed;
+        },
         [weak](const std::string& name, OpenMode mode) {
             auto self = weak.lock();
             self->log("open " + name + (mode == OpenMode::StartUp ? " StartUp" : " Reselect"));
             OpenResult result;
-            if (self->heldElsewhere.count(name)) {
-                result.error = OpenError::Busy;
-                result.message = name + ": " + describe(OpenError::Busy);
-                return result;
+            for (auto [set, error] : {std::pair{&self->heldElsewhere, OpenError::Busy}, std::pair{&self->missing, OpenError::NotFound}}) {
+                if (set->count(name)) {
+                    result.error = error;
+                    result.message = name + ": " + describe(error);
+                    return result;
+                }
             }
             result.link = std::make_unique<FakePort>(name, self);
+            std::lock_guard lock(self->mutex_);
+            self->open_.insert(name);
             return result;
         },
+        [weak] { return weak.lock()->present; },
     };
 }
 
@@ -97,6 +106,12 @@ std::vector<std::string> FakePorts::events() {
 void FakePorts::log(const std::string& event) {
     std::lock_guard lock(mutex_);
     events_.push_back(event);
+    if (event.rfind("close ", 0) == 0) open_.erase(open_.find(event.substr(6)));
+}
+
+std::multiset<std::string> FakePorts::openNow() {
+    std::lock_guard lock(mutex_);
+    return open_;
 }
 
 }  // namespace qelisp::test

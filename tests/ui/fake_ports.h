@@ -1,6 +1,6 @@
 #pragma once
-// Ports for the window logic's tests: a list of names, a log of every open and
-// close, ports that refuse to open, and a gate that can hold a job inside a
+// Ports for the window logic's tests: a list of ports, the devices present, a
+// log of every open and close, ports that refuse to open, and a gate that can hold a job inside a
 // read until the test lets it go. Every opened port forwards to one scripted
 // FakeLink (or fails, when there is none).
 #include "ui/port_access.h"
@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,19 +47,25 @@ public:
     // What the model gets instead of the real backend.
     PortAccess access();
 
-    std::vector<std::string> listed;     // what enumerate returns
+    std::vector<PortInfo> listed;        // what enumerate returns
+    std::optional<std::vector<std::string>> present;  // what present returns
     std::set<std::string> heldElsewhere;  // these fail to open as Busy
+    std::set<std::string> missing;        // these fail to open as NotFound
+    int enumerations = 0;
     ReadGate gate;
 
     // "open COM1 StartUp", "open COM3 Reselect", "close COM1", in order.
     std::vector<std::string> events();
     void log(const std::string& event);
+    // The ports opened and not closed since.
+    std::multiset<std::string> openNow();
 
     SerialLink* target() const { return target_; }
 
 private:
     std::mutex mutex_;
     std::vector<std::string> events_;
+    std::multiset<std::string> open_;
     SerialLink* target_;
 };
 

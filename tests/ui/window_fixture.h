@@ -17,8 +17,8 @@ namespace qelisp::test {
 class WindowFixture : public ::testing::Test {
 protected:
     // Builds the model over the given port list and runs its start-up.
-    void startWindow(std::vector<std::string> listed) {
-        ports->listed = std::move(listed);
+    void startWindow(const std::vector<std::string>& listed) {
+        ports->listed = named(listed);
         window = std::make_unique<MainWindowModel>(owned.image, ports->access(), std::move(clockOwner));
         window->startUp();
     }
@@ -31,6 +31,19 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
+    }
+
+    static std::vector<PortInfo> named(const std::vector<std::string>& names) {
+        std::vector<PortInfo> ports;
+        for (const std::string& name : names) ports.push_back(PortInfo{name, {}, 0, 0, {}, {}, {}});
+        return ports;
+    }
+
+    // The names of the model's ports, in its order.
+    std::vector<std::string> portNames() const {
+        std::vector<std::string> names;
+        for (const PortInfo& port : window->ports()) names.push_back(port.name);
+        return names;
     }
 
     BeepHook countingBeep() {

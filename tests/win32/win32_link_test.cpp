@@ -56,11 +56,15 @@ void expectHandshake(SerialLink& link) {
     EXPECT_EQ(reply[0], 'U');
 }
 
-TEST(Win32Link, ListsTheSimulatedPortByItsShortName) {
+TEST(Win32Link, ListsTheSimulatedPortsByShortNameAndNumber) {
     REQUIRE_PORT(port, "QELISP_TEST_PORT");
+    REQUIRE_PORT(high, "QELISP_TEST_HIGH_PORT");
+    REQUIRE_PORT(missing, "QELISP_TEST_MISSING_PORT");
     auto ports = enumeratePorts();
-    EXPECT_NE(std::find(ports.begin(), ports.end(), port), ports.end());
-    EXPECT_LE(ports.size(), 8u);
+    auto at = [&](const std::string& name) { return std::find(ports.begin(), ports.end(), name) - ports.begin(); };
+    EXPECT_LT(at(port), at(high)) << "by number, COM12 among them";
+    EXPECT_LT(at(high), static_cast<long>(ports.size()));
+    EXPECT_EQ(at(missing), static_cast<long>(ports.size())) << "a port with nothing behind it is not offered";
 }
 
 TEST(Win32Link, HandshakeByteComesBackInBothOpenForms) {

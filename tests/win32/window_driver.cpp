@@ -1,22 +1,25 @@
 // Works QelIsp.exe's main window from outside, as a technician would, and
 // checks what the window shows. Run by scripts/test-windows under Wine, with
 // the simulated instrument behind COM1 (erasing for a second or more) and a
-// blank one, answering at the real wire speed, behind COM2:
+// blank one, answering at the real wire speed, behind COM2 and COM12, and
+// one that the script plugs into COM14 when asked:
 //
 //   window_driver.exe QelIsp.exe [--shots DIR]
 //
-// With --shots, at the moments worth a picture the driver writes DIR\NAME.req
-// holding the window's screen rectangle, and waits for DIR\NAME.done from the
-// script that takes the screenshot.
+// With --shots, the driver asks the script through DIR for pictures and for
+// COM14's device (tests/win32/script_requests.h).
 //
 // Prints one line per check and "driver: N passed, M failed"; exit status 0
 // when every check passed.
 #include "tests/win32/foreign_window.h"
-#include "tests/win32/screenshots.h"
+#include "tests/win32/script_requests.h"
 
 #include <commctrl.h>
 
+#include <dbt.h>
+
 #include "image/firmware_image.h"
+#include "link/port.h"
 
 #include <algorithm>
 #include <array>
@@ -90,9 +93,7 @@ struct App {
     void click(int id) const { PostMessageW(item(id), BM_CLICK, 0, 0); }
 
     // Wide: Wine hands list-box text across processes only as UTF-16.
-    std::string selectedPort() const {
-        LRESULT index = sendTo(ports, CB_GETCURSEL);
-        if (index < 0) return {};
+    std::string itemText(LRESULT index) const {
         std::array<wchar_t, 64> text{};
         LRESULT length = sendWideTo(ports, CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
         if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) return {};
@@ -100,6 +101,15 @@ struct App {
         std::string narrow;
         for (const wchar_t* c = text.data(); *c; ++c) narrow += static_cast<char>(*c);
         return narrow;
+    }
+    std::string selectedPort() const {
+        LRESULT index = sendTo(ports, CB_GETCURSEL);
+        return index < 0 ? std::string() : itemText(index);
+    }
+    std::vector<std::string> listedPorts() const {
+        std::vector<std::string> names;
+        for (LRESULT i = 0, n = sendTo(ports, CB_GETCOUNT); i < n; ++i) names.push_back(itemText(i));
+        return names;
     }
     LRESULT portIndex(const char* name) const {
         return sendTo(ports, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
@@ -231,7 +241,7 @@ void verifyExpecting(App& app, const std::string& prefix, const std::string& why
     checkBarBackToZero(app);
 }
 
-void checkAboutBox(App& app, Screenshots& shots) {
+void checkAboutBox(App& app, ScriptRequests& shots) {
     app.click(kAboutButton);
     HWND about = nullptr;
     waitFor([&] { return (about = findDialog(app.process.dwProcessId, "About")) != nullptr; }, 5s);
@@ -275,11 +285,10 @@ bool typePortName(const App& app, const char* name) {
 }
 
 void checkTypedPortName(App& app) {
-    // A port above COM9, not in the list: it joins the list and is used.
-    // COM12 leads to COM2's blank instrument.
+    // A port above COM9, typed in. COM12 leads to COM2's blank instrument.
     check(typePortName(app, "COM12"), "port box has an edit field");
-    bool added = waitFor([&] { return app.selectedPort() == "COM12"; }, 5s);
-    check(added, "typed \"COM12\" + Enter adds and selects COM12", "selected " + shown(app.selectedPort()));
+    bool selected12 = waitFor([&] { return app.selectedPort() == "COM12"; }, 5s);
+    check(selected12, "typed \"COM12\" + Enter selects COM12", "selected " + shown(app.selectedPort()));
     check(app.running() && IsWindow(app.dialog), "Enter in the port box does not close the window");
     verifyExpecting(app, "Verify Error At: ", "Verify after typing COM12 talks to COM12 (blank flash)");
 
@@ -287,12 +296,157 @@ void checkTypedPortName(App& app) {
     typePortName(app, "COM1");
     bool selected = waitFor([&] { return app.selectedPort() == "COM1"; }, 5s);
     check(selected, "typed \"COM1\" + Enter selects COM1", "selected " + shown(app.selectedPort()));
-    verifyExpecting(app, "Data Verify OK!  Time Elapsed ", "Verify after typing COM1 talks to COM1");
+
+    // A name with nothing behind it: COM1 stays open and shown.
+    typePortName(app, "COM11");
+    const bool refused = waitFor([&] { return startsWith(app.statusText(), "COM11: "); }, 5s);
+    check(refused, "typed \"COM11\" (no such port) says why in the status", "status " + shown(app.statusText()));
+    check(app.selectedPort() == "COM1" && textOf(app.ports) == "COM1", "the port before stays selected and shown",
+          "selected " + shown(app.selectedPort()) + ", box " + shown(textOf(app.ports)));
+    verifyExpecting(app, "Data Verify OK!  Time Elapsed ", "Verify after typing COM1, then COM11, talks to COM1");
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
+    return text;
+}
+
+// The port box offers what the system lists and can be opened, in order of
+// number, COM12 among them.
+void checkPortList(const App& app) {
+    std::vector<std::string> expected;
+    for (const qelisp::PortInfo& port : qelisp::listPorts()) expected.push_back(port.name);
+    const std::vector<std::string> shown = app.listedPorts();
+    check(shown == expected, "port list is every port that opens, by number", joined(shown) + " / system: " + joined(expected));
+    check(app.portIndex("COM12") >= 0, "port list offers COM12", joined(shown));
+}
+
+// The visible dropped list of the port box, a window of its own.
+HWND droppedList(const App& app) {
+    struct Search {
+        DWORD process;
+        HWND found;
+    } search{app.process.dwProcessId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != s->process || !IsWindowVisible(window) || classOf(window) != "ComboLBox") return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A click on the box's button, as a technician opens it: the box takes the
+// focus and drops its list. Returns the list, or null.
+HWND dropPortList(const App& app) {
+    RECT box{};
+    GetClientRect(app.ports, &box);
+    const LPARAM button = MAKELPARAM(box.right - 4, box.bottom / 2);
+    PostMessageW(app.ports, WM_LBUTTONDOWN, MK_LBUTTON, button);
+    PostMessageW(app.ports, WM_LBUTTONUP, 0, button);
+    HWND list = nullptr;
+    waitFor([&] { return (list = droppedList(app)) != nullptr; }, 5s);
+    return list;
+}
+
+void closePortList(const App& app) {
+    sendTo(app.ports, CB_SHOWDROPDOWN, FALSE);
+    waitFor([&] { return droppedList(app) == nullptr; }, 5s);
+}
+
+// Whether anything is drawn in `area` of the screen but the list's background.
+bool drawnOn(const RECT& area) {
+    HDC screen = GetDC(nullptr);
+    const COLORREF background = GetSysColor(COLOR_WINDOW);
+    bool ink = false;
+    for (LONG y = area.top; y < area.bottom && !ink; ++y) {
+        for (LONG x = area.left; x < area.right && !ink; ++x) ink = GetPixel(screen, x, y) != background;
+    }
+    ReleaseDC(nullptr, screen);
+    return ink;
+}
+
+// The list drops wider than the box, with COM12's description beside its
+// name where the system gives one; the edit part keeps the bare name.
+void checkDroppedList(App& app, ScriptRequests& shots) {
+    std::string description;
+    for (const qelisp::PortInfo& port : qelisp::listPorts()) {
+        if (port.name == "COM12") description = port.description;
+    }
+    HWND list = dropPortList(app);
+    check(list != nullptr, "the port box drops its list");
+    if (!list) return;
+    RECT box{}, dropped{};
+    GetWindowRect(app.ports, &box);
+    GetWindowRect(list, &dropped);
+    check(dropped.right - dropped.left > box.right - box.left, "dropped list is wider than the box",
+          std::to_string(dropped.right - dropped.left) + " px for a " + std::to_string(box.right - box.left) + " px box");
+
+    // COM12's row, in screen pixels: the list's client area less its scroll bar.
+    const LRESULT row = app.portIndex("COM12");
+    sendTo(list, LB_SETTOPINDEX, static_cast<WPARAM>(std::max<LRESULT>(row, 0)));
+    const auto height = static_cast<LONG>(sendTo(app.ports, CB_GETITEMHEIGHT, 0));
+    const auto top = static_cast<LONG>(sendTo(list, LB_GETTOPINDEX));
+    RECT client{};
+    GetClientRect(list, &client);
+    POINT origin{0, (static_cast<LONG>(row) - top) * height};
+    ClientToScreen(list, &origin);
+    const LONG width = client.right - client.left;
+    std::this_thread::sleep_for(300ms);  // drawn
+    const bool name = drawnOn({origin.x, origin.y, origin.x + width / 3, origin.y + height});
+    const bool beside = drawnOn({origin.x + width / 2, origin.y, origin.x + width, origin.y + height});
+    check(row >= 0 && name, "COM12's row shows its name");
+    if (description.empty()) {
+        check(!beside, "COM12 has no description from the system, and none is shown");
+    } else {
+        check(beside, "COM12's row shows its description beside the name", shown(description));
+    }
+    check(textOf(app.ports) == app.selectedPort(), "the edit part shows the bare name", shown(textOf(app.ports)));
+    RECT both{};
+    UnionRect(&both, &box, &dropped);
+    RECT dialog{};
+    GetWindowRect(app.dialog, &dialog);
+    UnionRect(&both, &both, &dialog);
+    shots.take(both, "main-window-ports");
+    closePortList(app);
+}
+
+// WM_DEVICECHANGE as Windows broadcasts it for a COM port that was removed.
+void announceRemoval(const App& app, const char* name) {
+    DEV_BROADCAST_PORT_A port{};
+    port.dbcp_size = sizeof(port);
+    port.dbcp_devicetype = DBT_DEVTYP_PORT;
+    std::snprintf(port.dbcp_name, sizeof(port.dbcp_name), "%s", name);
+    sendTo(app.dialog, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&port));
+}
+
+// A device behind COM14 comes, and is offered when the list drops; it goes,
+// and the list follows the system's word. The open port stays.
+void checkPortComesAndGoes(App& app, ScriptRequests& script) {
+    const std::string before = app.selectedPort();
+    check(app.portIndex("COM14") < 0, "COM14 with nothing behind it is not offered", joined(app.listedPorts()));
+    if (!script.plug("com14", true)) {
+        check(false, "the script plugs a device into COM14");
+        return;
+    }
+    dropPortList(app);
+    check(app.portIndex("COM14") >= 0, "a port that arrived is offered as the list drops", joined(app.listedPorts()));
+    closePortList(app);
+    script.plug("com14", false);
+    announceRemoval(app, "COM14");
+    check(waitFor([&] { return app.portIndex("COM14") < 0; }, 5s),
+          "a port that is gone is no longer offered after WM_DEVICECHANGE", joined(app.listedPorts()));
+    check(app.selectedPort() == before, "the open port stays selected", shown(app.selectedPort()));
 }
 
 // COM2's instrument answers at the real wire speed, so this run is slow
 // enough for a picture of the window at work.
-void checkExitDuringJob(App& app, Screenshots& shots) {
+void checkExitDuringJob(App& app, ScriptRequests& shots) {
     app.pickPort("COM2");
     waitFor([&] { return app.selectedPort() == "COM2"; }, 2s);
     app.click(kProgramButton);
@@ -322,7 +476,7 @@ int main(int argc, char** argv) {
     for (int i = 2; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--shots") shotDir = argv[i + 1];
     }
-    Screenshots shots(shotDir);
+    ScriptRequests shots(shotDir);
 
     App app;
     STARTUPINFOA startup{};
@@ -355,6 +509,9 @@ int main(int argc, char** argv) {
         check(app.portIndex("COM1") >= 0 && app.portIndex("COM2") >= 0, "port list has COM1 and COM2",
               std::to_string(sendTo(app.ports, CB_GETCOUNT)) + " entries");
         check(app.selectedPort() == "COM1", "first port is selected at start", shown(app.selectedPort()));
+        checkPortList(app);
+        checkDroppedList(app, shots);
+        checkPortComesAndGoes(app, shots);
 
         programWithRefusedPortChange(app);
         verifyExpecting(app, "Data Verify OK!  Time Elapsed ", "Verify after programming passes");

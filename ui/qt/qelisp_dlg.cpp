@@ -49,8 +49,6 @@ CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, 
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     for (QLineEdit* box : {&modelBox_, &versionBox_, &statusBox_}) makeReadOnly(*box);
     progress_.setTextVisible(false);
-    portBox_.setEditable(true);
-    portBox_.setInsertPolicy(QComboBox::NoInsert);  // the model keeps the list
     portEdit_ = portBox_.lineEdit();
     portEdit_->installEventFilter(this);
     // Names for the tests and the layout probe.
@@ -71,6 +69,10 @@ CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, 
     exitButton_.setDefault(true);
     connect(&exitButton_, &QPushButton::clicked, this, &QDialog::accept);
     connect(&portBox_, &QComboBox::activated, this, &CQelIspDlg::onPortSelChange);
+    // Read the list again as it drops; nothing changes while a job runs.
+    portBox_.beforePopup = [this] {
+        if (model_.refreshPorts()) fillPortList();
+    };
 
     setBoxText(modelBox_, model_.model());
     setBoxText(versionBox_, model_.version());
@@ -119,12 +121,20 @@ void CQelIspDlg::onTimer() {
     if (update.status) setBoxText(statusBox_, *update.status);
     if (update.progress) progress_.setValue(*update.progress);
     if (update.beep) QApplication::beep();
+    // An adapter came or went (the model looks once a second while idle).
+    if (update.portList) fillPortList();
 }
 
 void CQelIspDlg::onPortSelChange(int row) {
     if (row < 0) return;
     const int index = portBox_.itemData(row).toInt();
-    if (model_.selectPort(index).outcome == qelisp::PortChangeOutcome::RefusedBusy) refusePortChange();
+    switch (model_.selectPort(index).outcome) {
+        case qelisp::PortChangeOutcome::RefusedBusy: refusePortChange(); break;
+        // The port open before is still the one in use; the status says why.
+        case qelisp::PortChangeOutcome::OpenFailed: showSelectedPort(); break;
+        case qelisp::PortChangeOutcome::Opened:
+        case qelisp::PortChangeOutcome::Ignored: break;
+    }
 }
 
 void CQelIspDlg::onPortNameEntered() {
@@ -133,8 +143,9 @@ void CQelIspDlg::onPortNameEntered() {
         case qelisp::PortChangeOutcome::RefusedBusy: refusePortChange(); break;
         // A new name joins the list.
         case qelisp::PortChangeOutcome::Opened: fillPortList(); break;
-        // The typed text stays in the box; the status line says why.
-        case qelisp::PortChangeOutcome::OpenFailed:
+        // The port open before is still the one in use, and the box shows
+        // it again; the status line names the typed port and says why.
+        case qelisp::PortChangeOutcome::OpenFailed: showSelectedPort(); break;
         case qelisp::PortChangeOutcome::Ignored: break;
     }
 }
@@ -147,15 +158,9 @@ void CQelIspDlg::refusePortChange() {
     warning.exec();
 }
 
-void CQelIspDlg::fillPortList() {
-    portBox_.clear();
-    for (const qelisp::PortEntry& entry : model_.portEntries()) {
-        portBox_.addItem(QString::fromStdString(entry.name), entry.index);
-    }
-    showSelectedPort();
-}
+void CQelIspDlg::fillPortList() { portBox_.setEntries(model_.portEntries(), model_.selectedIndex()); }
 
-void CQelIspDlg::showSelectedPort() { portBox_.setCurrentIndex(portBox_.findData(model_.selectedIndex())); }
+void CQelIspDlg::showSelectedPort() { portBox_.showIndex(model_.selectedIndex()); }
 
 void CQelIspDlg::onAbout() {
     QelIspAbout about(shownText(model_.aboutText()), this);

@@ -5,8 +5,8 @@
 // the two programs look alike. The rules live in MainWindowModel; this class
 // only moves them onto Qt widgets.
 #include "ui/main_window_model.h"
+#include "ui/qt/port_box.h"
 
-#include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -34,8 +34,8 @@ private:
     void onPortNameEntered();
     void onAbout();
 
-    // The port box mirrors the model's list, sorted; each entry carries its
-    // index in that list.
+    // The port box mirrors the model's list, in the model's order; each
+    // entry carries its index in that list.
     void fillPortList();
     void showSelectedPort();
     void refusePortChange();
@@ -52,7 +52,7 @@ private:
     QLineEdit statusBox_{this};
     QProgressBar progress_{this};
     QLabel portLabel_{this};
-    QComboBox portBox_{this};
+    qelisp::qt::PortBox portBox_{this};
     QPushButton programButton_{this};
     QPushButton verifyButton_{this};
     QPushButton aboutButton_{this};

@@ -4,7 +4,7 @@
 #include "ui/win32/qelisp_about.h"
 #include "ui/win32/resource.h"
 
-#include <array>
+#include <dbt.h>
 
 namespace {
 
@@ -19,12 +19,6 @@ HICON LoadAppIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                          GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
                                          LR_DEFAULTCOLOR));
-}
-
-std::string WindowTextOf(HWND window) {
-    std::array<char, 256> text{};
-    int n = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-    return std::string(text.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
 }  // namespace
@@ -55,7 +49,7 @@ INT_PTR CALLBACK CQelIspDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam
     return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_TIMER:
             // Any timer ID refreshes.
@@ -63,6 +57,17 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/
             return TRUE;
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_DRAWITEM:
+            if (wParam != IDC_PORT) return FALSE;
+            portBox_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_DEVICECHANGE:
+            // A port may have come or gone. The list is read again whatever
+            // kind of device it was.
+            if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) {
+                OnPortListRead(model_.devicesChanged());
+            }
             return TRUE;
         case WM_PAINT:
             return OnPaintIconic() ? TRUE : FALSE;
@@ -84,12 +89,12 @@ BOOL CQelIspDlg::OnInitDialog() {
     SetDlgItemTextA(dialog_, IDC_VERSION, model_.version().c_str());
     SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETRANGE32, 0, qelisp::kProgressPages);
 
-    portBox_ = GetDlgItem(dialog_, IDC_PORT);
+    portBox_.Attach(GetDlgItem(dialog_, IDC_PORT));
     // Enter in the port box's edit opens the typed port instead of pressing
     // the default button (Exit).
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);
-    if (GetComboBoxInfo(portBox_, &info) && info.hwndItem) {
+    if (GetComboBoxInfo(portBox_.Handle(), &info) && info.hwndItem) {
         SetWindowSubclass(info.hwndItem, &CQelIspDlg::PortEditProc, kPortEditSubclass,
                           reinterpret_cast<DWORD_PTR>(this));
     }
@@ -106,6 +111,11 @@ void CQelIspDlg::OnTimer() {
     if (update.progress) {
         SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(*update.progress), 0);
     }
+    OnPortListRead(update.portList);
+}
+
+void CQelIspDlg::OnPortListRead(bool changed) {
+    if (changed) FillPortList();
 }
 
 void CQelIspDlg::OnCommand(WORD id, WORD code) {
@@ -115,6 +125,8 @@ void CQelIspDlg::OnCommand(WORD id, WORD code) {
         case IDC_ABOUT: OnAbout(); break;
         case IDC_PORT:
             if (code == CBN_SELCHANGE) OnPortSelChange();
+            // Read the list again as it drops; nothing changes while a job runs.
+            if (code == CBN_DROPDOWN) OnPortListRead(model_.refreshPorts());
             break;
         // Exit, Escape and the close box; allowed while a job runs, the
         // application cancels it afterwards.
@@ -125,20 +137,26 @@ void CQelIspDlg::OnCommand(WORD id, WORD code) {
 }
 
 void CQelIspDlg::OnPortSelChange() {
-    LRESULT item = SendMessageW(portBox_, CB_GETCURSEL, 0, 0);
-    if (item == CB_ERR) return;
-    auto index = static_cast<int>(SendMessageW(portBox_, CB_GETITEMDATA, static_cast<WPARAM>(item), 0));
-    if (model_.selectPort(index).outcome == qelisp::PortChangeOutcome::RefusedBusy) RefusePortChange();
+    const int index = portBox_.PickedIndex();
+    if (index < 0) return;
+    switch (model_.selectPort(index).outcome) {
+        case qelisp::PortChangeOutcome::RefusedBusy: RefusePortChange(); break;
+        // The port open before is still the one in use; the status says why.
+        case qelisp::PortChangeOutcome::OpenFailed: ShowSelectedPort(); break;
+        case qelisp::PortChangeOutcome::Opened:
+        case qelisp::PortChangeOutcome::Ignored: break;
+    }
 }
 
 void CQelIspDlg::OnPortNameEntered() {
-    qelisp::PortChange change = model_.enterPortName(WindowTextOf(portBox_));
+    qelisp::PortChange change = model_.enterPortName(portBox_.Text());
     switch (change.outcome) {
         case qelisp::PortChangeOutcome::RefusedBusy: RefusePortChange(); break;
         // A new name joins the list.
         case qelisp::PortChangeOutcome::Opened: FillPortList(); break;
-        // The typed text stays in the box; the status line says why.
-        case qelisp::PortChangeOutcome::OpenFailed:
+        // The port open before is still the one in use, and the box shows
+        // it again; the status line names the typed port and says why.
+        case qelisp::PortChangeOutcome::OpenFailed: ShowSelectedPort(); break;
         case qelisp::PortChangeOutcome::Ignored: break;
     }
 }
@@ -149,28 +167,9 @@ void CQelIspDlg::RefusePortChange() {
     MessageBoxA(dialog_, qelisp::kPortWarningText, qelisp::kPortWarningCaption, MB_ICONEXCLAMATION | MB_OK);
 }
 
-void CQelIspDlg::FillPortList() {
-    SendMessageW(portBox_, CB_RESETCONTENT, 0, 0);
-    for (const qelisp::PortEntry& entry : model_.portEntries()) {
-        LRESULT item = SendMessageA(portBox_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.name.c_str()));
-        if (item >= 0) SendMessageW(portBox_, CB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(entry.index));
-    }
-    ShowSelectedPort();
-}
+void CQelIspDlg::FillPortList() { portBox_.SetEntries(model_.portEntries(), model_.selectedIndex()); }
 
-void CQelIspDlg::ShowSelectedPort() {
-    const int selected = model_.selectedIndex();
-    LRESULT count = SendMessageW(portBox_, CB_GETCOUNT, 0, 0);
-    for (LRESULT item = 0; item < count; ++item) {
-        if (SendMessageW(portBox_, CB_GETITEMDATA, static_cast<WPARAM>(item), 0) == selected) {
-            SendMessageW(portBox_, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
-            return;
-        }
-    }
-    SendMessageW(portBox_, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-}
-
-bool CQelIspDlg::PortListDropped() const { return SendMessageW(portBox_, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }
+void CQelIspDlg::ShowSelectedPort() { portBox_.ShowIndex(model_.selectedIndex()); }
 
 void CQelIspDlg::OnAbout() {
     QelIspAbout about(instance_, model_.aboutText());
@@ -201,12 +200,12 @@ LRESULT CALLBACK CQelIspDlg::PortEditProc(HWND edit, UINT message, WPARAM wParam
         case WM_GETDLGCODE:
             // Ask the dialog manager to hand Enter to us rather than to Exit;
             // with the list open, Enter belongs to the list.
-            if (lParam && wParam == VK_RETURN && !dlg->PortListDropped()) {
+            if (lParam && wParam == VK_RETURN && !dlg->portBox_.Dropped()) {
                 return DLGC_WANTALLKEYS | DefSubclassProc(edit, message, wParam, lParam);
             }
             break;
         case WM_KEYDOWN:
-            if (wParam == VK_RETURN && !dlg->PortListDropped()) {
+            if (wParam == VK_RETURN && !dlg->portBox_.Dropped()) {
                 dlg->OnPortNameEntered();
                 return 0;
             }

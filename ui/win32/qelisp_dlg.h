@@ -4,6 +4,7 @@
 // and progress bar, refreshed by a 20 ms timer. The rules live in
 // MainWindowModel; this class only moves them onto Win32 controls.
 #include "ui/main_window_model.h"
+#include "ui/win32/port_box.h"
 #include "ui/win32/windows_api.h"
 
 #include <string>
@@ -29,20 +30,20 @@ private:
     void OnCommand(WORD id, WORD code);
     void OnPortSelChange();
     void OnPortNameEntered();
+    // The model read the port list again and it differs.
+    void OnPortListRead(bool changed);
     bool OnPaintIconic();
     void OnAbout();
 
-    // The port box mirrors the model's list; each entry carries its index in
-    // that list, because the box sorts its entries itself too.
+    // The port box mirrors the model's list, in the model's order.
     void FillPortList();
     void ShowSelectedPort();
     void RefusePortChange();
-    bool PortListDropped() const;
 
     HINSTANCE instance_;
     qelisp::MainWindowModel& model_;
     HWND dialog_ = nullptr;
-    HWND portBox_ = nullptr;
+    PortBox portBox_;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
 };

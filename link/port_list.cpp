@@ -1,0 +1,11 @@
+#include "link/port.h"
+
+namespace qelisp {
+
+std::vector<std::string> enumeratePorts() {
+    std::vector<std::string> names;
+    for (const PortInfo& port : listPorts()) names.push_back(port.name);
+    return names;
+}
+
+}  // namespace qelisp

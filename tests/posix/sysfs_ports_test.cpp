@@ -1,0 +1,87 @@
+// The Linux port list read from a sysfs and a /dev of our own, laid out as
+// the kernel and udev lay them out, symbolic links included.
+#include "link/posix/sysfs_ports.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace qelisp {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FakeDeviceTree {
+public:
+    FakeDeviceTree() { fs::create_directories(sys() / "class" / "tty"); }
+
+    fs::path sys() const { return dir_ / "sys"; }
+    DeviceTree tree() const { return {sys(), dir_ / "dev"}; }
+
+    // A tty with its device at devices/`devicePath`, as sys/class/tty links it.
+    void tty(const std::string& name, const std::string& devicePath, std::map<std::string, std::string> attributes = {}) {
+        const fs::path ttyDir = sys() / "devices" / devicePath / "tty" / name;
+        fs::create_directories(ttyDir);
+        fs::create_directory_symlink("../../../" + devicePath.substr(devicePath.rfind('/') + 1), ttyDir / "device");
+        write(ttyDir, attributes);
+        fs::create_directory_symlink("../../devices/" + devicePath + "/tty/" + name, sys() / "class" / "tty" / name);
+    }
+    // A USB device at devices/`path` with idVendor, product and the like.
+    void usbDevice(const std::string& path, std::map<std::string, std::string> attributes) {
+        fs::create_directories(sys() / "devices" / path);
+        write(sys() / "devices" / path, attributes);
+    }
+    void byId(const std::string& link, const std::string& tty) {
+        fs::create_directories(dir_ / "dev" / "serial" / "by-id");
+        fs::create_symlink("../../" + tty, dir_ / "dev" / "serial" / "by-id" / link);
+    }
+
+private:
+    static void write(const fs::path& dir, const std::map<std::string, std::string>& attributes) {
+        for (const auto& [file, text] : attributes) test::writeFile(dir / file, text + "\n");
+    }
+    test::TempDir dir_;
+};
+
+TEST(SysfsPorts, ListsAdaptersAndRealUartsWithWhatTheirUsbDeviceSays) {
+    FakeDeviceTree fake;
+    const std::string hub = "pci0000:00/0000:00:14.0/usb1/";
+    fake.usbDevice(hub + "1-2", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "FTDI"},
+                                 {"product", "FT232R USB UART"}, {"serial", "A600ABCD"}});
+    fake.tty("ttyUSB10", hub + "1-2/1-2:1.0/ttyUSB10");
+    fake.usbDevice(hub + "1-3", {{"idVendor", "1a86"}, {"idProduct", "7523"}});  // no strings at all
+    fake.tty("ttyUSB2", hub + "1-3/1-3:1.0/ttyUSB2");
+    fake.usbDevice(hub + "1-4", {{"idVendor", "2341"}, {"idProduct", "0043"}, {"product", "Arduino Uno"}});
+    fake.tty("ttyACM0", hub + "1-4/1-4:1.0");  // a ttyACM hangs off the interface itself
+    fake.tty("ttyS0", "pnp0/00:00/00:00:0/00:00:0.0", {{"type", "4"}, {"console", "N"}});
+    fake.tty("ttyS1", "platform/serial8250/serial8250:0.1", {{"type", "0"}});       // no UART answered
+    fake.tty("ttyS2", "platform/serial8250/serial8250:0.2", {{"type", "4"}, {"console", "Y"}});
+    fake.tty("ttyUSBx", hub + "1-2/1-2:1.1/ttyUSBx");
+    fs::create_directories(fake.sys() / "devices" / "virtual" / "tty" / "ttyUSB7");  // no device behind it
+    fs::create_directory_symlink("../../devices/virtual/tty/ttyUSB7", fake.sys() / "class" / "tty" / "ttyUSB7");
+    fake.byId("usb-FTDI_FT232R_USB_UART_A600ABCD-if00-port0", "ttyUSB10");
+    fake.byId("usb-Arduino_Uno-if00", "ttyACM0");
+
+    const std::string byId = (fake.tree().dev / "serial" / "by-id").string() + "/";
+    EXPECT_EQ(readSysfsPorts(fake.tree()),
+              (std::vector<PortInfo>{
+                  {"ttyUSB2", "USB serial port", 0x1a86, 0x7523, {}, {}, {}},
+                  {"ttyUSB10", "FT232R USB UART", 0x0403, 0x6001, "FTDI", "A600ABCD",
+                   byId + "usb-FTDI_FT232R_USB_UART_A600ABCD-if00-port0"},
+                  {"ttyACM0", "Arduino Uno", 0x2341, 0x0043, {}, {}, byId + "usb-Arduino_Uno-if00"},
+                  {"ttyS0", "Built-in serial port", 0, 0, {}, {}, {}},
+              }));
+    // What an idle window compares: every such tty with a device, nothing read.
+    EXPECT_EQ(sysfsPortNames(fake.tree()),
+              (std::vector<std::string>{"ttyUSB2", "ttyUSB10", "ttyACM0", "ttyS0", "ttyS1", "ttyS2"}));
+}
+
+TEST(SysfsPorts, NoSysfsNoPorts) {
+    test::TempDir empty;
+    EXPECT_TRUE(readSysfsPorts({empty.path() / "sys", empty.path() / "dev"}).empty());
+    EXPECT_TRUE(sysfsPortNames({empty.path() / "sys", empty.path() / "dev"}).empty());
+}
+
+}  // namespace
+}  // namespace qelisp

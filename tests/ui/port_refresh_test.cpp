@@ -1,0 +1,91 @@
+// The port list read again: as the drop-down opens, when the system says a
+// device came or went, and when an idle window notices it; never while a job
+// runs, and never touching the open port.
+#include "tests/ui/window_fixture.h"
+
+namespace qelisp::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class PortRefresh : public WindowFixture {
+protected:
+    // COM3 is open; the system's list then changes to `now`.
+    void startOnCom3(const Names& now) {
+        startWindow({"COM3", "COM5"});
+        ports->listed = named(now);
+    }
+    // Ticks as the window's timer would, until `count` have passed; whether
+    // any asked for the list to be filled anew.
+    bool ticks(int count) {
+        bool asked = false;
+        for (int i = 0; i < count; ++i) asked = window->tick().portList || asked;
+        return asked;
+    }
+};
+
+TEST_F(PortRefresh, NewPortsShowAndTheOpenPortStaysEvenWhenUnlisted) {
+    struct Case {
+        Names now;
+        bool changed;
+        Names after;
+    };
+    const Case cases[] = {
+        {{"COM3", "COM5"}, false, {"COM3", "COM5"}},
+        {{"COM3", "COM5", "COM12"}, true, {"COM3", "COM5", "COM12"}},
+        {{"COM5"}, true, {"COM5", "COM3"}},  // ours: we hold it, so the system may not offer it
+        {{}, true, {"COM3"}},
+    };
+    for (const Case& c : cases) {
+        ports = std::make_shared<FakePorts>(&link);
+        startOnCom3(c.now);
+        EXPECT_EQ(window->refreshPorts(), c.changed);
+        EXPECT_EQ(portNames(), c.after);
+        ASSERT_GE(window->selectedIndex(), 0);
+        EXPECT_EQ(window->ports()[static_cast<std::size_t>(window->selectedIndex())].name, "COM3");
+        EXPECT_EQ(ports->events(), (Names{"open COM3 StartUp"})) << "a refresh never opens or closes the port";
+    }
+}
+
+TEST_F(PortRefresh, NothingIsReadWhileAJobRunsAndADeviceChangeIsCaughtUpAfter) {
+    startOnCom3({"COM3", "COM5", "COM12"});
+    ASSERT_TRUE(startHeldProgram());
+    const int before = ports->enumerations;
+    EXPECT_FALSE(window->refreshPorts());
+    EXPECT_FALSE(window->devicesChanged());
+    EXPECT_FALSE(ticks(1));
+    EXPECT_EQ(ports->enumerations, before);
+
+    ports->gate.release();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(ticks(1)) << "the change during the job is read after it";
+    EXPECT_EQ(portNames(), (Names{"COM3", "COM5", "COM12"}));
+    EXPECT_FALSE(window->devicesChanged()) << "nothing new since";
+}
+
+TEST_F(PortRefresh, IdleWindowLooksOnceASecondWhetherDevicesCameOrWent) {
+    ports->present = Names{"ttyUSB0"};
+    startWindow({"ttyUSB0"});
+    const int afterStart = ports->enumerations;
+    EXPECT_FALSE(ticks(2 * kPortWatchTicks));
+    EXPECT_EQ(ports->enumerations, afterStart) << "nothing came: the list is not read";
+
+    ports->present = Names{"ttyUSB0", "ttyUSB1"};
+    ports->listed = named({"ttyUSB0", "ttyUSB1"});
+    EXPECT_FALSE(ticks(kPortWatchTicks - 1));
+    EXPECT_TRUE(ticks(1));
+    EXPECT_EQ(portNames(), (Names{"ttyUSB0", "ttyUSB1"}));
+
+    // Plugged in during a job: seen once the job has ended.
+    ports->present = Names{"ttyUSB0"};
+    ports->listed = named({"ttyUSB0"});
+    ASSERT_TRUE(startHeldProgram());
+    EXPECT_FALSE(ticks(2 * kPortWatchTicks));
+    ports->gate.release();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(ticks(kPortWatchTicks));
+    EXPECT_EQ(portNames(), (Names{"ttyUSB0"}));
+}
+
+}  // namespace
+}  // namespace qelisp::test
