@@ -7,6 +7,7 @@ const char* usageText() {
            "       qelisp-cli info\n"
            "       qelisp-cli program (--port NAME | --simulate) [--trace]\n"
            "       qelisp-cli verify  (--port NAME | --simulate) [--trace]\n"
+           "       qelisp-cli --version\n"
            "\n"
            "  ports             list the serial ports that can be opened now\n"
            "  info              model, version and contents of the built-in firmware\n"
@@ -17,6 +18,8 @@ const char* usageText() {
            "  --no-pacing       with --simulate: answer at once instead of at 115200 baud\n"
            "  --sim-flash FILE  with --simulate: load the flash from FILE if it exists, save it back\n"
            "  --trace           print every line sent and every byte received to stderr\n"
+           "  --version         this program's version and the built-in firmware's model,\n"
+           "                    version and SHA-256\n"
            "\n"
            "exit status: 0 success, 1 the job failed, 2 usage error or port not usable\n";
 }
@@ -36,6 +39,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     } else if (command == "help" || command == "--help" || command == "-h") {
         options.command = Command::Help;
         return {options, {}};
+    } else if (command == "--version") {
+        options.command = Command::Version;
     } else {
         return {std::nullopt, "unknown command '" + command + "'"};
     }

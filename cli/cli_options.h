@@ -6,7 +6,7 @@
 
 namespace qelisp::cli {
 
-enum class Command { Ports, Info, Program, Verify, Help };
+enum class Command { Ports, Info, Program, Verify, Help, Version };
 
 struct Options {
     Command command = Command::Help;

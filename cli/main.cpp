@@ -5,6 +5,7 @@
 #include "image/firmware_image.h"
 #include "link/port.h"
 #include "link/printable_name.h"
+#include "program_version.h"
 
 #include <atomic>
 #include <csignal>
@@ -39,6 +40,9 @@ int main(int argc, char** argv) {
             if (ports.empty()) std::fprintf(stderr, "qelisp-cli: no serial port can be opened\n");
             return kExitOk;
         }
+        case Command::Version:
+            std::fputs(formatVersion(QELISP_PROGRAM_VERSION, summarize(qelisp::embeddedImage())).c_str(), stdout);
+            return kExitOk;
         case Command::Info:
             std::fputs(formatSummary(summarize(qelisp::embeddedImage())).c_str(), stdout);
             return kExitOk;
