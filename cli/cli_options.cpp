@@ -25,6 +25,7 @@ const char* usageText() {
            "       qelisp-cli info\n"
            "       qelisp-cli program (--port NAME... | --port auto | --simulate) [--trace] [--all-lines]\n"
            "       qelisp-cli verify  (--port NAME... | --port auto | --simulate) [--trace] [--all-lines]\n"
+           "       qelisp-cli --version\n"
            "\n"
            "  ports             list the serial ports that can be opened now, with their descriptions\n"
            "                    (--json: as JSON, with maker and serial number)\n"
@@ -40,6 +41,8 @@ const char* usageText() {
            "  --sim-flash FILE  with --simulate: load the flash from FILE if it exists, save it back\n"
            "  --trace           print every line sent and every byte received to stderr\n"
            "  --all-lines       into a file or pipe: every status line, not one address per 4 KB page\n"
+           "  --version         this program's version and the built-in firmware's model,\n"
+           "                    version and SHA-256\n"
            "\n"
            "exit status: 0 every instrument succeeded, 1 a job failed, 2 usage error or a port\n"
            "not usable (with several ports the others still run; the summary says which)\n";
@@ -60,6 +63,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     } else if (command == "help" || command == "--help" || command == "-h") {
         options.command = Command::Help;
         return {options, {}};
+    } else if (command == "--version") {
+        options.command = Command::Version;
     } else {
         return {std::nullopt, "unknown command '" + command + "'"};
     }

@@ -6,7 +6,7 @@
 
 namespace qelisp::cli {
 
-enum class Command { Ports, Info, Program, Verify, Help };
+enum class Command { Ports, Info, Program, Verify, Help, Version };
 
 // `--port auto`: find the one port an instrument answers on.
 inline constexpr const char* kAutoPort = "auto";

@@ -49,4 +49,12 @@ std::string formatSummary(const ImageSummary& s) {
     return out;
 }
 
+std::string formatVersion(std::string_view programVersion, const ImageSummary& s) {
+    auto trimmed = [](std::string text) { return text.erase(text.find_last_not_of(' ') + 1); };
+    std::string out = "qelisp-cli " + std::string(programVersion) + "\n";
+    out += "firmware: " + trimmed(s.model) + " " + trimmed(s.version) + "\n";
+    out += "sha256:   " + (s.hasStart ? s.sha256 : std::string("none: the table has no record for 03000H")) + "\n";
+    return out;
+}
+
 }  // namespace qelisp::cli

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qelisp::cli {
 
@@ -20,5 +21,7 @@ struct ImageSummary {
 
 ImageSummary summarize(const FirmwareImage& image);
 std::string formatSummary(const ImageSummary& summary);
+// `qelisp-cli --version`: the program's version, then the firmware it carries.
+std::string formatVersion(std::string_view programVersion, const ImageSummary& summary);
 
 }  // namespace qelisp::cli

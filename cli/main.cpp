@@ -4,6 +4,7 @@
 #include "cli/ports_command.h"
 #include "cli/run_job.h"
 #include "image/firmware_image.h"
+#include "program_version.h"
 
 #include <atomic>
 #include <csignal>
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
             return kExitOk;
         case Command::Ports:
             return runPortsCommand(options.json);
+        case Command::Version:
+            std::fputs(formatVersion(QELISP_PROGRAM_VERSION, summarize(qelisp::embeddedImage())).c_str(), stdout);
+            return kExitOk;
         case Command::Info:
             std::fputs(formatSummary(summarize(qelisp::embeddedImage())).c_str(), stdout);
             return kExitOk;

@@ -14,7 +14,9 @@ enum RecordType : std::uint8_t {
     kData = 0x00,
     kEndOfFile = 0x01,
     kExtendedSegment = 0x02,
+    kStartSegment = 0x03,
     kExtendedLinear = 0x04,
+    kStartLinear = 0x05,
 };
 
 std::string hexNumber(std::uint32_t value, int digits) {
@@ -74,9 +76,16 @@ public:
                 break;
             case kExtendedSegment: base_ = addressValue(rec, number) << 4; break;
             case kExtendedLinear: base_ = addressValue(rec, number) << 16; break;
+            case kStartSegment:
+            case kStartLinear:
+                if (rec.data.size() != 4) {
+                    throw InputError(number, "malformed line: a start address record carries 4 data bytes, this one " +
+                                                 std::to_string(rec.data.size()));
+                }
+                break;  // where the CPU starts; nothing for the flash
             default:
                 throw InputError(number, "unsupported record type " + hexNumber(rec.type, 2).substr(2) +
-                                             " (only 00, 01, 02 and 04 are read)");
+                                             " (only 00 to 05 are read)");
         }
     }
 

@@ -1,8 +1,11 @@
 #pragma once
 // Reads a firmware in Intel HEX form into device memory. Record types 00
 // (data), 01 (end of file), 02 (extended segment address) and 04 (extended
-// linear address) are understood; anything else is refused rather than
-// guessed at, since a wrong byte here is a wrong byte in the instrument.
+// linear address) are understood. The start address records 03 and 05 that
+// toolchains (objcopy, srec_cat) write are checked for their form and then
+// ignored: they say where a CPU starts, not what the flash holds. Anything
+// else is refused rather than guessed at, since a wrong byte here is a wrong
+// byte in the instrument. Digits of either case, LF or CR LF line ends.
 #include <string_view>
 
 #include "image/mkimage/device_memory.h"

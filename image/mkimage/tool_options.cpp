@@ -15,8 +15,9 @@ static_assert(kMaxHexFileSize == std::size_t{32} << 20, "the usage text names th
 const char* const kToolUsage =
     "usage: qelisp-mkimage --hex FILE --model TEXT --version TEXT\n"
     "                      [--output FILE.cpp] [--binary FILE] [--marker TEXT]\n"
-    "  --hex FILE       firmware in Intel HEX form (record types 00, 01, 02, 04), at most\n"
-    "                   32 MiB: a full 1 MB device takes about 2.9 MB\n"
+    "  --hex FILE       firmware in Intel HEX form (record types 00 to 05; the start\n"
+    "                   addresses 03 and 05 are ignored), at most 32 MiB: a full 1 MB\n"
+    "                   device takes about 2.9 MB\n"
     "  --model TEXT     model name, 1 to 15 characters\n"
     "  --version TEXT   firmware release date, for example 2010.06.29, 1 to 15 characters\n"
     "  --output FILE    write the C++ source holding the image block\n"

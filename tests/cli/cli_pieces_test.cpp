@@ -55,6 +55,10 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
     auto help = parse({"--help"});
     ASSERT_TRUE(help.options) << help.error;
     EXPECT_EQ(help.options->command, Command::Help);
+    auto version = parse({"--version"});
+    ASSERT_TRUE(version.options) << version.error;
+    EXPECT_EQ(version.options->command, Command::Version);
+    EXPECT_FALSE(parse({"--version", "--trace"}).options);
 }
 
 TEST(Sha256, KnownDigests) {
@@ -86,8 +90,11 @@ TEST(ImageInfo, SummarizesWhatWouldBeSent) {
     std::string text = formatSummary(s);
     EXPECT_NE(text.find("03000H-0807FH"), std::string::npos) << text;
 
+    EXPECT_EQ(formatVersion("2.3.4", s), "qelisp-cli 2.3.4\nfirmware: QX-7 2011.01.01\nsha256:   " + s.sha256 + "\n");
+
     test::OwnedImage none(test::makeImageBlock({0x0000, 0x0070}));
     EXPECT_NE(formatSummary(summarize(none.image)).find("Data Error!"), std::string::npos);
+    EXPECT_NE(formatVersion("2.3.4", summarize(none.image)).find("sha256:   none"), std::string::npos);
 }
 
 TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {

@@ -1,5 +1,6 @@
 // qelisp-cli as a user runs it: exit status, what it prints, Ctrl-C.
 #include "link/port.h"
+#include "program_version.h"
 #include "tests/e2e/cli_run.h"
 #include "tests/support/temp_dir.h"
 
@@ -127,6 +128,14 @@ TEST_F(CliE2e, InfoAndPorts) {
     EXPECT_NE(info.out.find("model:    \"QX-DEV         \""), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("03000H-720FFH"), std::string::npos) << info.out;
     EXPECT_EQ(cli({"ports"}).exitCode, 0);
+
+    CliRun version = cli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "qelisp-cli " QELISP_PROGRAM_VERSION);
+    EXPECT_NE(version.out.find("\nfirmware: QX-DEV 2026.12.08\n"), std::string::npos) << version.out;
+    const std::size_t hash = info.out.find("sha256:   ");
+    ASSERT_NE(hash, std::string::npos) << info.out;
+    EXPECT_NE(version.out.find(info.out.substr(hash, 10 + 64) + "\n"), std::string::npos) << version.out;
 }
 
 }  // namespace

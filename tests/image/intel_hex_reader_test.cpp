@@ -38,6 +38,25 @@ TEST(IntelHexReaderTest, PlacesEachByteAtItsDeviceAddress) {
     EXPECT_EQ(memory.blocksWithData().front(), 0u) << "a given byte of value 0xFF is data";
 }
 
+TEST(IntelHexReaderTest, IgnoresStartAddressRecords) {
+    // Toolchains write where the CPU starts (03: CS:IP, 05: a 32-bit address),
+    // before the data, between or just before the end; the flash is the same.
+    const std::vector<std::uint8_t> start{0x00, 0x00, 0x30, 0x00};
+    HexText hex;
+    hex.raw(test::hexRecord(0x03, 0, start)).data(0x3000, {0x11, 0x22});
+    hex.raw(test::hexRecord(0x05, 0, start)).linear(0x0007).data(0x2080, {0x33});
+    hex.raw(test::hexRecord(0x03, 0, start)).raw(test::hexRecord(0x05, 0, start)).end();
+    DeviceMemory memory = readIntelHex(hex.str());
+
+    DeviceMemory plain =
+        readIntelHex(HexText().data(0x3000, {0x11, 0x22}).linear(0x0007).data(0x2080, {0x33}).end().str());
+    EXPECT_EQ(memory.blocksWithData(), plain.blocksWithData());
+    for (std::uint32_t address : {0x0000u, 0x3000u, 0x3001u, 0x3002u, 0x6000u, 0x72080u}) {
+        EXPECT_EQ(memory.isGiven(address), plain.isGiven(address)) << std::hex << address;
+        EXPECT_EQ(memory.at(address), plain.at(address)) << std::hex << address;
+    }
+}
+
 TEST(IntelHexReaderTest, AcceptsCrLfLowerCaseBlankLinesAndNoFinalNewline) {
     EXPECT_EQ(readIntelHex(":0230000011aa13\r\n\r\n:00000001ff\r\n\r\n").at(0x3001), 0xAA);
     EXPECT_EQ(readIntelHex(":01300000428D\n:00000001FF").at(0x3000), 0x42);
@@ -76,7 +95,19 @@ TEST(IntelHexReaderTest, RefusesBadInputNamingTheLine) {
         {HexText().data(0x3000, {1}).raw(":01300100C20C\r:00000001FF").str(), 2,
          "malformed line: a CR without LF inside the line; use LF or CR LF line ends"},
     };
-    for (int type : {0x03, 0x05, 0x06, 0xFF}) {
+    for (int type : {0x03, 0x05}) {
+        for (std::size_t size : {0, 2, 5}) {
+            cases.push_back({HexText()
+                                 .data(0x3000, {1})
+                                 .raw(test::hexRecord(static_cast<std::uint8_t>(type), 0,
+                                                      std::vector<std::uint8_t>(size)))
+                                 .end()
+                                 .str(),
+                             2, "malformed line: a start address record carries 4 data bytes, this one " +
+                                    std::to_string(size)});
+        }
+    }
+    for (int type : {0x06, 0x80, 0xFF}) {
         char reason[40];
         std::snprintf(reason, sizeof reason, "unsupported record type %02X", type);
         cases.push_back({HexText()

@@ -127,9 +127,9 @@ TEST(MkimageToolTest, BadInputIsNamedWithFileAndLineAndWritesNothing) {
     const Case cases[] = {
         {HexText().data(0x3000, {0x01}).raw(":0130010002CB").end().str(), "QX-T",
          "FILE:2: bad checksum: the line has 0xCB, its bytes need 0xCC"},
-        {HexText().data(0x3000, {1}).data(0x3001, {2}).raw(test::hexRecord(0x05, 0, std::vector<std::uint8_t>(4)))
+        {HexText().data(0x3000, {1}).data(0x3001, {2}).raw(test::hexRecord(0x06, 0, std::vector<std::uint8_t>(4)))
              .end().str(),
-         "QX-T", "FILE:3: unsupported record type 05 (only 00, 01, 02 and 04 are read)"},
+         "QX-T", "FILE:3: unsupported record type 06 (only 00 to 05 are read)"},
         {HexText().data(0x0000, {0x01}).data(0x3001, {0x02}).end().str(), "QX-T",
          "FILE: no data at device address 0x03000, where the program starts writing"},
         {":01300000428D\n", "QX-T", "FILE: no end-of-file record (type 01)"},
