@@ -6,6 +6,8 @@
 #include "tests/support/fake_link.h"
 #include "tests/support/test_image.h"
 
+#include "tests/support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,15 +17,6 @@ namespace qelisp::cli {
 namespace {
 
 ParseResult parse(std::vector<std::string> args) { return parseOptions(args); }
-
-// Everything written to `out`, which is then closed.
-std::string contents(std::FILE* out) {
-    std::rewind(out);
-    std::string text(4096, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), out));
-    std::fclose(out);
-    return text;
-}
 
 TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
     const std::vector<std::vector<std::string>> refused{
@@ -112,7 +105,7 @@ TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {
     std::array<std::uint8_t, 4> buf{};
     EXPECT_EQ(link.read(buf), 1);
     EXPECT_EQ(link.read(buf), 0);
-    const std::string text = contents(out);
+    const std::string text = test::readAndClose(out);
     EXPECT_NE(text.find(">> U"), std::string::npos) << text;
     EXPECT_NE(text.find("<< U"), std::string::npos) << text;
     EXPECT_NE(text.find("nothing within 200 ms"), std::string::npos) << text;
@@ -121,7 +114,7 @@ TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {
     ASSERT_NE(named, nullptr);
     TracingLink prefixed(inner, named, "ttyUSB1: ");
     EXPECT_EQ(prefixed.write(u), 1);
-    EXPECT_EQ(contents(named).rfind("ttyUSB1: [", 0), 0u) << "each port's lines say whose they are";
+    EXPECT_EQ(test::readAndClose(named).rfind("ttyUSB1: [", 0), 0u) << "each port's lines say whose they are";
 }
 
 }  // namespace

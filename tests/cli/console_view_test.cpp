@@ -2,6 +2,7 @@
 #include "cli/console_view.h"
 #include "cli/live_region.h"
 #include "cli/status_filter.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,6 @@
 
 namespace qelisp::cli {
 namespace {
-
-std::string contents(std::FILE* out) {
-    std::rewind(out);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
-    std::fclose(out);
-    return text;
-}
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string text;
@@ -98,7 +90,7 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
         view.beep();
         view.finish();
     }
-    EXPECT_EQ(contents(log), "/dev/tty\\x1b[2J: Connecting...\nttyUSB0: Writing Data To Address: 03000H\n");
+    EXPECT_EQ(test::readAndClose(log), "/dev/tty\\x1b[2J: Connecting...\nttyUSB0: Writing Data To Address: 03000H\n");
 
     std::FILE* tty = std::tmpfile();
     ASSERT_NE(tty, nullptr);
@@ -112,7 +104,7 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
         view.beep();
         view.finish();
     }
-    const std::string text = contents(tty);
+    const std::string text = test::readAndClose(tty);
     EXPECT_EQ(text.rfind("Connecting...\n[", 0), 0u) << "a single port on a terminal needs no name: " << text;
     EXPECT_EQ(text.find("Writing Data To Address: 03000H\n"), text.find("Writing Data To Address")) << text;
     EXPECT_EQ(text.substr(text.size() - 9), "\a\r\x1b[1A\x1b[J") << "the live line goes at the end";
@@ -146,7 +138,7 @@ TEST(ConsoleView, JobsOnTheirOwnThreadsShareIt) {
         view.finish();
     }
     // A lasting line starts a line, or follows the erase of the live lines.
-    std::string text = "\n" + contents(tty);
+    std::string text = "\n" + test::readAndClose(tty);
     for (std::size_t at; (at = text.find("\x1b[J")) != std::string::npos;) text.replace(at, 3, "\n");
     for (const char* line : {"\na: Connecting...\n", "\nb: Connecting...\n",
                              "\na: Data Writed OK!  Time Elapsed 1.0S\n", "\nb: Data Writed OK!  Time Elapsed 1.0S\n"}) {

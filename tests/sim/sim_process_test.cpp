@@ -63,10 +63,17 @@ TEST(SimExecutable, ExitOnHangupEndsByItselfAndSavesTheFlash) {
 }
 
 TEST(SimExecutable, BadOptionsExitWithTwoAndHelpWithZero) {
-    int status = std::system((simPath() + " --bogus >/dev/null 2>&1").c_str());
+    // Appended rather than summed: GCC 12 warns falsely (array-bounds) on
+    // the sum when it can see both lengths.
+    auto run = [](const char* arguments) {
+        std::string command = simPath();
+        command += arguments;
+        return std::system(command.c_str());
+    };
+    int status = run(" --bogus >/dev/null 2>&1");
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    status = std::system((simPath() + " --help >/dev/null").c_str());
+    status = run(" --help >/dev/null");
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
