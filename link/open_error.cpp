@@ -1,5 +1,7 @@
 #include "link/port.h"
 
+#include "link/printable_name.h"
+
 namespace qelisp {
 
 const char* describe(OpenError error) {
@@ -12,6 +14,13 @@ const char* describe(OpenError error) {
         case OpenError::Other: return "cannot be set up";
     }
     return "cannot be opened";
+}
+
+OpenResult openFailed(OpenError error, const std::string& name, const std::string& text) {
+    OpenResult result;
+    result.error = error;
+    result.message = printableName(name) + ": " + text;
+    return result;
 }
 
 }  // namespace qelisp

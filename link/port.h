@@ -64,4 +64,8 @@ std::optional<std::vector<std::string>> presentPortNames();
 // Human-readable text for an OpenError, without the port name.
 const char* describe(OpenError error);
 
+// A failed open whose message starts with the name as the user gave it, made
+// safe to print, then `text`.
+OpenResult openFailed(OpenError error, const std::string& name, const std::string& text);
+
 }  // namespace qelisp

@@ -1,7 +1,6 @@
 #include "link/posix/posix_serial_link.h"
 
 #include "link/port.h"
-#include "link/printable_name.h"
 
 #include <cerrno>
 #include <algorithm>
@@ -32,21 +31,13 @@ int msUntil(SteadyClock::time_point deadline) {
     return left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
 }
 
-// Every message starts with the name as the user gave it, made safe to print.
-OpenResult failWith(OpenError error, const std::string& name, const std::string& text) {
-    OpenResult result;
-    result.error = error;
-    result.message = printableName(name) + ": " + text;
-    return result;
-}
-
 OpenResult fail(OpenError error, const std::string& name, const std::string& detail = {}) {
     std::string text = describe(error);
     if (error == OpenError::PermissionDenied) {
         text += " (the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then log in again)";
     }
     if (!detail.empty()) text += " (" + detail + ")";
-    return failWith(error, name, text);
+    return openFailed(error, name, text);
 }
 
 // For something that exists but is no terminal.
@@ -58,7 +49,7 @@ OpenResult notSerial(const std::string& name, mode_t mode) {
     if (S_ISFIFO(mode)) what = "is a named pipe, not a serial port";
     if (S_ISBLK(mode)) what = "is a block device (a disk), not a serial port";
     if (S_ISCHR(mode)) what = "is a device but not a terminal, so not a serial port";
-    return failWith(OpenError::NotSerial, name, what);
+    return openFailed(OpenError::NotSerial, name, what);
 }
 
 OpenResult openFailure(const std::string& name, const std::string& path, int err) {

@@ -1,7 +1,6 @@
 #include "link/win32/win32_serial_link.h"
 
 #include "link/port.h"
-#include "link/printable_name.h"
 
 #include <algorithm>
 #include <array>
@@ -53,20 +52,12 @@ std::string systemMessage(DWORD err) {
     return message;
 }
 
-// Every message starts with the name as the user gave it, made safe to print.
-OpenResult failWith(OpenError error, const std::string& name, const std::string& text) {
-    OpenResult result;
-    result.error = error;
-    result.message = printableName(name) + ": " + text;
-    return result;
-}
-
 OpenResult fail(OpenError error, const std::string& name, const std::string& detail = {}) {
     std::string text = describe(error);
     if (error == OpenError::Busy) text += " (close the program that uses it, then pick it again)";
     if (error == OpenError::NotFound) text += " (is the USB-serial adapter plugged in?)";
     if (!detail.empty()) text += " (" + detail + ")";
-    return failWith(error, name, text);
+    return openFailed(error, name, text);
 }
 
 // A drive or a folder in the name ("C:\windows", "\\.\C:\x.txt") points into
@@ -77,7 +68,7 @@ bool namesAFile(const std::string& path) {
 
 OpenResult notSerial(const std::string& name, DWORD attributes) {
     const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return failWith(OpenError::NotSerial, name,
+    return openFailed(OpenError::NotSerial, name,
                     directory ? "is a directory, not a serial port" : "is a file, not a serial port");
 }
 
@@ -147,10 +138,10 @@ OpenResult openPort(const std::string& name, OpenMode mode) {
     // No device name holds a control character or a NUL, and the system
     // would read the name only up to a NUL.
     if (std::any_of(name.begin(), name.end(), [](unsigned char c) { return std::iscntrl(c); })) {
-        return failWith(OpenError::NotFound, name, "no such port (a port name holds no control characters)");
+        return openFailed(OpenError::NotFound, name, "no such port (a port name holds no control characters)");
     }
     const std::string path = devicePath(name);
-    if (path.size() >= MAX_PATH) return failWith(OpenError::NotFound, name, "no such port (name too long)");
+    if (path.size() >= MAX_PATH) return openFailed(OpenError::NotFound, name, "no such port (name too long)");
     // Ask what a path is before opening it: CreateFile on a directory says
     // "access denied", which would read as a port held by another program,
     // and a file opens and only then refuses the line settings.
@@ -167,7 +158,7 @@ OpenResult openPort(const std::string& name, OpenMode mode) {
         OpenError error = classify(err);
         // A missing file is no missing adapter.
         if (file && error == OpenError::NotFound) {
-            return failWith(error, name, std::string(describe(error)) + " (" + systemMessage(err) + ")");
+            return openFailed(error, name, std::string(describe(error)) + " (" + systemMessage(err) + ")");
         }
         return fail(error, name, systemMessage(err));
     }
