@@ -1,18 +1,10 @@
 #include "cli/port_job.h"
 
+#include "cli/status_filter.h"
 #include "jobs/program_job.h"
 #include "jobs/verify_job.h"
 
 namespace qelisp::cli {
-
-namespace {
-
-bool succeeded(Command command, const std::string& status) {
-    const char* ok = command == Command::Program ? "Data Writed OK!" : "Data Verify OK!";
-    return status.rfind(ok, 0) == 0;
-}
-
-}  // namespace
 
 PortJob::PortJob(std::string port, std::unique_ptr<SerialLink> link, bool trace, const std::string& tracePrefix)
     : port_(std::move(port)), link_(std::move(link)) {
@@ -38,7 +30,7 @@ PortOutcome PortJob::outcome() const {
     PortOutcome o;
     o.port = port_;
     o.result = state_.status();
-    o.kind = succeeded(command_, o.result) ? PortOutcome::Kind::Succeeded : PortOutcome::Kind::Failed;
+    o.kind = isSuccessStatus(o.result) ? PortOutcome::Kind::Succeeded : PortOutcome::Kind::Failed;
     const Clock::rep ended = ended_.load();
     const Clock::time_point end = ended ? Clock::time_point(Clock::duration(ended)) : Clock::now();
     o.seconds = std::chrono::duration<double>(end - started_).count();

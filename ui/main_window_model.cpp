@@ -21,6 +21,17 @@ bool sameName(const std::string& a, const std::string& b) {
     });
 }
 
+std::vector<PortInfo>::const_iterator findPort(const std::vector<PortInfo>& list, const std::string& name) {
+    return std::find_if(list.begin(), list.end(), [&](const PortInfo& p) { return sameName(p.name, name); });
+}
+
+// A port known by name only: typed in, or held open by us and no longer listed.
+PortInfo namedPort(const std::string& name) {
+    PortInfo port;
+    port.name = name;
+    return port;
+}
+
 std::string trimmed(const std::string& text) {
     auto notSpace = [](unsigned char c) { return !std::isspace(c); };
     auto first = std::find_if(text.begin(), text.end(), notSpace);
@@ -48,13 +59,10 @@ void MainWindowModel::startUp(const std::string& port) {
     if (access_.present) present_ = access_.present();
     const std::string name = trimmed(port);
     if (!name.empty()) {
-        auto listed = std::find_if(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return sameName(p.name, name); });
+        auto listed = findPort(ports_, name);
         if (listed == ports_.end()) {
             // Not the first port instead: a bench's shortcut names its instrument.
-            if (open(name, OpenMode::StartUp).outcome == PortChangeOutcome::Opened) {
-                ports_.push_back(PortInfo{name, {}, 0, 0, {}, {}, {}});
-                selected_ = static_cast<int>(ports_.size() - 1);
-            }
+            adoptIfOpened(name, open(name, OpenMode::StartUp));
             return;
         }
         selected_ = static_cast<int>(listed - ports_.begin());
@@ -124,11 +132,14 @@ PortChange MainWindowModel::enterPortName(const std::string& typed) {
     if (busy()) return {PortChangeOutcome::RefusedBusy, {}};
     const std::string name = trimmed(typed);
     if (name.empty()) return {PortChangeOutcome::Ignored, {}};
-    auto listed = std::find_if(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return sameName(p.name, name); });
+    auto listed = findPort(ports_, name);
     if (listed != ports_.end()) return selectPort(static_cast<int>(listed - ports_.begin()));
-    PortChange change = open(name, OpenMode::Reselect);
+    return adoptIfOpened(name, open(name, OpenMode::Reselect));
+}
+
+PortChange MainWindowModel::adoptIfOpened(const std::string& name, PortChange change) {
     if (change.outcome == PortChangeOutcome::Opened) {
-        ports_.push_back(PortInfo{name, {}, 0, 0, {}, {}, {}});
+        ports_.push_back(namedPort(name));
         selected_ = static_cast<int>(ports_.size() - 1);
     }
     return change;
@@ -138,19 +149,16 @@ bool MainWindowModel::refreshPorts() {
     if (busy()) return false;
     std::vector<PortInfo> found = access_.enumerate();
     if (access_.present) present_ = access_.present();
-    auto in = [](const std::vector<PortInfo>& list, const std::string& name) {
-        return std::find_if(list.begin(), list.end(), [&](const PortInfo& p) { return sameName(p.name, name); });
-    };
     const std::string selectedName = selected_ >= 0 ? ports_[static_cast<std::size_t>(selected_)].name : std::string();
     // The open port is held by us, so the system may not offer it: it stays,
     // as it was described before.
-    if (!openName_.empty() && in(found, openName_) == found.end()) {
-        auto before = in(ports_, openName_);
-        found.push_back(before != ports_.end() ? *before : PortInfo{openName_, {}, 0, 0, {}, {}, {}});
+    if (!openName_.empty() && findPort(found, openName_) == found.end()) {
+        auto before = findPort(ports_, openName_);
+        found.push_back(before != ports_.end() ? *before : namedPort(openName_));
     }
     if (found == ports_) return false;
     ports_ = std::move(found);
-    auto selected = selectedName.empty() ? ports_.end() : in(ports_, selectedName);
+    auto selected = selectedName.empty() ? ports_.cend() : findPort(ports_, selectedName);
     selected_ = selected == ports_.end() ? -1 : static_cast<int>(selected - ports_.begin());
     return true;
 }

@@ -165,6 +165,8 @@ private:
     PortChange open(const std::string& name, OpenMode mode);
     // Closes the open port, then opens `name`; on failure opens the old one again.
     PortChange reopen(const std::string& name, OpenMode mode);
+    // A port not in the list: it joins the list and is selected when it opened.
+    PortChange adoptIfOpened(const std::string& name, PortChange change);
     PortChange opened(const std::string& name, OpenResult& result);
     PortChange failed(const OpenResult& result);
     // Once a second while idle: whether the devices present changed.

@@ -47,24 +47,6 @@ std::uint16_t hexAttribute(const fs::path& file) {
                                                                                      : 0;
 }
 
-// The tty's names in sys/class/tty with a device behind them, by family
-// and number.
-std::vector<std::string> deviceTtys(const DeviceTree& tree) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    const fs::path classDir = tree.sys / "class" / "tty";
-    for (const auto& entry : fs::directory_iterator(classDir, ec)) {
-        std::string name = entry.path().filename().string();
-        if (familyOf(name) < 0 || !fs::exists(entry.path() / "device", ec)) continue;
-        names.push_back(std::move(name));
-    }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const int fa = familyOf(a), fb = familyOf(b);
-        return fa != fb ? fa < fb : portNameLess(a, b);
-    });
-    return names;
-}
-
 // The USB device a tty hangs off: the nearest directory above its device
 // with an idVendor (a ttyUSB sits under a usb-serial port under an
 // interface, a ttyACM under an interface). Empty when there is none.
@@ -94,11 +76,25 @@ std::string byIdPath(const DeviceTree& tree, const std::string& port) {
 
 }  // namespace
 
-std::vector<std::string> sysfsPortNames(const DeviceTree& tree) { return deviceTtys(tree); }
+std::vector<std::string> sysfsPortNames(const DeviceTree& tree) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    const fs::path classDir = tree.sys / "class" / "tty";
+    for (const auto& entry : fs::directory_iterator(classDir, ec)) {
+        std::string name = entry.path().filename().string();
+        if (familyOf(name) < 0 || !fs::exists(entry.path() / "device", ec)) continue;
+        names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const int fa = familyOf(a), fb = familyOf(b);
+        return fa != fb ? fa < fb : portNameLess(a, b);
+    });
+    return names;
+}
 
 std::vector<PortInfo> readSysfsPorts(const DeviceTree& tree) {
     std::vector<PortInfo> ports;
-    for (const std::string& name : deviceTtys(tree)) {
+    for (const std::string& name : sysfsPortNames(tree)) {
         const fs::path tty = tree.sys / "class" / "tty" / name;
         if (attribute(tty / "console") == "Y") continue;
         PortInfo port;
