@@ -4,6 +4,7 @@
 #include "cli/ports_command.h"
 #include "cli/run_job.h"
 #include "image/firmware_image.h"
+#include "link/standard_descriptors.h"
 #include "program_version.h"
 
 #include <atomic>
@@ -22,6 +23,9 @@ extern "C" void onInterrupt(int) { gInterrupted.store(true); }
 
 int main(int argc, char** argv) {
     using namespace qelisp::cli;
+    // Before any port is opened: with standard output closed, the port would
+    // take its number and the progress display would go to the instrument.
+    if (!qelisp::ensureStandardDescriptors()) return kExitUsage;
     std::vector<std::string> args(argv + 1, argv + argc);
     ParseResult parsed = parseOptions(args);
     if (!parsed.options) {

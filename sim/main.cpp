@@ -3,6 +3,7 @@
 #include "sim/command_line.h"
 #include "sim/flash_file.h"
 #include "sim/sim_server.h"
+#include "link/standard_descriptors.h"
 
 #include <atomic>
 #include <csignal>
@@ -30,6 +31,8 @@ void installSignalHandlers() {
 
 int main(int argc, char** argv) {
     using namespace qelisp::sim;
+    // Before the pty is opened: it must never become standard output.
+    if (!qelisp::ensureStandardDescriptors()) return 1;
     const CommandLineParse parse = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parse.ok) {
         std::fprintf(stderr, "qelisp-sim: %s\n%s", parse.error.c_str(), usageText());

@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "image/mkimage/run_mkimage.h"
+#include "link/standard_descriptors.h"
 
 int main(int argc, char** argv) {
+    if (!qelisp::ensureStandardDescriptors()) return 1;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     const qelisp::MkimageRun run = qelisp::runMkimage(args);
     std::fputs(run.output.c_str(), stdout);
