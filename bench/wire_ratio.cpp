@@ -29,12 +29,13 @@ class CountingLink final : public SerialLink {
 public:
     explicit CountingLink(SerialLink& inner) : inner_(inner) {}
     int purge() override { return inner_.purge(); }
-    int discardInput() override { return inner_.discardInput(); }
+    int readWaiting(std::span<std::uint8_t> buf) override { return inner_.readWaiting(buf); }
     int write(std::span<const std::uint8_t> bytes) override {
         int n = inner_.write(bytes);
         if (n > 0) bytes_ += static_cast<std::uint64_t>(n);
         return n;
     }
+    int awaitSent(std::span<std::uint8_t> buf) override { return inner_.awaitSent(buf); }
     int read(std::span<std::uint8_t> buf) override {
         int n = inner_.read(buf);
         if (n > 0) bytes_ += static_cast<std::uint64_t>(n);

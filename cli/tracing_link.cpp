@@ -20,11 +20,22 @@ int TracingLink::purge() {
     return result;
 }
 
-int TracingLink::discardInput() {
-    int result = inner_.discardInput();
-    if (result != 0) line("--", "discarding input failed");
-    return result;
+int TracingLink::readWaiting(std::span<std::uint8_t> buf) {
+    // Silent when nothing waits: it is asked before every line.
+    int n = inner_.readWaiting(buf);
+    if (n > 0) line("<<", printableBytes(buf.first(static_cast<std::size_t>(n))) + "  (waiting before the line)");
+    if (n < 0) line("<<", "(port failed)");
+    return n;
 }
+
+int TracingLink::awaitSent(std::span<std::uint8_t> buf) {
+    int n = inner_.awaitSent(buf);
+    if (n > 0) line("<<", printableBytes(buf.first(static_cast<std::size_t>(n))) + "  (while the line went out)");
+    if (n < 0) line("<<", "(port failed)");
+    return n;
+}
+
+void TracingLink::note(std::string_view remark) { line("!!", std::string(remark)); }
 
 int TracingLink::write(std::span<const std::uint8_t> bytes) {
     int n = inner_.write(bytes);

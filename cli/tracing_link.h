@@ -15,9 +15,11 @@ public:
     TracingLink(SerialLink& inner, std::FILE* out, std::string prefix = {});
 
     int purge() override;
-    int discardInput() override;
+    int readWaiting(std::span<std::uint8_t> buf) override;
     int write(std::span<const std::uint8_t> bytes) override;
+    int awaitSent(std::span<std::uint8_t> buf) override;
     int read(std::span<std::uint8_t> buf) override;
+    void note(std::string_view remark) override;
 
 private:
     void line(const char* direction, const std::string& text);

@@ -12,28 +12,34 @@ namespace qelisp {
 
 namespace {
 
+// Whether a cancel seen after a line was answered stops the run. The last
+// two lines close the update: once the loader has answered them, stopping
+// would only leave it unfinished.
+enum class AfterAnswer { HeedCancel, Finish };
+
 // One command line at a time: send it, wait for its own answer, then look
 // at the cancel flag. An erase wait that saw the cancel returns as answered,
-// so the flag, not the answer, decides whether anything more goes out.
+// though the line never was: that always stops the run.
 struct Run {
     JobContext& job;
     const char* ending = nullptr;  // the status the run stops with
     bool cancelled = false;
 
-    bool exchange(std::string_view line, const char* failure) {
-        return answered(SendLine(job.session, line), failure);
+    bool exchange(std::string_view line, const char* failure, AfterAnswer after = AfterAnswer::HeedCancel) {
+        return answered(SendLine(job.session, line), failure, after);
     }
     bool exchange(const CommandRecord& record, std::size_t n, const char* failure) {
-        return answered(SendRecord(job.session, record, n), failure);
+        return answered(SendRecord(job.session, record, n), failure, AfterAnswer::HeedCancel);
     }
 
 private:
-    bool answered(int sent, const char* failure) {
-        if (sent != 0 || WaitReply(job.session, kAckByte) != ReplyOk) {
+    bool answered(int sent, const char* failure, AfterAnswer after) {
+        bool cutShort = false;
+        if (sent != 0 || WaitReply(job.session, kAckByte, cutShort) != ReplyOk) {
             ending = failure;
             return false;
         }
-        cancelled = job.session.state.cancel.load();
+        cancelled = cutShort || (after == AfterAnswer::HeedCancel && job.session.state.cancel.load());
         if (cancelled) ending = kUserCanceled;
         return !cancelled;
     }
@@ -89,10 +95,16 @@ int ProgramJob(JobContext& job) {
     });
     if (run.ending) return FailJob(job, run.ending);
 
-    if (!run.exchange(kPageEndLine, "Connecting Error 2!") || !run.exchange(kEndOfFileLine, "Connecting Error 1!")) {
+    if (!run.exchange(kPageEndLine, "Connecting Error 2!", AfterAnswer::Finish) ||
+        !run.exchange(kEndOfFileLine, "Connecting Error 1!", AfterAnswer::Finish)) {
         return FailJob(job, run.ending);
     }
-    state.setStatus(elapsedStatus("Data Writed OK!  Time Elapsed ", opened->startTick, job.session.clock.tickMs()));
+    const std::uint32_t endTick = job.session.clock.tickMs();
+    // The end line's answer must be the loader's last word: a byte after it
+    // means some answer was not the one it seemed, and a line may have gone
+    // unanswered.
+    if (!NothingMoreComes(job.session)) return FailJob(job, "Connecting Error 1!");
+    state.setStatus(elapsedStatus("Data Writed OK!  Time Elapsed ", opened->startTick, endTick));
     EndJob(state, job.beep);
     return 0;
 }

@@ -120,7 +120,11 @@ int VerifyJob(JobContext& job) {
     });
     if (!failure.empty()) return FailJob(job, failure);
 
-    state.setStatus(elapsedStatus("Data Verify OK!  Time Elapsed ", opened->startTick, job.session.clock.tickMs()));
+    const std::uint32_t endTick = job.session.clock.tickMs();
+    // As after the program's end line: the last block must be the loader's
+    // last word, or some block may not have been the one asked for.
+    if (!NothingMoreComes(job.session)) return FailJob(job, "Connecting Error33!");
+    state.setStatus(elapsedStatus("Data Verify OK!  Time Elapsed ", opened->startTick, endTick));
     EndJob(state, job.beep);
     return 0;
 }

@@ -13,13 +13,30 @@ void putHex(std::span<std::uint8_t, kMaxLineLength> out, std::size_t& pos, std::
     out[pos++] = static_cast<std::uint8_t>(kHexDigits[byte & 0x0F]);
 }
 
+// What a byte nobody asked for may look like in the trace: enough to tell
+// a doubled '.' from line noise, not a whole flood.
+constexpr std::size_t kShownStrayBytes = 32;
+
+// Sends one line, making sure every byte the loader sent so far has been
+// accounted for: the answers to the earlier lines were read, so a byte
+// waiting now, or one that comes while this line is still going out, answers
+// nothing. Taken for an answer, it would put the program a line ahead of the
+// loader for good, and a line the loader never answered could pass.
 int writeAll(Session& session, std::span<const std::uint8_t> bytes) {
-    if (session.link == nullptr) return 1;
-    // A byte that is already waiting was sent before this line existed: it
-    // may be a late or doubled answer to an earlier one, never this line's.
-    if (session.link->discardInput() != 0) return 1;
-    int written = session.link->write(bytes);
-    return written == static_cast<int>(bytes.size()) ? 0 : 1;
+    SerialLink* link = session.link;
+    if (link == nullptr) return kSendFailed;
+    std::array<std::uint8_t, kShownStrayBytes> stray{};
+    const int before = link->readWaiting(stray);
+    if (before != 0) {
+        if (before > 0) link->note("unexpected: bytes no line asked for were waiting; the line is not sent");
+        return before > 0 ? kSendUnexpected : kSendFailed;
+    }
+    const int written = link->write(bytes);
+    if (written != static_cast<int>(bytes.size())) return kSendFailed;
+    const int during = link->awaitSent(stray);
+    if (during > 0) link->note("unexpected: bytes came while the line was going out");
+    if (during != 0) return during > 0 ? kSendUnexpected : kSendFailed;
+    return kSendOk;
 }
 
 }  // namespace

@@ -42,9 +42,15 @@ inline constexpr std::string_view kEndOfFileLine = ":00000001FF\r\n";
 std::size_t EncodeRecord(const CommandRecord& record, std::size_t n,
                          std::span<std::uint8_t, kMaxLineLength> out);
 
+// What sending a line came to; callers test for zero.
+inline constexpr int kSendOk = 0;
+inline constexpr int kSendFailed = 1;      // no port, port failure, short write
+inline constexpr int kSendUnexpected = 2;  // the loader sent bytes no line asked for
+
 // Encodes the record with n data bytes and writes the line in one write.
-// Returns 0 when every byte went out, 1 otherwise (no port, port failure,
-// short write).
+// Before the line goes out, nothing may be waiting; while it goes out,
+// nothing may come: the loader answers each line once, after all of it.
+// Returns kSendOk when every byte went out and nothing stray was heard.
 int SendRecord(Session& session, const CommandRecord& record, std::size_t n);
 
 // Writes a fixed line. Same result as SendRecord.

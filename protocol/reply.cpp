@@ -26,6 +26,12 @@ ReplyResult judgeAfterErase(int byte) {
 }  // namespace
 
 ReplyResult WaitReply(Session& session, std::uint8_t awaited) {
+    bool cancelled = false;
+    return WaitReply(session, awaited, cancelled);
+}
+
+ReplyResult WaitReply(Session& session, std::uint8_t awaited, bool& cancelled) {
+    cancelled = false;
     bool portFailed = false;
     int first = readByte(session, portFailed);
     if (first < 0) return ReplyTimeout;
@@ -49,6 +55,7 @@ ReplyResult WaitReply(Session& session, std::uint8_t awaited) {
         if (i % 2 == 0) session.state.appendStatus(".");
         if (session.state.cancel.load()) {
             session.state.setStatus("User Canceled!");
+            cancelled = last < 0;
             break;
         }
         if (last >= 0) return judgeAfterErase(last);
@@ -56,6 +63,14 @@ ReplyResult WaitReply(Session& session, std::uint8_t awaited) {
     // The byte of the last read, if any, decides over the limit or the cancel.
     if (last >= 0) return judgeAfterErase(last);
     return result;
+}
+
+bool NothingMoreComes(Session& session) {
+    if (session.link == nullptr) return false;
+    std::array<std::uint8_t, 32> stray{};
+    const int n = session.link->read(stray);
+    if (n > 0) session.link->note("unexpected: bytes after the last answer");
+    return n == 0;
 }
 
 bool PauseUnlessCancelled(Session& session, std::uint32_t ms) {

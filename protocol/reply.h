@@ -29,6 +29,16 @@ inline constexpr std::uint32_t kCancelCheckMs = 50;
 
 ReplyResult WaitReply(Session& session, std::uint8_t awaited);
 
+// The same; `cancelled` tells whether the wait ended because the user
+// cancelled during an erase, before any byte came (the result is then
+// ReplyOk, but the line was never answered).
+ReplyResult WaitReply(Session& session, std::uint8_t awaited, bool& cancelled);
+
+// After a job's last answer: listens one read budget more. True when nothing
+// came; a byte now answers no line, so the conversation was not what it
+// seemed, and the job must not report success.
+bool NothingMoreComes(Session& session);
+
 // Sleeps `ms` in slices of kCancelCheckMs. False when the cancel flag was
 // seen set, at once or during the pause.
 bool PauseUnlessCancelled(Session& session, std::uint32_t ms);

@@ -13,6 +13,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,8 +23,10 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// One byte at 115200 baud with start and stop bits.
-constexpr std::chrono::nanoseconds kByteTime{1'000'000'000LL * 10 / 115200};
+constexpr std::chrono::nanoseconds kByteTime{kByteTimeNs};
+// Unix 98 pseudo-terminal slaves.
+constexpr unsigned kFirstPtyMajor = 136;
+constexpr unsigned kLastPtyMajor = 143;
 
 int msUntil(SteadyClock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
@@ -125,17 +128,54 @@ PosixSerialLink::~PosixSerialLink() {
 
 int PosixSerialLink::purge() { return tcflush(fd_, TCIOFLUSH) == 0 ? 0 : 1; }
 
-int PosixSerialLink::discardInput() { return tcflush(fd_, TCIFLUSH) == 0 ? 0 : 1; }
+int PosixSerialLink::readWaiting(std::span<std::uint8_t> buf) {
+    int waiting = 0;
+    if (ioctl(fd_, FIONREAD, &waiting) != 0) return -1;
+    if (waiting <= 0 || buf.empty()) return 0;
+    const std::size_t want = std::min(buf.size(), static_cast<std::size_t>(waiting));
+    const ssize_t n = ::read(fd_, buf.data(), want);
+    if (n > 0) return static_cast<int>(n);
+    return n < 0 && (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+}
+
+int PosixSerialLink::awaitSent(std::span<std::uint8_t> buf) {
+    if (!wire_ || written_ == 0) return 0;
+    // The line cannot have crossed the wire before its last bit did; an
+    // adapter that starts it later only moves the true end further out.
+    // Watching up to here, and no further, never mistakes the answer for a
+    // stray byte.
+    const auto deadline = writeStart_ + kByteTime * static_cast<long>(written_);
+    written_ = 0;
+    for (;;) {
+        const auto left = deadline - SteadyClock::now();
+        if (left <= SteadyClock::duration::zero()) return 0;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+        pollfd pfd{fd_, POLLIN, 0};
+        const int r = ::ppoll(&pfd, 1, &timeout, nullptr);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) return 0;
+        // Woken after the line could have arrived: what came may be the
+        // answer. The reply reader takes it from here.
+        if (SteadyClock::now() > deadline) return 0;
+        if (!(pfd.revents & POLLIN)) return -1;  // hung up
+        return readWaiting(buf);
+    }
+}
 
 int PosixSerialLink::write(std::span<const std::uint8_t> bytes) {
     // 10 ms per byte plus 10 ms, as the loader's side of the line assumes.
     auto budget = std::chrono::milliseconds(10 * bytes.size() + 10);
-    auto deadline = SteadyClock::now() + budget;
+    writeStart_ = SteadyClock::now();
+    written_ = 0;
+    auto deadline = writeStart_ + budget;
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
+            written_ = done;
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) return done > 0 ? static_cast<int>(done) : -1;
@@ -212,8 +252,14 @@ OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
     if (!applyLineSettings(fd)) return closeAndFail(OpenError::Other, std::strerror(errno));
     askForLowLatency(fd);
 
+    // A pseudo-terminal (the simulator, or a bridge such as socat) delivers a
+    // line the moment it is written; there is no wire to wait on.
+    struct stat device{};
+    const bool pty = fstat(fd, &device) == 0 && major(device.st_rdev) >= kFirstPtyMajor &&
+                     major(device.st_rdev) <= kLastPtyMajor;
+
     OpenResult result;
-    result.link = std::make_unique<PosixSerialLink>(fd);
+    result.link = std::make_unique<PosixSerialLink>(fd, !pty);
     return result;
 }
 

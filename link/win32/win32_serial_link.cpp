@@ -115,16 +115,38 @@ Win32SerialLink::~Win32SerialLink() { CloseHandle(handle_); }
 
 int Win32SerialLink::purge() { return PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) ? 0 : 1; }
 
-int Win32SerialLink::discardInput() { return PurgeComm(handle_, PURGE_RXCLEAR) ? 0 : 1; }
+int Win32SerialLink::readWaiting(std::span<std::uint8_t> buf) {
+    // The driver's own count: no purge, and no trip to a USB adapter.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handle_, &errors, &status)) return -1;
+    if (status.cbInQue == 0 || buf.empty()) return 0;
+    // What is counted is there: ReadFile returns at once.
+    return read(buf.first(std::min<std::size_t>(buf.size(), status.cbInQue)));
+}
 
 int Win32SerialLink::write(std::span<const std::uint8_t> bytes) {
     DWORD written = 0;
+    writeStart_ = std::chrono::steady_clock::now();
     // A time-out is not a failure to WriteFile: it returns TRUE with a short
     // count, which the caller treats as a failed write.
-    if (!WriteFile(handle_, bytes.data(), clampedSize(bytes.size()), &written, nullptr)) {
-        return written > 0 ? static_cast<int>(written) : -1;
-    }
+    const BOOL ok = WriteFile(handle_, bytes.data(), clampedSize(bytes.size()), &written, nullptr);
+    written_ = written;
+    if (!ok) return written > 0 ? static_cast<int>(written) : -1;
     return static_cast<int>(written);
+}
+
+int Win32SerialLink::awaitSent(std::span<std::uint8_t> buf) {
+    // A synchronous WriteFile returns once the driver has handed the line on
+    // (to the UART, or to a USB adapter that acknowledged the transfer), so
+    // by now most of it is on the wire; looking once costs one driver query
+    // and no USB round trip. Only while the line cannot have reached the
+    // loader whole is whatever came a stray byte, not the answer.
+    if (written_ == 0) return 0;
+    const auto lineEnd = writeStart_ + std::chrono::nanoseconds(kByteTimeNs * static_cast<std::int64_t>(written_));
+    written_ = 0;
+    if (std::chrono::steady_clock::now() >= lineEnd) return 0;
+    return readWaiting(buf);
 }
 
 int Win32SerialLink::read(std::span<std::uint8_t> buf) {

@@ -5,6 +5,7 @@
 #include "link/serial_link.h"
 #include "link/win32/windows_api.h"
 
+#include <chrono>
 #include <string>
 
 namespace qelisp {
@@ -17,12 +18,16 @@ public:
     Win32SerialLink& operator=(const Win32SerialLink&) = delete;
 
     int purge() override;
-    int discardInput() override;
+    int readWaiting(std::span<std::uint8_t> buf) override;
     int write(std::span<const std::uint8_t> bytes) override;
+    int awaitSent(std::span<std::uint8_t> buf) override;
     int read(std::span<std::uint8_t> buf) override;
 
 private:
     HANDLE handle_;
+    // When the last write began and how much it wrote: what awaitSent looks at.
+    std::chrono::steady_clock::time_point writeStart_{};
+    std::size_t written_ = 0;
 };
 
 // "COM3" -> "\\.\COM3". The device-namespace form is the only one that

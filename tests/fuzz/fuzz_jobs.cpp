@@ -1,20 +1,26 @@
 // Whatever the loader says, an update job ends, clears busy, shows one of its
-// own texts, and never reports success unless every line it sent had an
-// answer of its own. The fuzzer plays the loader over the scripted fake link
-// in virtual time, so the erase waits and handshake pauses cost nothing.
+// own texts, and never reports success unless the loader answered every line
+// it sent exactly once. The fuzzer plays the loader over the scripted fake
+// link in virtual time, so the erase waits and handshake pauses cost
+// nothing; a line takes its time on the wire, so bytes can arrive while one
+// is going out.
 //
 // Input: the first byte picks the job (bit 0: 0 program, 1 verify). Then one
 // directive per thing the job sends (the 'U' or a command line):
 //   0x00-0x3F  the right answer: 'U', '.', or '.', 'A' and the block as hex;
-//   0x40-0x7F  the right answer followed by 16 * (d - 0x40) spare '.';
+//   0x40-0x5F  the right answer followed by d - 0x3F spare '.';
+//   0x60-0x7F  the right answer, then d - 0x5F spare '.' that arrive while
+//              the next line is going out;
 //   0x80-0xFF  raw: with the next byte a 15-bit count ((d & 0x7F) << 8 | next)
 //              of bytes that follow: '~' is a read that finds nothing, 0xFF
-//              the user cancelling, 0xFE the adapter pulled out, any other
-//              byte is sent as it is.
+//              the user cancelling, 0xFE the adapter pulled out, 0xFD puts
+//              the bytes after it on the wire while the next line goes out,
+//              any other byte is sent as it is.
 // When the input runs out the loader falls silent.
 #include "jobs/job_context.h"
 #include "jobs/program_job.h"
 #include "jobs/verify_job.h"
+#include "protocol/command_record.h"
 #include "protocol/hex_line.h"
 #include "protocol/reply.h"
 #include "tests/support/fake_link.h"
@@ -36,6 +42,7 @@ using namespace qelisp;
 constexpr std::uint8_t kQuiet = '~';
 constexpr std::uint8_t kCancel = 0xFF;
 constexpr std::uint8_t kPortDies = 0xFE;
+constexpr std::uint8_t kWhileNextLine = 0xFD;
 
 // Two pages: four records on page 03, one on page 04.
 const test::OwnedImage& image() {
@@ -82,6 +89,62 @@ bool acknowledges(const Answer& answer, std::uint8_t awaited) {
     return i < s.size() && s[i] == kAckByte;
 }
 
+// Is this answer one answer to its line, and nothing more? The bytes the
+// link delivers (quiet reads and the user's cancel are no bytes) must be the
+// awaited byte, or 'E' and '.'; for a read request then any bytes but 'A',
+// 'A' and at most the 256 characters (a short block is a wrong answer, read
+// again, not a second one). Nothing may come while the next line goes out. After the job's last line, what comes after a quiet read is past the
+// program's listening and not held against it.
+bool oneAnswer(const Answer& answer, std::uint8_t awaited, bool readRequest, bool last) {
+    // The bytes as they arrive, with a quiet read as kQuiet between them.
+    std::vector<std::uint8_t> s;
+    bool inFlight = false;
+    for (std::uint8_t b : answer.steps) {
+        if (b == kWhileNextLine) {
+            inFlight = true;
+        } else if (b == kCancel || b == kPortDies || (inFlight && b == kQuiet)) {
+            continue;
+        } else if (inFlight) {
+            // It comes while the next line goes out: a stray byte. After the
+            // last line nothing goes out, and it never comes.
+            if (last) break;
+            return false;
+        } else {
+            s.push_back(b);
+        }
+    }
+    std::size_t at = 0;
+    auto skipQuiet = [&] {
+        while (at < s.size() && s[at] == kQuiet) ++at;
+    };
+    if (at < s.size() && s[at] == awaited) {
+        ++at;
+    } else if (at < s.size() && s[at] == kEraseByte) {
+        ++at;
+        skipQuiet();
+        if (at == s.size() || s[at] != kAckByte) return false;
+        ++at;
+    } else {
+        return false;
+    }
+    if (readRequest) {
+        while (at < s.size() && s[at] != kReadBackStart) ++at;
+        if (at == s.size()) return false;
+        std::size_t block = 0;
+        for (++at; at < s.size() && s[at] != kQuiet && block < 256; ++at) ++block;
+    }
+    // What is left must hold no byte, or after the last line none before a
+    // quiet read: past it the program no longer listens.
+    for (; at < s.size(); ++at) {
+        if (s[at] == kQuiet) {
+            if (last) return true;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
 class ScriptedLoader {
 public:
     ScriptedLoader(std::span<const std::uint8_t> input, test::FakeLink& link, JobState& state)
@@ -89,8 +152,13 @@ public:
 
     void onWrite(const std::string& bytes) {
         Answer answer = next(bytes);
+        bool inFlight = false;
         for (std::uint8_t b : answer.steps) {
-            if (b == kQuiet) {
+            if (b == kWhileNextLine) {
+                inFlight = true;
+            } else if (inFlight && b != kQuiet && b != kCancel && b != kPortDies) {
+                link_.whileSending(std::string(1, static_cast<char>(b)));
+            } else if (b == kQuiet) {
                 link_.silence();
             } else if (b == kCancel) {
                 link_.act([this] {
@@ -125,7 +193,11 @@ private:
         }
         std::string right = bytes == "U" ? "U" : ".";
         if (auto address = readRequestAddress(bytes)) right += readBackText(*address);
-        if (d >= 0x40) right += std::string(16u * (d - 0x40u), '.');
+        if (d >= 0x60) {
+            right += static_cast<char>(kWhileNextLine) + std::string(d - 0x5Fu, '.');
+        } else if (d >= 0x40) {
+            right += std::string(d - 0x3Fu, '.');
+        }
         answer.steps.assign(right.begin(), right.end());
         return answer;
     }
@@ -221,11 +293,20 @@ void check(bool program, const Outcome& o) {
                                 static_cast<std::uint32_t>(lines) * (77 + 10 + 1) * kReadBudgetMs;
     if (o.elapsedMs > bound) violated("bounded time", std::to_string(o.elapsedMs) + " ms");
 
-    // Once the user has cancelled, nothing more goes out.
-    if (o.cancel && o.written.size() != o.writesBeforeCancel) {
+    // Once the user has cancelled, nothing more goes out; but an update whose
+    // final page end was answered is closed with its end line.
+    const bool closing = program && o.writesBeforeCancel + 1 == o.written.size() &&
+                         o.written.back() == std::string(kEndOfFileLine) &&
+                         o.written[o.writesBeforeCancel - 1] == std::string(kPageEndLine);
+    if (o.cancel && o.written.size() != o.writesBeforeCancel && !closing) {
         violated("nothing after a cancel", printableBytes(o.written[o.writesBeforeCancel]));
     }
-    if (o.cancel && o.status != "User Canceled" && o.status.rfind("Connecting Error", 0) != 0 &&
+    // A cancel that came once the last line (for the program: the final page
+    // end) was out finds the work done; any other ends the job cancelled or
+    // failed.
+    const bool workDone = o.writesBeforeCancel + (program ? 1 : 0) >= lines;
+    const bool success = o.status.rfind(program ? "Data Writed OK!" : "Data Verify OK!", 0) == 0;
+    if (o.cancel && !workDone && o.status != "User Canceled" && o.status.rfind("Connecting Error", 0) != 0 &&
         o.status.rfind("Verify Error", 0) != 0) {
         violated("a cancelled job ends cancelled or failed", o.status);
     }
@@ -238,16 +319,20 @@ void check(bool program, const Outcome& o) {
         }
     }
 
-    const bool success = o.status.rfind(program ? "Data Writed OK!" : "Data Verify OK!", 0) == 0;
     if (!success) return;
-    if (o.cancel) violated("no success after a cancel", o.status);
+    if (o.cancel && !workDone) violated("no success after a cancel", o.status);
     if (o.beeps != 1) violated("success beeps", o.status);
     std::vector<std::string> sent;
+    std::size_t lastU = 0;
     for (std::size_t i = 0; i < lines; ++i) {
-        if (o.written[i] == "U") continue;
-        sent.push_back(o.written[i]);
-        if (!acknowledges(o.answers[i], kAckByte)) {
-            violated("success needs every line answered", printableBytes(o.written[i]));
+        if (o.written[i] == "U") lastU = i;
+    }
+    for (std::size_t i = lastU; i < lines; ++i) {
+        const bool handshake = i == lastU;
+        if (!handshake) sent.push_back(o.written[i]);
+        const bool request = !handshake && readRequestAddress(o.written[i]).has_value();
+        if (!oneAnswer(o.answers[i], handshake ? kHandshakeByte : kAckByte, request, i + 1 == lines)) {
+            violated("success needs every line answered exactly once", printableBytes(o.written[i]));
         }
     }
     if (program) {

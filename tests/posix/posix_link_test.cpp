@@ -1,6 +1,7 @@
 // The POSIX serial backend against a real pseudo-terminal: the far end is the
 // pty master, standing in for the instrument.
 #include "link/port.h"
+#include "link/posix/posix_serial_link.h"
 #include "tests/support/open_failure.h"
 #include "tests/support/temp_dir.h"
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace qelisp {
@@ -80,6 +82,52 @@ TEST(PosixLink, OneReadBudgetWhateverTheLength) {
     EXPECT_EQ(n, 1);
     EXPECT_EQ(buf[0], 'U');
     EXPECT_LT(took, Ms(100)) << "a byte that is there is returned at once";
+}
+
+// Before a line, whatever waits is read at once; while a line can still be
+// on its way over a wire, a byte that comes is a stray one; after that, or on
+// a pseudo-terminal, which has no wire, it is left for the reply reader.
+TEST(PosixLink, StrayBytesAreTakenOnlyWhereNoAnswerCanBe) {
+    Pty pty;
+    auto opened = openPort(pty.path);
+    ASSERT_TRUE(opened.link) << opened.message;
+    std::array<std::uint8_t, 16> buf{};
+    EXPECT_EQ(opened.link->readWaiting(buf), 0);
+    pty.send("ab");
+    usleep(20000);
+    EXPECT_EQ(opened.link->readWaiting(buf), 2);
+    EXPECT_EQ(std::string(buf.begin(), buf.begin() + 2), "ab");
+
+    const std::string longLine(1000, '0');  // 87 ms at 115200 baud
+    auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(longLine.data()), longLine.size());
+    ASSERT_EQ(opened.link->write(bytes), 1000);
+    pty.send(".");
+    usleep(20000);
+    EXPECT_EQ(opened.link->awaitSent(buf), 0) << "a pseudo-terminal has no wire to wait on";
+    EXPECT_EQ(opened.link->read(std::span(buf).first(1)), 1);
+
+    // The same pty, taken as a port with a wire.
+    opened.link.reset();
+    const int fd = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(tcgetattr(fd, &tio), 0);
+    cfmakeraw(&tio);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &tio), 0);
+    PosixSerialLink wired(fd, true);
+    pty.receive();
+    ASSERT_EQ(wired.write(bytes), 1000);
+    pty.send(".");
+    Ms took = timed([&] { EXPECT_EQ(wired.awaitSent(buf), 1) << "it came while the line went out"; });
+    EXPECT_LT(took, Ms(87)) << "taken when it came, not at the end of the line";
+
+    const std::string shortLine = ":00000005FB\r\n";  // 1.1 ms on the wire
+    ASSERT_EQ(wired.write(std::span(reinterpret_cast<const std::uint8_t*>(shortLine.data()), shortLine.size())), 13);
+    usleep(20000);
+    pty.send(".");
+    usleep(20000);
+    EXPECT_EQ(wired.awaitSent(buf), 0) << "the line was out: this may be its answer";
+    EXPECT_EQ(wired.read(std::span(buf).first(1)), 1);
 }
 
 TEST(PosixLink, WritesArriveRawAndPurgeDropsWaitingInput) {

@@ -12,6 +12,14 @@ void FakeLink::reply(std::string_view bytes) {
     }
 }
 
+void FakeLink::whileSending(std::string_view bytes) {
+    if (!script_.empty() && script_.back().kind == Step::InFlight) {
+        script_.back().bytes.append(bytes);
+    } else {
+        script_.push_back({Step::InFlight, std::string(bytes)});
+    }
+}
+
 void FakeLink::silence(int reads) {
     for (int i = 0; i < reads; ++i) script_.push_back({Step::Silence, {}});
 }
@@ -22,7 +30,26 @@ void FakeLink::act(std::function<void()> action) { script_.push_back({Step::Acti
 
 void FakeLink::dropWaiting() {
     // Only what is waiting now goes; bytes after a quiet read come later.
-    while (!script_.empty() && script_.front().kind == Step::Bytes) script_.pop_front();
+    while (!script_.empty() && script_.front().arrived()) script_.pop_front();
+}
+
+int FakeLink::take(std::span<std::uint8_t> buf, const std::function<bool(const Step&)>& which) {
+    std::size_t n = 0;
+    // A look at the port takes no time: a cancel scripted between bytes has
+    // not happened yet, but the bytes behind it are there all the same.
+    for (auto it = script_.begin(); n < buf.size() && it != script_.end();) {
+        if (it->kind == Step::Action) {
+            ++it;
+            continue;
+        }
+        if (!it->arrived() || !which(*it)) break;
+        const std::size_t part = std::min(buf.size() - n, it->bytes.size());
+        std::copy_n(it->bytes.begin(), part, buf.begin() + static_cast<long>(n));
+        it->bytes.erase(0, part);
+        n += part;
+        it = it->bytes.empty() ? script_.erase(it) : it;
+    }
+    return static_cast<int>(n);
 }
 
 int FakeLink::purge() {
@@ -31,17 +58,24 @@ int FakeLink::purge() {
     return 0;
 }
 
-int FakeLink::discardInput() {
-    ++discards;
-    if (dead_) return 1;
-    dropWaiting();
-    return 0;
+int FakeLink::readWaiting(std::span<std::uint8_t> buf) {
+    if (dead_) return -1;
+    return take(buf, [](const Step&) { return true; });
+}
+
+int FakeLink::awaitSent(std::span<std::uint8_t> buf) {
+    if (dead_) return -1;
+    // Only what came while the last line was going out.
+    return take(buf, [this](const Step& step) { return step.kind == Step::InFlight && step.launchedBy == writes.size(); });
 }
 
 int FakeLink::write(std::span<const std::uint8_t> bytes) {
     if (dead_) return -1;
     std::size_t n = writeLimit >= 0 ? std::min(bytes.size(), static_cast<std::size_t>(writeLimit)) : bytes.size();
     writes.emplace_back(bytes.begin(), bytes.begin() + static_cast<long>(n));
+    for (Step& step : script_) {
+        if (step.kind == Step::InFlight && step.launchedBy == 0) step.launchedBy = writes.size();
+    }
     if (onWrite) onWrite(writes.back());
     return static_cast<int>(n);
 }
@@ -55,8 +89,9 @@ int FakeLink::read(std::span<std::uint8_t> buf) {
     }
     if (!dead_ && !script_.empty() && script_.front().kind == Step::Fail) dead_ = true;
     if (dead_) return -1;
-    if (script_.empty() || script_.front().kind == Step::Silence) {
-        if (!script_.empty()) script_.pop_front();
+    // Bytes meant for the next line's time on the wire do not come before it.
+    if (script_.empty() || !script_.front().arrived()) {
+        if (!script_.empty() && script_.front().kind == Step::Silence) script_.pop_front();
         ++emptyReads;
         clock_.advance(kReadBudgetMs);
         return 0;

@@ -25,8 +25,13 @@ std::string FakeLoader::readBack(std::uint32_t start) const {
 }
 
 void FakeLoader::script(const std::string& answer) {
+    bool inFlight = false;
     for (char c : answer) {
-        if (c == kQuietRead) {
+        if (c == kWhileNextLine) {
+            inFlight = true;
+        } else if (inFlight) {
+            link_.whileSending(std::string(1, c));
+        } else if (c == kQuietRead) {
             link_.silence(1);
         } else if (c == kMark) {
             link_.act([this] {

@@ -20,6 +20,8 @@ public:
     // and this one calls onMark when the reads get to it.
     static constexpr char kQuietRead = '~';
     static constexpr char kMark = '!';
+    // What follows it arrives while the next line is going out.
+    static constexpr char kWhileNextLine = '^';
     std::function<void()> onMark;
 
     // What the loader says after command line `index` (0-based, counted over

@@ -11,7 +11,10 @@ public:
     ~FakePort() override { ports_->log("close " + name_); }
 
     int purge() override { return ports_->target() ? ports_->target()->purge() : 1; }
-    int discardInput() override { return ports_->target() ? ports_->target()->discardInput() : 1; }
+    int readWaiting(std::span<std::uint8_t> buf) override {
+        return ports_->target() ? ports_->target()->readWaiting(buf) : -1;
+    }
+    int awaitSent(std::span<std::uint8_t> buf) override { return ports_->target() ? ports_->target()->awaitSent(buf) : -1; }
     int write(std::span<const std::uint8_t> bytes) override {
         ports_->gate.noteWrite(std::string(bytes.begin(), bytes.end()));
         return ports_->target() ? ports_->target()->write(bytes) : -1;

@@ -213,22 +213,68 @@ TEST_F(ProgramJobTest, CancelIsHeardWhileConnecting) {
     }
 }
 
-// Bytes that were waiting before a line went out are not its answer.
-TEST_F(ProgramJobTest, OnlyAByteThatCameAfterALineAnswersIt) {
-    // One '.' too many early on, and the end line never answered: each line
-    // would take its predecessor's spare '.' and the run would end "OK".
-    loader.overrides[kFirstData] = "..";
-    loader.overrides[kEnd] = "";
-    run(ProgramJob);
-    expectLoudEnd("Connecting Error 1!");
+// A byte no line asked for is never an answer: taken for one, it would put
+// the program a line ahead of the loader, and a line the loader never
+// answered (here always the end line) could pass.
+TEST_F(ProgramJobTest, AByteNoLineAskedForFailsTheStepThatHearsIt) {
+    struct Case {
+        const char* what;
+        int line;            // the line answered too much; -1: the handshake
+        const char* answer;  // '^': what follows comes while the next line goes out
+        const char* status;
+        std::size_t linesSent;
+        bool loud;
+    };
+    const Case cases[] = {
+        {"a flood after U", -1, "U.....", "Connecting Error!", 0, false},
+        {"a spare '.' waits before the next line", kFirstData, "..", "Connecting Error 4!", 3, true},
+        {"a spare '.' comes while the next line goes out", kFirstData, ".^.", "Connecting Error 4!", 4, true},
+        {"an erase answered twice", kPageEndBetween, "E~..", "Connecting Error 3!", 35, true},
+        {"a spare '.' before the end line", kFinalPageEnd, "..", "Connecting Error 1!", 39, true},
+        {"a spare '.' after the end line", kEnd, "..", "Connecting Error 1!", 40, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        VirtualClock clock;
+        FakeLink link(clock);
+        FakeLoader loader(link);
+        JobState state;
+        int beeps = 0;
+        (c.line < 0 ? loader.handshakeOverrides[0] : loader.overrides[c.line]) = c.answer;
+        loader.overrides[kEnd + 1] = "";  // never asked: the end line is the last
+        if (c.line != kEnd) loader.overrides[kEnd] = "";
+        state.busy = true;
+        JobContext ctx{Session{&link, state, clock}, owned.image, [&] { ++beeps; }};
+        ProgramJob(ctx);
+        EXPECT_EQ(state.status(), c.status);
+        EXPECT_FALSE(state.busy);
+        EXPECT_EQ(beeps, c.loud ? 1 : 0);
+        EXPECT_EQ(loader.lines.size(), c.linesSent) << "nothing goes out after the stray byte is heard";
+        ASSERT_FALSE(link.notes.empty());
+        EXPECT_EQ(link.notes.back().rfind("unexpected: ", 0), 0u) << link.notes.back();
+    }
 }
 
-TEST_F(ProgramJobTest, AFloodOfDotsAnswersNothing) {
-    loader.handshakeOverrides[0] = "U" + std::string(3780, '.');
-    for (int line = 0; line <= kEnd; ++line) loader.overrides[line] = "";
-    run(ProgramJob);
-    EXPECT_EQ(state.status(), "Connecting Error!");
-    EXPECT_EQ(loader.lines.size(), 1u);
+// Once the loader has answered the last two lines the update is whole; a
+// cancel then changes nothing. Only a wait the cancel cut short stops it
+// (the table of ProgramCancel).
+TEST_F(ProgramJobTest, CancelAfterTheClosingLinesWereAnsweredStillSucceeds) {
+    for (std::size_t cancelAfter : {std::size_t{kFinalPageEnd + 1}, std::size_t{kEnd + 1}}) {
+        SCOPED_TRACE(cancelAfter);
+        VirtualClock clock;
+        FakeLink link(clock);
+        FakeLoader loader(link);
+        JobState state;
+        link.onWrite = [&, inner = link.onWrite](const std::string& bytes) {
+            inner(bytes);
+            if (loader.lines.size() == cancelAfter) state.cancel = true;
+        };
+        state.busy = true;
+        JobContext ctx{Session{&link, state, clock}, owned.image, {}};
+        ProgramJob(ctx);
+        EXPECT_EQ(state.status().rfind("Data Writed OK!", 0), 0u) << state.status();
+        EXPECT_EQ(loader.lines.size(), 40u);
+    }
 }
 
 TEST_F(ProgramJobTest, NoPortEndsWithAConnectingError) {

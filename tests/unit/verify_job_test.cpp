@@ -29,7 +29,12 @@ protected:
 };
 
 TEST_F(VerifyJobTest, MatchingFlashVerifies) {
+    std::vector<std::pair<std::string, int>> seen;
+    state.setStatusListener([&](const std::string& s) { seen.emplace_back(s, state.progress.load()); });
     run(VerifyJob);
+    // The bar follows the page of the block asked for.
+    const std::pair<std::string, int> firstOfSecondPage{"Verifying Data At Address: 04000H", 4};
+    EXPECT_NE(std::find(seen.begin(), seen.end(), firstOfSecondPage), seen.end());
     ASSERT_EQ(loader.lines.size(), 34u) << "one request per record after the start record";
     EXPECT_EQ(loader.lines[0], ":08000002000030000000307F17\r\n");
     EXPECT_EQ(state.status(), "Data Verify OK!  Time Elapsed 0.0S");
@@ -46,10 +51,56 @@ TEST_F(VerifyJobTest, OneBadReadIsAskedForAgainAndPasses) {
 }
 
 TEST_F(VerifyJobTest, ThirdMismatchNamesTheFirstDifferingByte) {
-    for (int i = 0; i < 3; ++i) loader.readBackOverrides[i] = corruptedFirstBlock(5);
-    run(VerifyJob);
-    expectLoudEnd("Verify Error At: 03005H");
-    EXPECT_EQ(loader.lines.size(), 3u);
+    // The first byte, one inside, and the last of the block are all compared.
+    const std::pair<std::size_t, const char*> cases[] = {
+        {5, "Verify Error At: 03005H"}, {0, "Verify Error At: 03000H"}, {127, "Verify Error At: 0307FH"}};
+    for (const auto& [index, status] : cases) {
+        SCOPED_TRACE(index);
+        test::VirtualClock clock;
+        test::FakeLink link(clock);
+        test::FakeLoader loader(link);
+        loader.loadFrom(owned.image);
+        for (int i = 0; i < 3; ++i) loader.readBackOverrides[i] = corruptedFirstBlock(index);
+        JobState state;
+        state.busy = true;
+        JobContext ctx{Session{&link, state, clock}, owned.image, {}};
+        VerifyJob(ctx);
+        EXPECT_EQ(state.status(), status);
+        EXPECT_EQ(loader.lines.size(), 3u);
+    }
+}
+
+// Each request is answered once: '.', perhaps noise, 'A' and 256 digits.
+// Anything more answers no request, and the next one (or the last block's
+// quiet) says so.
+TEST_F(VerifyJobTest, AByteNoRequestAskedForFailsTheJob) {
+    struct Case {
+        const char* what;
+        int line;
+        const char* readBackTail;  // after the right block; '^' as in the fake loader
+        std::size_t linesSent;
+    };
+    const Case cases[] = {
+        {"a spare '.' after a block", 2, ".", 3},
+        {"a spare '.' while the next request goes out", 2, "^.", 4},
+        {"a second copy of the block", 2, "A00", 3},
+        {"a spare '.' after the last block", 33, ".", 34},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::VirtualClock clock;
+        test::FakeLink link(clock);
+        test::FakeLoader loader(link);
+        loader.loadFrom(owned.image);
+        const auto block = static_cast<std::uint16_t>(0x60 + c.line);  // the blocks are contiguous
+        loader.readBackOverrides[c.line] = goodBlock(block) + c.readBackTail;
+        JobState state;
+        state.busy = true;
+        JobContext ctx{Session{&link, state, clock}, owned.image, {}};
+        VerifyJob(ctx);
+        EXPECT_EQ(state.status(), "Connecting Error33!");
+        EXPECT_EQ(loader.lines.size(), c.linesSent);
+    }
 }
 
 TEST_F(VerifyJobTest, MismatchCountStartsOverAfterAMatchingBlock) {
