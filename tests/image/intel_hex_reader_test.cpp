@@ -58,8 +58,20 @@ TEST(IntelHexReaderTest, IgnoresStartAddressRecords) {
 }
 
 TEST(IntelHexReaderTest, AcceptsCrLfLowerCaseBlankLinesAndNoFinalNewline) {
-    EXPECT_EQ(readIntelHex(":0230000011aa13\r\n\r\n:00000001ff\r\n\r\n").at(0x3001), 0xAA);
-    EXPECT_EQ(readIntelHex(":01300000428D\n:00000001FF").at(0x3000), 0x42);
+    struct Case {
+        std::string text;
+        std::uint32_t address;
+        std::uint8_t value;
+    };
+    // "aa" and "ff" read the same whether a letter counts from 'A' or 'a';
+    // every other pair of lower-case digits tells them apart.
+    const std::string lower = ":073000001b2c3d4e5fa6c929\n:00000001ff\n";
+    const Case cases[] = {
+        {":0230000011aa13\r\n\r\n:00000001ff\r\n\r\n", 0x3001, 0xAA},
+        {":01300000428D\n:00000001FF", 0x3000, 0x42},
+        {lower, 0x3000, 0x1B}, {lower, 0x3002, 0x3D}, {lower, 0x3004, 0x5F}, {lower, 0x3005, 0xA6}, {lower, 0x3006, 0xC9},
+    };
+    for (const Case& c : cases) EXPECT_EQ(readIntelHex(c.text).at(c.address), c.value) << c.text;
 }
 
 TEST(IntelHexReaderTest, RefusesBadInputNamingTheLine) {

@@ -16,7 +16,7 @@ using namespace std::string_literals;
 
 TEST(ComPortParsing, OnlyComOneToTwoFiftySixIsAComPort) {
     const std::pair<std::string, std::optional<int>> cases[] = {
-        {"COM1", 1}, {"com12", 12}, {"COM256", 256}, {"COM257", {}}, {"COM0", {}}, {"COM01", {}},
+        {"COM1", 1}, {"COM9", 9}, {"com12", 12}, {"COM90", 90}, {"COM99", 99}, {"COM256", 256}, {"COM257", {}}, {"COM0", {}}, {"COM01", {}},
         {"COM", {}}, {"COM3 ", {}}, {"COM-1", {}}, {"LPT1", {}},   {"CNCA0", {}}, {"COM99999999999", {}},
     };
     for (const auto& [name, number] : cases) EXPECT_EQ(comPortNumber(name), number) << name;
