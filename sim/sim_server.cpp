@@ -111,9 +111,9 @@ void SimServer::run() {
         std::array<pollfd, 2> fds{{{pty_.fd(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
                                    {wakeRead_, POLLIN, 0}}};
         timespec timeout{};
-        timespec* wait = nullptr;  // no reply waiting: sleep until input or stop
-        if (!pending_.empty() && !writeBlocked_) {
-            timeout = toTimespec(std::max<std::int64_t>(0, pending_.front().at - monotonicNs()));
+        timespec* wait = nullptr;  // nothing to send: sleep until input or stop
+        if (const auto next = nextWake()) {
+            timeout = toTimespec(std::max<std::int64_t>(0, *next - monotonicNs()));
             wait = &timeout;
         }
         if (::ppoll(fds.data(), fds.size(), wait, nullptr) < 0) {
@@ -167,17 +167,20 @@ void SimServer::take(std::span<const std::uint8_t> bytes, std::int64_t readAt) {
         const std::int64_t arrival = pacer_.arrive(readAt);
         replies.clear();
         loader_.receive(byte, replies);
-        if (!replies.empty()) schedule(replies, arrival);
+        if (replies.empty()) continue;
+        releaseDeferred(arrival);  // a stray byte due before this answer goes first
+        schedule(replies, arrival);
     }
 }
 
-void SimServer::schedule(const Replies& replies, std::int64_t readyAt) {
+void SimServer::schedule(std::span<const Reply> replies, std::int64_t readyAt) {
     // The wire's schedule stays the instrument's; the adapter's latency
     // timer only delays when the bytes reach the program, all alike, so
     // their order holds.
     const std::int64_t held = std::int64_t{options_.latencyMs} * kNsPerMs;
     std::int64_t cursor = readyAt;
-    for (const Reply& reply : replies) {
+    for (auto it = replies.begin(); it != replies.end(); ++it) {
+        const Reply& reply = *it;
         switch (reply.kind) {
             case Reply::Kind::Send:
                 for (std::uint8_t byte : reply.bytes) pending_.push_back({pacer_.send(cursor) + held, false, byte});
@@ -186,6 +189,12 @@ void SimServer::schedule(const Replies& replies, std::int64_t readyAt) {
                 // The erase starts when its 'E' has gone out.
                 cursor = std::max(cursor, pacer_.lastSent()) + std::int64_t{options_.eraseMs} * kNsPerMs;
                 break;
+            case Reply::Kind::Pause:
+                // Taking a place on the wire now would push back every
+                // answer due meanwhile; the rest waits aside instead.
+                deferred_.emplace(std::max(cursor, pacer_.lastSent()) + std::int64_t{reply.ms} * kNsPerMs,
+                                  Replies(it + 1, replies.end()));
+                return;
             case Reply::Kind::HangUp:
                 pending_.push_back({std::max(cursor, pacer_.lastSent()) + held, true, 0});
                 break;
@@ -193,9 +202,26 @@ void SimServer::schedule(const Replies& replies, std::int64_t readyAt) {
     }
 }
 
+void SimServer::releaseDeferred(std::int64_t upTo) {
+    while (!deferred_.empty() && deferred_.begin()->first <= upTo) {
+        auto node = deferred_.extract(deferred_.begin());
+        schedule(node.mapped(), node.key());
+    }
+}
+
+std::optional<std::int64_t> SimServer::nextWake() const {
+    if (writeBlocked_) return std::nullopt;  // room on the port comes first
+    std::optional<std::int64_t> next;
+    auto consider = [&next](std::int64_t at) { next = next ? std::min(*next, at) : at; };
+    if (!pending_.empty()) consider(pending_.front().at);
+    if (!deferred_.empty()) consider(deferred_.begin()->first);
+    return next;
+}
+
 bool SimServer::sendDue() {
-    if (writeBlocked_ || pending_.empty()) return true;
+    if (writeBlocked_) return true;
     const std::int64_t now = monotonicNs();
+    releaseDeferred(now);
     std::vector<std::uint8_t> due;
     bool hangUp = false;
     for (const Pending& p : pending_) {
@@ -225,6 +251,7 @@ void SimServer::clientGone() {
         loader_.linkDropped();
     }
     pending_.clear();
+    deferred_.clear();
     writeBlocked_ = false;
     pacer_.reset();
     clientPresent_ = false;

@@ -14,8 +14,10 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -76,7 +78,9 @@ private:
 
     bool setUp(const SimOptions& options, std::string& error);
     void take(std::span<const std::uint8_t> bytes, std::int64_t readAt);
-    void schedule(const Replies& replies, std::int64_t readyAt);
+    void schedule(std::span<const Reply> replies, std::int64_t readyAt);
+    void releaseDeferred(std::int64_t upTo);
+    std::optional<std::int64_t> nextWake() const;
     bool sendDue();  // false: the line is to be dropped (hang-up fault)
     bool readInput(short revents);  // false: no client on the slave
     void clientGone();
@@ -94,7 +98,10 @@ private:
     Loader loader_;
 
     WirePacer pacer_;
-    std::deque<Pending> pending_;
+    std::deque<Pending> pending_;  // in time order
+    // Replies after a pause, by when they are ready; they go on the wire's
+    // schedule only then, so that they hold back no answer due before.
+    std::multimap<std::int64_t, Replies> deferred_;
     bool writeBlocked_ = false;
     bool clientPresent_ = false;  // a client has had the slave open since the last hang-up
     std::atomic<bool> stopRequested_{false};

@@ -158,6 +158,57 @@ TEST(SimServer, HoldsEveryReplyForTheAdaptersLatency) {
     }
 }
 
+TEST(SimServer, DoubleSendsOneMoreDotOnItsOwnTimeline) {
+    struct Case {
+        std::chrono::milliseconds delay;
+        std::chrono::milliseconds latency;
+    };
+    for (const Case c : {Case{0ms, 0ms}, Case{100ms, 0ms}, Case{300ms, 60ms}}) {
+        SCOPED_TRACE("double@" + std::to_string(c.delay.count()) + ", latency " + std::to_string(c.latency.count()));
+        SimOptions options = quickOptions();
+        options.latencyMs = static_cast<std::uint32_t>(c.latency.count());
+        std::string error;
+        ASSERT_TRUE(options.faults.add("1:double@" + std::to_string(c.delay.count()), error)) << error;
+        RunningSim sim(options);
+        ASSERT_TRUE(sim.server);
+        PtyClient client(sim.server->ptyPath());
+        ASSERT_EQ(client.exchange("U", 1), "U");
+        const auto t0 = Clock::now();
+        client.send(pageSelect(3));
+        if (c.delay == 0ms) {
+            EXPECT_EQ(client.receive(2), "..");
+            EXPECT_LT(Clock::now() - t0, c.latency + 90ms) << "right behind the answer";
+        } else {
+            EXPECT_EQ(client.receive(1), ".");
+            // A line sent meanwhile is answered whole before the extra '.'.
+            EXPECT_EQ(client.exchange(readRequest(0x3000), 259), ".A" + kErasedHex + ".");
+            const auto elapsed = Clock::now() - t0;
+            EXPECT_GE(elapsed, c.delay + c.latency);
+            EXPECT_LT(elapsed, c.delay + c.latency + 900ms);
+        }
+        EXPECT_EQ(client.receive(1, 50ms), "") << "one extra dot, no more";
+        EXPECT_EQ(sim.server->stats().violations, 0u) << sim.log();
+    }
+}
+
+TEST(SimServer, EraseDoubleSendsBothDotsAfterTheErase) {
+    SimOptions options = quickOptions();
+    options.eraseMs = 100;
+    std::string error;
+    ASSERT_TRUE(options.faults.add("1:erase-double", error)) << error;
+    RunningSim sim(options);
+    ASSERT_TRUE(sim.server);
+    PtyClient client(sim.server->ptyPath());
+    ASSERT_EQ(client.exchange("U", 1), "U");
+    const auto t0 = Clock::now();
+    EXPECT_EQ(client.exchange(kBegin, 1), "E");
+    EXPECT_EQ(client.receive(2), "..");
+    const auto elapsed = Clock::now() - t0;
+    EXPECT_GE(elapsed, 100ms);
+    EXPECT_LT(elapsed, 1000ms);
+    EXPECT_EQ(client.receive(1, 50ms), "");
+}
+
 TEST(SimServer, SymlinkToThePtyLivesAsLongAsTheServer) {
     test::TempDir dir;
     const auto link = dir / "com1";
