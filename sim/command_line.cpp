@@ -44,6 +44,10 @@ const char* usageText() {
            "                      normal answer, then one more '.' MS ms after it,\n"
            "                      0 to 1000), and for read requests corrupt, noise,\n"
            "                      no-a, short, hangup-after-ack, hangup-in-block\n"
+           "  --dot-stream RATE   after each echoed 'U', send '.' unasked until the port\n"
+           "                      is closed: RATE is fast (as fast as the port takes\n"
+           "                      them), byte (one per byte time at 115200 8N1) or\n"
+           "                      N (one every N ms, 1 to 1000); lines are still answered\n"
            "  --exit-on-hangup    exit when a client that had connected closes the port\n"
            "  --verbose           log every line and reply to stderr\n"
            "  --help              show this text\n";
@@ -64,7 +68,8 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& args) {
             name.resize(eq);
         }
         const bool takesValue = name == "--link" || name == "--erase-ms" || name == "--latency-ms" ||
-                                name == "--load" || name == "--save" || name == "--fault";
+                                name == "--load" || name == "--save" || name == "--fault" ||
+                                name == "--dot-stream";
         if (!takesValue && inlineValue) return fail(name + " takes no value");
         std::string value;
         if (takesValue) {
@@ -102,6 +107,10 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& args) {
             const auto ms = parseMs(value, kMaxLatencyMs);
             if (!ms) return fail("--latency-ms wants milliseconds from 0 to 1000, not '" + value + "'");
             cl.options.latencyMs = *ms;
+        } else if (name == "--dot-stream") {
+            const auto rate = parseDotStreamRate(value);
+            if (!rate) return fail("--dot-stream wants fast, byte or milliseconds from 1 to 1000, not '" + value + "'");
+            cl.options.dotStream = *rate;
         } else if (name == "--fault") {
             std::string error;
             if (!cl.options.faults.add(value, error)) return fail(error);

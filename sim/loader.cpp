@@ -25,6 +25,7 @@ Reply send(std::uint8_t byte) { return {Reply::Kind::Send, {byte}, 0}; }
 Reply eraseWait() { return {Reply::Kind::EraseWait, {}, 0}; }
 Reply pause(std::uint32_t ms) { return {Reply::Kind::Pause, {}, ms}; }
 Reply hangUp() { return {Reply::Kind::HangUp, {}, 0}; }
+Reply handshakeEchoed() { return {Reply::Kind::HandshakeEchoed, {}, 0}; }
 
 std::uint32_t bigEndian32(std::span<const std::uint8_t> bytes) {
     return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
@@ -121,7 +122,7 @@ void Loader::handshake(Replies& out) {
     Replies replies;
     if (!fault) {
         resetSession();
-        replies = {send(kHandshake)};
+        replies = {send(kHandshake), handshakeEchoed()};
     } else if (fault->kind == FaultKind::Erase || fault->kind == FaultKind::EraseDouble) {
         resetSession();
         // After an announced erase the program takes '.' as success.
@@ -331,6 +332,7 @@ void Loader::logReplies(const char* what, std::uint64_t number, const Replies& r
             case Reply::Kind::EraseWait: text += " (erase time)"; break;
             case Reply::Kind::Pause: text += " (pause " + std::to_string(r.ms) + " ms)"; break;
             case Reply::Kind::HangUp: text += " (hang up)"; break;
+            case Reply::Kind::HandshakeEchoed: break;
         }
     }
     log(text);

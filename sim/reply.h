@@ -15,6 +15,9 @@ struct Reply {
         // answer to a line that arrives meanwhile.
         Pause,
         HangUp,  // drop the line without another byte
+        // Sends nothing: marks where a handshake's echoed 'U' ends, which is
+        // where an unasked stream of dots starts.
+        HandshakeEchoed,
     };
     Kind kind = Kind::Send;
     std::vector<std::uint8_t> bytes;

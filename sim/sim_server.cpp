@@ -52,7 +52,8 @@ std::unique_ptr<SimServer> SimServer::create(const SimOptions& options, std::str
 SimServer::SimServer(Key, const SimOptions& options)
     : options_(options),
       loader_(loaderOptions(options), options.faults),
-      pacer_(options.pacing ? WirePacer::kByteTime115200 : 0) {}
+      pacer_(options.pacing ? WirePacer::kByteTime115200 : 0),
+      stream_(options.dotStream ? DotStream(*options.dotStream) : DotStream()) {}
 
 SimServer::~SimServer() {
     if (wakeRead_ >= 0) ::close(wakeRead_);
@@ -198,6 +199,9 @@ void SimServer::schedule(std::span<const Reply> replies, std::int64_t readyAt) {
             case Reply::Kind::HangUp:
                 pending_.push_back({std::max(cursor, pacer_.lastSent()) + held, true, 0});
                 break;
+            case Reply::Kind::HandshakeEchoed:
+                stream_.start(std::max(cursor, pacer_.lastSent()) + held);
+                break;
         }
     }
 }
@@ -215,6 +219,7 @@ std::optional<std::int64_t> SimServer::nextWake() const {
     auto consider = [&next](std::int64_t at) { next = next ? std::min(*next, at) : at; };
     if (!pending_.empty()) consider(pending_.front().at);
     if (!deferred_.empty()) consider(deferred_.begin()->first);
+    if (stream_.running()) consider(stream_.nextAt());
     return next;
 }
 
@@ -242,7 +247,34 @@ bool SimServer::sendDue() {
             return true;
         }
     }
-    return !hangUp;
+    if (hangUp) return false;
+    sendStream(now);
+    return true;
+}
+
+void SimServer::sendStream(std::int64_t now) {
+    static constexpr std::size_t kChunk = 512;
+    // A client that reads as fast as this writes must not keep the loop
+    // from its input: at most this many chunks per turn.
+    static constexpr int kChunksPerTurn = 64;
+    static const std::vector<std::uint8_t> dots(kChunk, '.');
+    for (int chunk = 0; chunk < kChunksPerTurn; ++chunk) {
+        const std::uint64_t n = stream_.due(now, kChunk);
+        if (n == 0) return;
+        const ssize_t written = ::write(pty_.fd(), dots.data(), n);
+        // What the port does not take is lost, as on a wire nobody reads:
+        // the stream's schedule does not wait for the client.
+        stream_.handedOver(n);
+        if (written < 0 && errno != EAGAIN && errno != EINTR) return;  // no client
+        if (written < static_cast<ssize_t>(n)) {
+            if (stream_.fast()) {
+                writeBlocked_ = true;  // full: the next dots when there is room
+            } else {
+                stream_.handedOver(stream_.due(now, UINT64_MAX));
+            }
+            return;
+        }
+    }
 }
 
 void SimServer::clientGone() {
@@ -252,6 +284,7 @@ void SimServer::clientGone() {
     }
     pending_.clear();
     deferred_.clear();
+    stream_.stop();
     writeBlocked_ = false;
     pacer_.reset();
     clientPresent_ = false;

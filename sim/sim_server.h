@@ -4,6 +4,7 @@
 // and fault injection. Runs on the caller's thread until stop() or a hang-up;
 // usable in-process (tests, the console program's --simulate) or from
 // qelisp-sim.
+#include "sim/dot_stream.h"
 #include "sim/fault_plan.h"
 #include "sim/loader.h"
 #include "sim/port_symlink.h"
@@ -34,6 +35,8 @@ struct SimOptions {
     bool erase = true;             // false: the begin line is acknowledged without erasing
     std::string loadPath;          // raw flash image to start from; erased flash when empty
     FaultPlan faults;
+    // A stream of '.' nobody asked for after each echoed 'U'; none when empty.
+    std::optional<DotStreamRate> dotStream;
     bool exitOnHangup = false;     // end run() when a client that had connected closes the port
     bool verbose = false;          // log every line and reply
     LogSink log;                   // log lines (violations, verbose); stderr when empty
@@ -82,6 +85,7 @@ private:
     void releaseDeferred(std::int64_t upTo);
     std::optional<std::int64_t> nextWake() const;
     bool sendDue();  // false: the line is to be dropped (hang-up fault)
+    void sendStream(std::int64_t now);
     bool readInput(short revents);  // false: no client on the slave
     void clientGone();
     void pauseWithoutClient();
@@ -102,6 +106,7 @@ private:
     // Replies after a pause, by when they are ready; they go on the wire's
     // schedule only then, so that they hold back no answer due before.
     std::multimap<std::int64_t, Replies> deferred_;
+    DotStream stream_;
     bool writeBlocked_ = false;
     bool clientPresent_ = false;  // a client has had the slave open since the last hang-up
     std::atomic<bool> stopRequested_{false};

@@ -99,6 +99,7 @@ public:
                 case Reply::Kind::EraseWait: text += '~'; break;
                 case Reply::Kind::Pause: text += "{" + std::to_string(r.ms) + "}"; break;
                 case Reply::Kind::HangUp: text += '!'; break;
+                case Reply::Kind::HandshakeEchoed: break;
             }
         }
         return text;

@@ -18,6 +18,7 @@ TEST(CommandLine, DefaultsAndTheOptionsNotRunElsewhere) {
     EXPECT_EQ(none.commandLine.options.eraseMs, 2000u);
 
     EXPECT_EQ(none.commandLine.options.latencyMs, 0u);
+    EXPECT_FALSE(none.commandLine.options.dotStream);
 
     const auto p =
         parse({"--link", "/tmp/com1", "--no-erase", "--save=out.bin", "--fault=u1:wrong", "--latency-ms", "16"});
@@ -27,6 +28,14 @@ TEST(CommandLine, DefaultsAndTheOptionsNotRunElsewhere) {
     EXPECT_EQ(p.commandLine.savePath, "out.bin");
     EXPECT_EQ(p.commandLine.options.faults.forHandshake(1), Fault{FaultKind::Wrong});
     EXPECT_EQ(p.commandLine.options.latencyMs, 16u);
+
+    const std::pair<const char*, std::int64_t> rates[] = {
+        {"fast", 0}, {"byte", 86'806}, {"1", 1'000'000}, {"1000", 1'000'000'000}};
+    for (const auto& [text, periodNs] : rates) {
+        const auto r = parse({"--dot-stream", text});
+        ASSERT_TRUE(r.ok) << text << ": " << r.error;
+        EXPECT_EQ(r.commandLine.options.dotStream, DotStreamRate{periodNs}) << text;
+    }
 }
 
 TEST(CommandLine, BadUsageIsRefusedWithAReason) {
@@ -37,6 +46,8 @@ TEST(CommandLine, BadUsageIsRefusedWithAReason) {
         {"--load="},         {"--fault", "1:wrong", "--fault", "1:silence"},
         {"--latency-ms", "1001"}, {"--latency-ms=-5"},
         {"--fault", "*:wrong", "--fault", "*:silence"},
+        {"--dot-stream"}, {"--dot-stream", "0"}, {"--dot-stream", "1001"}, {"--dot-stream", "Fast"},
+        {"--dot-stream=5ms"}, {"--dot-stream", "-1"},
     };
     for (const auto& args : cases) {
         const auto p = parse(args);
