@@ -35,11 +35,19 @@ const char* usageText() {
            "  --load FILE         raw flash image to start from (at most 1 MB)\n"
            "  --save FILE         write the 1 MB flash to FILE at exit\n"
            "  --fault TARGET:KIND inject a fault; repeatable. TARGET is N (the N-th\n"
-           "                      command line since start, from 1) or uN (the N-th\n"
-           "                      handshake 'U'). KIND: silence, wrong, erase,\n"
-           "                      erase-forever, erase-bad, hangup, and for read\n"
-           "                      requests also corrupt, noise, no-a, short,\n"
-           "                      hangup-after-ack, hangup-in-block\n"
+           "                      command line since start, from 1), uN (the N-th\n"
+           "                      handshake 'U') or * (every command line without a\n"
+           "                      fault of its own; one * at most). KIND: silence,\n"
+           "                      wrong, erase, erase-forever, erase-bad, hangup,\n"
+           "                      erase-double ('E', the erase time, '.', then the\n"
+           "                      normal answer), for command lines double@MS (the\n"
+           "                      normal answer, then one more '.' MS ms after it,\n"
+           "                      0 to 1000), and for read requests corrupt, noise,\n"
+           "                      no-a, short, hangup-after-ack, hangup-in-block\n"
+           "  --dot-stream RATE   after each echoed 'U', send '.' unasked until the port\n"
+           "                      is closed: RATE is fast (as fast as the port takes\n"
+           "                      them), byte (one per byte time at 115200 8N1) or\n"
+           "                      N (one every N ms, 1 to 1000); lines are still answered\n"
            "  --exit-on-hangup    exit when a client that had connected closes the port\n"
            "  --verbose           log every line and reply to stderr\n"
            "  --help              show this text\n";
@@ -60,7 +68,8 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& args) {
             name.resize(eq);
         }
         const bool takesValue = name == "--link" || name == "--erase-ms" || name == "--latency-ms" ||
-                                name == "--load" || name == "--save" || name == "--fault";
+                                name == "--load" || name == "--save" || name == "--fault" ||
+                                name == "--dot-stream";
         if (!takesValue && inlineValue) return fail(name + " takes no value");
         std::string value;
         if (takesValue) {
@@ -98,6 +107,10 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& args) {
             const auto ms = parseMs(value, kMaxLatencyMs);
             if (!ms) return fail("--latency-ms wants milliseconds from 0 to 1000, not '" + value + "'");
             cl.options.latencyMs = *ms;
+        } else if (name == "--dot-stream") {
+            const auto rate = parseDotStreamRate(value);
+            if (!rate) return fail("--dot-stream wants fast, byte or milliseconds from 1 to 1000, not '" + value + "'");
+            cl.options.dotStream = *rate;
         } else if (name == "--fault") {
             std::string error;
             if (!cl.options.faults.add(value, error)) return fail(error);

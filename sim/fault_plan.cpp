@@ -7,12 +7,14 @@
 namespace qelisp::sim {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, FaultKind>, 12> kNames{{
+constexpr std::array<std::pair<std::string_view, FaultKind>, 14> kNames{{
     {"silence", FaultKind::Silence},
     {"wrong", FaultKind::Wrong},
     {"erase", FaultKind::Erase},
     {"erase-forever", FaultKind::EraseForever},
     {"erase-bad", FaultKind::EraseBad},
+    {"erase-double", FaultKind::EraseDouble},
+    {"double", FaultKind::Double},
     {"corrupt", FaultKind::Corrupt},
     {"noise", FaultKind::Noise},
     {"no-a", FaultKind::NoA},
@@ -27,7 +29,22 @@ bool shapesReadBack(FaultKind kind) {
            kind == FaultKind::Short || kind == FaultKind::AckHangUp || kind == FaultKind::BlockHangUp;
 }
 
-std::optional<FaultKind> lookup(const std::map<std::uint64_t, FaultKind>& map, std::uint64_t n) {
+template <typename Number>
+std::optional<Number> parseNumber(std::string_view text) {
+    Number value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<FaultKind> kindNamed(std::string_view name) {
+    for (const auto& [text, kind] : kNames) {
+        if (text == name) return kind;
+    }
+    return std::nullopt;
+}
+
+std::optional<Fault> lookup(const std::map<std::uint64_t, Fault>& map, std::uint64_t n) {
     auto it = map.find(n);
     if (it == map.end()) return std::nullopt;
     return it->second;
@@ -35,16 +52,12 @@ std::optional<FaultKind> lookup(const std::map<std::uint64_t, FaultKind>& map, s
 
 }  // namespace
 
-std::optional<FaultKind> parseFaultKind(std::string_view name) {
+std::string faultName(const Fault& fault) {
     for (const auto& [text, kind] : kNames) {
-        if (text == name) return kind;
-    }
-    return std::nullopt;
-}
-
-const char* faultKindName(FaultKind kind) {
-    for (const auto& [text, k] : kNames) {
-        if (k == kind) return text.data();
+        if (kind != fault.kind) continue;
+        std::string name(text);
+        if (kind == FaultKind::Double) name += "@" + std::to_string(fault.delayMs);
+        return name;
     }
     return "?";
 }
@@ -53,41 +66,72 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     const std::string quoted = "fault '" + std::string(text) + "': ";
     const auto colon = text.find(':');
     if (colon == std::string_view::npos) {
-        error = quoted + "expected TARGET:KIND, for example 12:silence or u2:wrong";
+        error = quoted + "expected TARGET:KIND, for example 12:silence, u2:wrong or '*:double@100'";
         return false;
     }
     std::string_view target = text.substr(0, colon);
-    const std::string_view kindName = text.substr(colon + 1);
+    std::string_view kindName = text.substr(colon + 1);
 
+    const bool every = target == "*";
     const bool handshake = !target.empty() && target.front() == 'u';
     if (handshake) target.remove_prefix(1);
-    std::uint64_t number = 0;
-    const auto [end, ec] = std::from_chars(target.data(), target.data() + target.size(), number);
-    if (target.empty() || ec != std::errc{} || end != target.data() + target.size() || number == 0) {
-        error = quoted + "target must be a line number N or a handshake uN, counted from 1";
+    const auto number = every ? std::optional<std::uint64_t>{} : parseNumber<std::uint64_t>(target);
+    if (!every && (!number || *number == 0)) {
+        error = quoted + "target must be a line number N, a handshake uN (counted from 1) or * for every line";
         return false;
     }
-    const auto kind = parseFaultKind(kindName);
+
+    std::optional<std::uint32_t> delayMs;
+    if (const auto at = kindName.find('@'); at != std::string_view::npos) {
+        delayMs = parseNumber<std::uint32_t>(kindName.substr(at + 1));
+        kindName = kindName.substr(0, at);
+        if (kindName != "double" || !delayMs || *delayMs > kMaxDelayMs) {
+            error = quoted + "only double takes @MS, with MS from 0 to 1000";
+            return false;
+        }
+    }
+    const auto kind = kindNamed(kindName);
     if (!kind) {
-        error = quoted + "unknown kind; use silence, wrong, erase, erase-forever, erase-bad, "
-                         "corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
+        error = quoted + "unknown kind; use silence, wrong, erase, erase-forever, erase-bad, erase-double, "
+                         "double@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
+        return false;
+    }
+    if (*kind == FaultKind::Double && !delayMs) {
+        error = quoted + "double needs the delay of its extra '.', as double@MS";
         return false;
     }
     if (handshake && shapesReadBack(*kind)) {
         error = quoted + std::string(kindName) + " only applies to a read request line";
         return false;
     }
+    if (handshake && *kind == FaultKind::Double) {
+        error = quoted + "double only applies to a command line, not to a handshake";
+        return false;
+    }
+
+    const Fault fault{*kind, delayMs.value_or(0)};
+    if (every) {
+        if (everyLine_) {
+            error = quoted + "only one fault may target every line";
+            return false;
+        }
+        everyLine_ = fault;
+        return true;
+    }
     auto& map = handshake ? handshakes_ : lines_;
-    if (!map.emplace(number, *kind).second) {
+    if (!map.emplace(*number, fault).second) {
         error = quoted + "that target already has a fault";
         return false;
     }
     return true;
 }
 
-std::optional<FaultKind> FaultPlan::forLine(std::uint64_t line) const { return lookup(lines_, line); }
+std::optional<Fault> FaultPlan::forLine(std::uint64_t line) const {
+    const auto own = lookup(lines_, line);
+    return own ? own : everyLine_;
+}
 
-std::optional<FaultKind> FaultPlan::forHandshake(std::uint64_t handshake) const {
+std::optional<Fault> FaultPlan::forHandshake(std::uint64_t handshake) const {
     return lookup(handshakes_, handshake);
 }
 

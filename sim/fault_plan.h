@@ -1,7 +1,8 @@
 #pragma once
 // Faults injected by number: --fault N:KIND acts on the N-th command line
 // since start-up (1-based, counted across sessions), --fault uN:KIND on the
-// N-th handshake 'U'.
+// N-th handshake 'U', and --fault '*:KIND' on every command line that has no
+// fault of its own.
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -16,6 +17,8 @@ enum class FaultKind {
     Erase,         // 'E', the erase time, then the normal answer
     EraseForever,  // 'E' and then nothing
     EraseBad,      // 'E', the erase time, then 'x'; not applied
+    EraseDouble,   // 'E', the erase time, '.', then the normal answer
+    Double,        // the normal answer, then one more '.' after a delay
     Corrupt,       // read request: byte 5 of the block sent with bit 0 flipped
     Noise,         // read request: junk between '.' and 'A'
     NoA,           // read request: '.' only
@@ -25,23 +28,35 @@ enum class FaultKind {
     BlockHangUp,   // read request: '.', 'A', 100 hex characters, then close the line
 };
 
-std::optional<FaultKind> parseFaultKind(std::string_view name);
-const char* faultKindName(FaultKind kind);
+struct Fault {
+    FaultKind kind = FaultKind::Silence;
+    std::uint32_t delayMs = 0;  // Double: how long after the answer the extra '.' goes out
+
+    bool operator==(const Fault&) const = default;
+};
+
+// "silence", "double@100": the text a --fault names it by.
+std::string faultName(const Fault& fault);
 
 class FaultPlan {
 public:
-    // Adds one "N:KIND" or "uN:KIND". On a bad text returns false and says
-    // why in `error`; kinds that only shape a read-back are refused for a
-    // handshake, and a target may carry one fault only.
+    static constexpr std::uint32_t kMaxDelayMs = 1000;
+
+    // Adds one "N:KIND", "uN:KIND" or "*:KIND". On a bad text returns false
+    // and says why in `error`; kinds that only shape a read-back or follow an
+    // answer are refused for a handshake, and a target may carry one fault
+    // only.
     bool add(std::string_view text, std::string& error);
 
-    std::optional<FaultKind> forLine(std::uint64_t line) const;
-    std::optional<FaultKind> forHandshake(std::uint64_t handshake) const;
-    bool empty() const { return lines_.empty() && handshakes_.empty(); }
+    // A fault for the line's own number wins over the one for every line.
+    std::optional<Fault> forLine(std::uint64_t line) const;
+    std::optional<Fault> forHandshake(std::uint64_t handshake) const;
+    bool empty() const { return lines_.empty() && handshakes_.empty() && !everyLine_; }
 
 private:
-    std::map<std::uint64_t, FaultKind> lines_;
-    std::map<std::uint64_t, FaultKind> handshakes_;
+    std::map<std::uint64_t, Fault> lines_;
+    std::map<std::uint64_t, Fault> handshakes_;
+    std::optional<Fault> everyLine_;
 };
 
 }  // namespace qelisp::sim

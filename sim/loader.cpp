@@ -20,10 +20,12 @@ std::string hex(std::uint64_t value, int digits) {
     return text;
 }
 
-Reply send(std::string_view bytes) { return {Reply::Kind::Send, {bytes.begin(), bytes.end()}}; }
-Reply send(std::uint8_t byte) { return {Reply::Kind::Send, {byte}}; }
-Reply eraseWait() { return {Reply::Kind::EraseWait, {}}; }
-Reply hangUp() { return {Reply::Kind::HangUp, {}}; }
+Reply send(std::string_view bytes) { return {Reply::Kind::Send, {bytes.begin(), bytes.end()}, 0}; }
+Reply send(std::uint8_t byte) { return {Reply::Kind::Send, {byte}, 0}; }
+Reply eraseWait() { return {Reply::Kind::EraseWait, {}, 0}; }
+Reply pause(std::uint32_t ms) { return {Reply::Kind::Pause, {}, ms}; }
+Reply hangUp() { return {Reply::Kind::HangUp, {}, 0}; }
+Reply handshakeEchoed() { return {Reply::Kind::HandshakeEchoed, {}, 0}; }
 
 std::uint32_t bigEndian32(std::span<const std::uint8_t> bytes) {
     return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
@@ -118,12 +120,16 @@ void Loader::handshake(Replies& out) {
     if (options_.verbose) log("qelisp-sim: handshake " + std::to_string(number) + ": U");
     const auto fault = faults_.forHandshake(number);
     Replies replies;
-    if (fault && fault != FaultKind::Erase) {
-        replies = replacingAnswer(*fault).value_or(Replies{});
-    } else {
+    if (!fault) {
+        resetSession();
+        replies = {send(kHandshake), handshakeEchoed()};
+    } else if (fault->kind == FaultKind::Erase || fault->kind == FaultKind::EraseDouble) {
         resetSession();
         // After an announced erase the program takes '.' as success.
-        replies = fault ? Replies{send(kErase), eraseWait(), send(kAck)} : Replies{send(kHandshake)};
+        replies = {send(kErase), eraseWait(), send(kAck)};
+        if (fault->kind == FaultKind::EraseDouble) replies.push_back(send(kAck));
+    } else {
+        replies = replacingAnswer(fault->kind).value_or(Replies{});
     }
     if (fault) logFault(*fault, "handshake", number);
     logReplies("handshake", number, replies);
@@ -154,8 +160,9 @@ void Loader::completeLine(Replies& out) {
     }
 
     const auto fault = faults_.forLine(number);
+    const std::optional<FaultKind> kind = fault ? std::optional(fault->kind) : std::nullopt;
     if (fault) logFault(*fault, "line", number);
-    std::optional<Replies> replies = fault ? replacingAnswer(*fault) : std::nullopt;
+    std::optional<Replies> replies = kind ? replacingAnswer(*kind) : std::nullopt;
     if (!replies) {
         const HexLineParse parse = parseHexLine(text);
         if (!parse.line) {
@@ -166,12 +173,18 @@ void Loader::completeLine(Replies& out) {
             violate(Rule::BadChecksum, "checksum " + hex(parse.line->checksum, 2));
             replies = Replies{send(kRefuse)};
         } else {
-            replies = answer(*parse.line, fault);
+            replies = answer(*parse.line, kind);
         }
         const bool erasing = !replies->empty() && replies->front().kind == Reply::Kind::Send &&
                              replies->front().bytes.front() == kErase;
-        if (fault == FaultKind::Erase && !erasing) {
+        if ((kind == FaultKind::Erase || kind == FaultKind::EraseDouble) && !erasing) {
             replies->insert(replies->begin(), {send(kErase), eraseWait()});
+        }
+        // The extra '.' ends the erase; the normal answer follows it.
+        if (kind == FaultKind::EraseDouble) replies->insert(replies->begin() + 2, send(kAck));
+        if (kind == FaultKind::Double) {
+            if (fault->delayMs > 0) replies->push_back(pause(fault->delayMs));
+            replies->push_back(send(kAck));
         }
     }
     ++linesInSession_;
@@ -303,9 +316,9 @@ void Loader::log(const std::string& text) const {
     if (options_.log) options_.log(text);
 }
 
-void Loader::logFault(FaultKind fault, const char* what, std::uint64_t number) const {
+void Loader::logFault(const Fault& fault, const char* what, std::uint64_t number) const {
     if (options_.verbose) {
-        log(std::string("qelisp-sim: fault ") + faultKindName(fault) + " on " + what + " " + std::to_string(number));
+        log("qelisp-sim: fault " + faultName(fault) + " on " + what + " " + std::to_string(number));
     }
 }
 
@@ -317,7 +330,9 @@ void Loader::logReplies(const char* what, std::uint64_t number, const Replies& r
         switch (r.kind) {
             case Reply::Kind::Send: text += " " + printableBytes(r.bytes); break;
             case Reply::Kind::EraseWait: text += " (erase time)"; break;
+            case Reply::Kind::Pause: text += " (pause " + std::to_string(r.ms) + " ms)"; break;
             case Reply::Kind::HangUp: text += " (hang up)"; break;
+            case Reply::Kind::HandshakeEchoed: break;
         }
     }
     log(text);

@@ -71,7 +71,7 @@ private:
     void strayByte(std::uint8_t byte);
     void resetSession();
     void log(const std::string& text) const;
-    void logFault(FaultKind fault, const char* what, std::uint64_t number) const;
+    void logFault(const Fault& fault, const char* what, std::uint64_t number) const;
     void logReplies(const char* what, std::uint64_t number, const Replies& replies) const;
 
     LoaderOptions options_;

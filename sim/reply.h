@@ -10,10 +10,18 @@ struct Reply {
     enum class Kind {
         Send,       // send `bytes`
         EraseWait,  // let the erase time pass before the next reply
-        HangUp,     // drop the line without another byte
+        // Let `ms` pass once the bytes before have gone out, then the rest.
+        // What follows is off the conversation's timeline: it holds back no
+        // answer to a line that arrives meanwhile.
+        Pause,
+        HangUp,  // drop the line without another byte
+        // Sends nothing: marks where a handshake's echoed 'U' ends, which is
+        // where an unasked stream of dots starts.
+        HandshakeEchoed,
     };
     Kind kind = Kind::Send;
     std::vector<std::uint8_t> bytes;
+    std::uint32_t ms = 0;  // Pause
 };
 
 using Replies = std::vector<Reply>;

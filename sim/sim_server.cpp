@@ -52,7 +52,8 @@ std::unique_ptr<SimServer> SimServer::create(const SimOptions& options, std::str
 SimServer::SimServer(Key, const SimOptions& options)
     : options_(options),
       loader_(loaderOptions(options), options.faults),
-      pacer_(options.pacing ? WirePacer::kByteTime115200 : 0) {}
+      pacer_(options.pacing ? WirePacer::kByteTime115200 : 0),
+      stream_(options.dotStream ? DotStream(*options.dotStream) : DotStream()) {}
 
 SimServer::~SimServer() {
     if (wakeRead_ >= 0) ::close(wakeRead_);
@@ -111,9 +112,9 @@ void SimServer::run() {
         std::array<pollfd, 2> fds{{{pty_.fd(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
                                    {wakeRead_, POLLIN, 0}}};
         timespec timeout{};
-        timespec* wait = nullptr;  // no reply waiting: sleep until input or stop
-        if (!pending_.empty() && !writeBlocked_) {
-            timeout = toTimespec(std::max<std::int64_t>(0, pending_.front().at - monotonicNs()));
+        timespec* wait = nullptr;  // nothing to send: sleep until input or stop
+        if (const auto next = nextWake()) {
+            timeout = toTimespec(std::max<std::int64_t>(0, *next - monotonicNs()));
             wait = &timeout;
         }
         if (::ppoll(fds.data(), fds.size(), wait, nullptr) < 0) {
@@ -167,17 +168,20 @@ void SimServer::take(std::span<const std::uint8_t> bytes, std::int64_t readAt) {
         const std::int64_t arrival = pacer_.arrive(readAt);
         replies.clear();
         loader_.receive(byte, replies);
-        if (!replies.empty()) schedule(replies, arrival);
+        if (replies.empty()) continue;
+        releaseDeferred(arrival);  // a stray byte due before this answer goes first
+        schedule(replies, arrival);
     }
 }
 
-void SimServer::schedule(const Replies& replies, std::int64_t readyAt) {
+void SimServer::schedule(std::span<const Reply> replies, std::int64_t readyAt) {
     // The wire's schedule stays the instrument's; the adapter's latency
     // timer only delays when the bytes reach the program, all alike, so
     // their order holds.
     const std::int64_t held = std::int64_t{options_.latencyMs} * kNsPerMs;
     std::int64_t cursor = readyAt;
-    for (const Reply& reply : replies) {
+    for (auto it = replies.begin(); it != replies.end(); ++it) {
+        const Reply& reply = *it;
         switch (reply.kind) {
             case Reply::Kind::Send:
                 for (std::uint8_t byte : reply.bytes) pending_.push_back({pacer_.send(cursor) + held, false, byte});
@@ -186,16 +190,43 @@ void SimServer::schedule(const Replies& replies, std::int64_t readyAt) {
                 // The erase starts when its 'E' has gone out.
                 cursor = std::max(cursor, pacer_.lastSent()) + std::int64_t{options_.eraseMs} * kNsPerMs;
                 break;
+            case Reply::Kind::Pause:
+                // Taking a place on the wire now would push back every
+                // answer due meanwhile; the rest waits aside instead.
+                deferred_.emplace(std::max(cursor, pacer_.lastSent()) + std::int64_t{reply.ms} * kNsPerMs,
+                                  Replies(it + 1, replies.end()));
+                return;
             case Reply::Kind::HangUp:
                 pending_.push_back({std::max(cursor, pacer_.lastSent()) + held, true, 0});
+                break;
+            case Reply::Kind::HandshakeEchoed:
+                stream_.start(std::max(cursor, pacer_.lastSent()) + held);
                 break;
         }
     }
 }
 
+void SimServer::releaseDeferred(std::int64_t upTo) {
+    while (!deferred_.empty() && deferred_.begin()->first <= upTo) {
+        auto node = deferred_.extract(deferred_.begin());
+        schedule(node.mapped(), node.key());
+    }
+}
+
+std::optional<std::int64_t> SimServer::nextWake() const {
+    if (writeBlocked_) return std::nullopt;  // room on the port comes first
+    std::optional<std::int64_t> next;
+    auto consider = [&next](std::int64_t at) { next = next ? std::min(*next, at) : at; };
+    if (!pending_.empty()) consider(pending_.front().at);
+    if (!deferred_.empty()) consider(deferred_.begin()->first);
+    if (stream_.running()) consider(stream_.nextAt());
+    return next;
+}
+
 bool SimServer::sendDue() {
-    if (writeBlocked_ || pending_.empty()) return true;
+    if (writeBlocked_) return true;
     const std::int64_t now = monotonicNs();
+    releaseDeferred(now);
     std::vector<std::uint8_t> due;
     bool hangUp = false;
     for (const Pending& p : pending_) {
@@ -216,7 +247,34 @@ bool SimServer::sendDue() {
             return true;
         }
     }
-    return !hangUp;
+    if (hangUp) return false;
+    sendStream(now);
+    return true;
+}
+
+void SimServer::sendStream(std::int64_t now) {
+    static constexpr std::size_t kChunk = 512;
+    // A client that reads as fast as this writes must not keep the loop
+    // from its input: at most this many chunks per turn.
+    static constexpr int kChunksPerTurn = 64;
+    static const std::vector<std::uint8_t> dots(kChunk, '.');
+    for (int chunk = 0; chunk < kChunksPerTurn; ++chunk) {
+        const std::uint64_t n = stream_.due(now, kChunk);
+        if (n == 0) return;
+        const ssize_t written = ::write(pty_.fd(), dots.data(), n);
+        // What the port does not take is lost, as on a wire nobody reads:
+        // the stream's schedule does not wait for the client.
+        stream_.handedOver(n);
+        if (written < 0 && errno != EAGAIN && errno != EINTR) return;  // no client
+        if (written < static_cast<ssize_t>(n)) {
+            if (stream_.fast()) {
+                writeBlocked_ = true;  // full: the next dots when there is room
+            } else {
+                stream_.handedOver(stream_.due(now, UINT64_MAX));
+            }
+            return;
+        }
+    }
 }
 
 void SimServer::clientGone() {
@@ -225,6 +283,8 @@ void SimServer::clientGone() {
         loader_.linkDropped();
     }
     pending_.clear();
+    deferred_.clear();
+    stream_.stop();
     writeBlocked_ = false;
     pacer_.reset();
     clientPresent_ = false;

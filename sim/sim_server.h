@@ -4,6 +4,7 @@
 // and fault injection. Runs on the caller's thread until stop() or a hang-up;
 // usable in-process (tests, the console program's --simulate) or from
 // qelisp-sim.
+#include "sim/dot_stream.h"
 #include "sim/fault_plan.h"
 #include "sim/loader.h"
 #include "sim/port_symlink.h"
@@ -14,8 +15,10 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -32,6 +35,8 @@ struct SimOptions {
     bool erase = true;             // false: the begin line is acknowledged without erasing
     std::string loadPath;          // raw flash image to start from; erased flash when empty
     FaultPlan faults;
+    // A stream of '.' nobody asked for after each echoed 'U'; none when empty.
+    std::optional<DotStreamRate> dotStream;
     bool exitOnHangup = false;     // end run() when a client that had connected closes the port
     bool verbose = false;          // log every line and reply
     LogSink log;                   // log lines (violations, verbose); stderr when empty
@@ -76,8 +81,11 @@ private:
 
     bool setUp(const SimOptions& options, std::string& error);
     void take(std::span<const std::uint8_t> bytes, std::int64_t readAt);
-    void schedule(const Replies& replies, std::int64_t readyAt);
+    void schedule(std::span<const Reply> replies, std::int64_t readyAt);
+    void releaseDeferred(std::int64_t upTo);
+    std::optional<std::int64_t> nextWake() const;
     bool sendDue();  // false: the line is to be dropped (hang-up fault)
+    void sendStream(std::int64_t now);
     bool readInput(short revents);  // false: no client on the slave
     void clientGone();
     void pauseWithoutClient();
@@ -94,7 +102,11 @@ private:
     Loader loader_;
 
     WirePacer pacer_;
-    std::deque<Pending> pending_;
+    std::deque<Pending> pending_;  // in time order
+    // Replies after a pause, by when they are ready; they go on the wire's
+    // schedule only then, so that they hold back no answer due before.
+    std::multimap<std::int64_t, Replies> deferred_;
+    DotStream stream_;
     bool writeBlocked_ = false;
     bool clientPresent_ = false;  // a client has had the slave open since the last hang-up
     std::atomic<bool> stopRequested_{false};

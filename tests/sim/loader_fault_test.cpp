@@ -27,6 +27,13 @@ TEST(LoaderFault, EachKindAnswersAsItSays) {
         {"1:erase", readRequest(0x3000), "E~.A" + kErasedHex, std::nullopt},
         {"1:erase-forever", pageSelect(3), "E", false},
         {"1:erase-bad", pageSelect(3), "E~x", false},
+        {"1:erase-double", pageSelect(3), "E~..", true},
+        {"1:erase-double", kBegin, "E~..", std::nullopt},
+        {"1:erase-double", readRequest(0x3000), "E~..A" + kErasedHex, std::nullopt},
+        {"1:double@0", pageSelect(3), "..", true},
+        {"1:double@100", pageSelect(3), ".{100}.", true},
+        {"1:double@1000", readRequest(0x3000), ".A" + kErasedHex + "{1000}.", std::nullopt},
+        {"*:double@5", pageSelect(3), ".{5}.", std::nullopt},
         {"1:corrupt", readRequest(0x3000), ".A" + hexOf(corrupted), std::nullopt},
         {"1:noise", readRequest(0x3000), ".\r\n?#xA" + kErasedHex, std::nullopt},
         {"1:no-a", readRequest(0x3000), ".", std::nullopt},
@@ -64,6 +71,23 @@ TEST(LoaderFault, LineNumbersCountAcrossSessions) {
     EXPECT_EQ(h.send(pageSelect(4)), ".");
 }
 
+TEST(LoaderFault, ALinesOwnFaultWinsOverTheOneForEveryLine) {
+    auto h = make({"*:double@0", "2:silence", "3:erase-double"});
+    h.send("U");
+    EXPECT_EQ(h.send(pageSelect(3) + kPageEnd + pageSelect(4) + kPageEnd), "..E~....");
+    EXPECT_EQ(h.newViolations(), Rules{Rule::PageStillOpen}) << "the silenced page end was not applied";
+}
+
+TEST(LoaderFault, EraseDoubleErasesOnceWhereTheBeginLineWould) {
+    auto h = make({"5:erase-double"});
+    h.beginRun();
+    ASSERT_EQ(h.send(pageSelect(3) + dataRecord(0x3000, pattern(1)) + kPageEnd), "...");
+    EXPECT_EQ(h.send("U"), "U");
+    EXPECT_EQ(h.send(kBegin), "E~..");
+    EXPECT_EQ(h.flashAt(0x3000), 0xFF) << "the begin line erased as it does without the fault";
+    EXPECT_TRUE(h.newViolations().empty());
+}
+
 TEST(LoaderFault, HandshakeFaults) {
     auto h = make({"u1:silence", "u2:wrong", "u3:erase", "u5:hangup"});
     EXPECT_EQ(h.send("U"), "");
@@ -76,6 +100,10 @@ TEST(LoaderFault, HandshakeFaults) {
     EXPECT_TRUE(h.newViolations().empty());
     EXPECT_EQ(h.send("U"), "U");
     EXPECT_EQ(h.send("U"), "!");
+    auto twice = make({"u1:erase-double"});
+    EXPECT_EQ(twice.send("U"), "E~..");
+    EXPECT_EQ(twice.send(pageSelect(3)), ".");
+    EXPECT_TRUE(twice.newViolations().empty()) << "it opened a session, as the erase fault does";
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // Drives a Loader with text and reads its answers back as text, for the
-// loader tests. In an answer, '~' stands for the erase time and '!' for a
-// hang-up; neither is ever sent as a byte.
+// loader tests. In an answer, '~' stands for the erase time, '!' for a
+// hang-up and "{MS}" for a pause; none of them is ever sent as bytes.
 #include "protocol/hex_line.h"
 #include "sim/loader.h"
 
@@ -97,7 +97,9 @@ public:
             switch (r.kind) {
                 case Reply::Kind::Send: text.append(r.bytes.begin(), r.bytes.end()); break;
                 case Reply::Kind::EraseWait: text += '~'; break;
+                case Reply::Kind::Pause: text += "{" + std::to_string(r.ms) + "}"; break;
                 case Reply::Kind::HangUp: text += '!'; break;
+                case Reply::Kind::HandshakeEchoed: break;
             }
         }
         return text;

@@ -36,6 +36,10 @@ public:
         ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
 
+    // Drops what arrived unread, as the program does before its handshake:
+    // a pty keeps what the last client left unread for the next one.
+    void purge() { ::tcflush(fd_, TCIOFLUSH); }
+
     // Up to `n` bytes, or fewer when `timeout` runs out first.
     std::string receive(std::size_t n, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000)) {
         std::string text;

@@ -158,6 +158,106 @@ TEST(SimServer, HoldsEveryReplyForTheAdaptersLatency) {
     }
 }
 
+TEST(SimServer, DoubleSendsOneMoreDotOnItsOwnTimeline) {
+    struct Case {
+        std::chrono::milliseconds delay;
+        std::chrono::milliseconds latency;
+    };
+    for (const Case c : {Case{0ms, 0ms}, Case{100ms, 0ms}, Case{300ms, 60ms}}) {
+        SCOPED_TRACE("double@" + std::to_string(c.delay.count()) + ", latency " + std::to_string(c.latency.count()));
+        SimOptions options = quickOptions();
+        options.latencyMs = static_cast<std::uint32_t>(c.latency.count());
+        std::string error;
+        ASSERT_TRUE(options.faults.add("1:double@" + std::to_string(c.delay.count()), error)) << error;
+        RunningSim sim(options);
+        ASSERT_TRUE(sim.server);
+        PtyClient client(sim.server->ptyPath());
+        ASSERT_EQ(client.exchange("U", 1), "U");
+        const auto t0 = Clock::now();
+        client.send(pageSelect(3));
+        if (c.delay == 0ms) {
+            EXPECT_EQ(client.receive(2), "..");
+            EXPECT_LT(Clock::now() - t0, c.latency + 90ms) << "right behind the answer";
+        } else {
+            EXPECT_EQ(client.receive(1), ".");
+            // A line sent meanwhile is answered whole before the extra '.'.
+            EXPECT_EQ(client.exchange(readRequest(0x3000), 259), ".A" + kErasedHex + ".");
+            const auto elapsed = Clock::now() - t0;
+            EXPECT_GE(elapsed, c.delay + c.latency);
+            EXPECT_LT(elapsed, c.delay + c.latency + 900ms);
+        }
+        EXPECT_EQ(client.receive(1, 50ms), "") << "one extra dot, no more";
+        EXPECT_EQ(sim.server->stats().violations, 0u) << sim.log();
+    }
+}
+
+TEST(SimServer, EraseDoubleSendsBothDotsAfterTheErase) {
+    SimOptions options = quickOptions();
+    options.eraseMs = 100;
+    std::string error;
+    ASSERT_TRUE(options.faults.add("1:erase-double", error)) << error;
+    RunningSim sim(options);
+    ASSERT_TRUE(sim.server);
+    PtyClient client(sim.server->ptyPath());
+    ASSERT_EQ(client.exchange("U", 1), "U");
+    const auto t0 = Clock::now();
+    EXPECT_EQ(client.exchange(kBegin, 1), "E");
+    EXPECT_EQ(client.receive(2), "..");
+    const auto elapsed = Clock::now() - t0;
+    EXPECT_GE(elapsed, 100ms);
+    EXPECT_LT(elapsed, 1000ms);
+    EXPECT_EQ(client.receive(1, 50ms), "");
+}
+
+// Reads the stream until `answer` has come whole among its dots; false when
+// it has not within 2 s. Keeps only what could still be part of it.
+bool answeredAmongDots(PtyClient& client, const std::string& answer) {
+    std::string tail;
+    const auto deadline = Clock::now() + 2s;
+    while (Clock::now() < deadline) {
+        tail += client.receive(4096, 20ms);
+        if (tail.find(answer) != std::string::npos) return true;
+        if (tail.size() > answer.size()) tail.erase(0, tail.size() - answer.size());
+    }
+    return false;
+}
+
+TEST(SimServer, DotStreamRunsFromEachEchoedUAtItsRate) {
+    constexpr auto kMeasured = 300ms;
+    for (const char* rate : {"fast", "byte", "20"}) {
+        SCOPED_TRACE(rate);
+        SimOptions options = quickOptions();
+        options.dotStream = parseDotStreamRate(rate);
+        ASSERT_TRUE(options.dotStream);
+        const std::chrono::nanoseconds period(options.dotStream->periodNs);
+        RunningSim sim(options);
+        ASSERT_TRUE(sim.server);
+        for (int client = 0; client < 2; ++client) {
+            std::this_thread::sleep_for(50ms);  // the server sees the last client's close first
+            SCOPED_TRACE(client);
+            PtyClient port(sim.server->ptyPath());
+            ASSERT_TRUE(port.isOpen());
+            port.purge();
+            EXPECT_EQ(port.receive(1, 50ms), "") << "no stream before a handshake";
+            const auto t0 = Clock::now();
+            EXPECT_EQ(port.exchange("U", 1), "U") << "the stream follows the echo";
+            const std::string dots = port.receive(std::size_t{1} << 30, kMeasured);
+            const auto elapsed = Clock::now() - t0;
+            EXPECT_EQ(dots.find_first_not_of('.'), std::string::npos);
+            const auto byteTimes = kMeasured / std::chrono::nanoseconds(WirePacer::kByteTime115200);
+            if (period == 0ns) {
+                EXPECT_GT(dots.size(), 2u * byteTimes) << "faster than the wire could carry them";
+            } else {
+                EXPECT_LE(dots.size(), static_cast<std::size_t>(elapsed / period) + 1);
+                EXPECT_GE(dots.size(), static_cast<std::size_t>(kMeasured / period) / 2);
+            }
+            port.send(readRequest(0x3000));
+            EXPECT_TRUE(answeredAmongDots(port, ".A" + kErasedHex)) << "lines are still answered";
+        }
+        EXPECT_EQ(sim.server->stats().violations, 0u) << sim.log();
+    }
+}
+
 TEST(SimServer, SymlinkToThePtyLivesAsLongAsTheServer) {
     test::TempDir dir;
     const auto link = dir / "com1";
