@@ -1,6 +1,6 @@
 // qelisp-mkimage run as the build runs it: outputs on success, the file:line
 // message and exit status 1 on bad input, and never a new, partial or
-// half-committed output when it fails.
+// half-committed output when it fails or is refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,9 +68,9 @@ std::string goodHex() {
 }
 
 std::string arguments(const TempDir& dir, const std::string& model = "QX-T", const fs::path& hex = "fw.hex",
-                      const fs::path& binary = "image.bin") {
+                      const fs::path& binary = "image.bin", const fs::path& output = "image.cpp") {
     return "--hex " + quoted(dir.path() / hex) + " --model " + model + " --version 2010.06.29 --output " +
-           quoted(dir / "image.cpp") + " --binary " + quoted(dir.path() / binary);
+           quoted(dir.path() / output) + " --binary " + quoted(dir.path() / binary);
 }
 
 // Nothing but the hex file, the captured stderr and `kept` may be in `dir`.
@@ -156,31 +156,69 @@ TEST(MkimageToolTest, BadInputIsNamedWithFileAndLineAndWritesNothing) {
     }
 }
 
-TEST(MkimageToolTest, AnOutputThatFailsLeavesBothAsTheyWere) {
-    struct Case {
-        fs::path binary;
-        bool earlierSource;   // image.cpp holds an earlier good output
-        std::string message;  // part of it
-    };
-    const Case cases[] = {
+// What a case puts at the name "made" before the run.
+enum class Made { kNothing, kSymlinkToHex, kHardLinkToHex };
+
+struct OutputCase {
+    fs::path binary;
+    bool earlierSource;   // image.cpp holds an earlier good output
+    std::string message;  // part of its first line; MADE stands for dir/made
+    int status = 1;
+    fs::path output = "image.cpp";
+    Made made = Made::kNothing;
+};
+
+const std::string kSameAsHex = " and --hex name the same file";
+
+// Runs one case: its exit status and message, and every file as it was.
+void runOutputCase(const OutputCase& c) {
+    TempDir dir;
+    writeFile(dir / "fw.hex", goodHex());
+    fs::create_directory(dir / "bin-dir");
+    if (c.earlierSource) writeFile(dir / "image.cpp", "earlier good output");
+    const fs::path made = dir / "made";
+    switch (c.made) {
+        case Made::kNothing: break;
+        case Made::kSymlinkToHex: fs::create_symlink("fw.hex", made); break;
+        case Made::kHardLinkToHex: fs::create_hard_link(dir / "fw.hex", made); break;
+    }
+    const fs::file_type madeType = fs::symlink_status(made).type();
+
+    RunResult run = runTool(dir, arguments(dir, "M", "fw.hex", c.binary, c.output));
+    EXPECT_EQ(run.status, c.status);
+    std::string message = c.message;
+    if (std::size_t at = message.find("MADE"); at != std::string::npos) message.replace(at, 4, made.string());
+    EXPECT_NE(run.errors.substr(0, run.errors.find('\n')).find(message), std::string::npos) << run.errors;
+    EXPECT_TRUE(readFile(dir / "fw.hex") == goodHex()) << "the firmware was changed";
+    if (c.earlierSource) {
+        EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier good output") << "replaced";
+    }
+    EXPECT_EQ(fs::symlink_status(made).type(), madeType) << "replaced";
+    if (c.made == Made::kSymlinkToHex || c.made == Made::kHardLinkToHex) {
+        EXPECT_TRUE(fs::equivalent(made, dir / "fw.hex")) << "no longer the firmware";
+    }
+    expectNoOutputs(dir, {"bin-dir", c.earlierSource ? "image.cpp" : "", c.made != Made::kNothing ? "made" : ""});
+    EXPECT_TRUE(fs::is_empty(dir / "bin-dir"));
+}
+
+TEST(MkimageToolTest, AnOutputThatFailsOrIsRefusedLeavesEveryFileAsItWas) {
+    const OutputCase cases[] = {
         {fs::path("missing") / "image.bin", true, "cannot write"},  // fails while writing
         {"bin-dir", true, "no output was changed"},                 // fails while renaming, after image.cpp
         {"bin-dir", false, "no output was changed"},
+        // The firmware itself, by any name: a usage error.
+        {"fw.hex", true, "--binary" + kSameAsHex, 2},
+        {fs::path(".") / "fw.hex", true, "--binary" + kSameAsHex, 2},
+        {"made", true, "--binary" + kSameAsHex, 2, "image.cpp", Made::kSymlinkToHex},
+        {"made", true, "--binary" + kSameAsHex, 2, "image.cpp", Made::kHardLinkToHex},
+        {"image.bin", false, "--output" + kSameAsHex, 2, "fw.hex"},
+        {"image.bin", false, "--output" + kSameAsHex, 2, fs::path(".") / "fw.hex"},
+        {"image.bin", false, "--output" + kSameAsHex, 2, "made", Made::kSymlinkToHex},
+        {"image.bin", false, "--output" + kSameAsHex, 2, "made", Made::kHardLinkToHex},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.binary.string() + (c.earlierSource ? ", earlier source" : ""));
-        TempDir dir;
-        writeFile(dir / "fw.hex", goodHex());
-        fs::create_directory(dir / "bin-dir");
-        if (c.earlierSource) writeFile(dir / "image.cpp", "earlier good output");
-        RunResult run = runTool(dir, arguments(dir, "M", "fw.hex", c.binary));
-        EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
-        if (c.earlierSource) {
-            EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier good output") << "replaced";
-        }
-        expectNoOutputs(dir, {"bin-dir", c.earlierSource ? "image.cpp" : ""});
-        EXPECT_TRUE(fs::is_empty(dir / "bin-dir"));
+    for (const OutputCase& c : cases) {
+        SCOPED_TRACE(c.message + " (--output " + c.output.string() + ", --binary " + c.binary.string() + ")");
+        runOutputCase(c);
     }
 }
 
