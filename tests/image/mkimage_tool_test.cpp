@@ -16,7 +16,13 @@
 #include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace qelisp {
@@ -157,7 +163,7 @@ TEST(MkimageToolTest, BadInputIsNamedWithFileAndLineAndWritesNothing) {
 }
 
 // What a case puts at the name "made" before the run.
-enum class Made { kNothing, kSymlinkToHex, kHardLinkToHex };
+enum class Made { kNothing, kSymlinkToHex, kHardLinkToHex, kSymlinkToFreshPath, kFifo, kDevice };
 
 struct OutputCase {
     fs::path binary;
@@ -169,9 +175,11 @@ struct OutputCase {
 };
 
 const std::string kSameAsHex = " and --hex name the same file";
+const std::string kNotRegular = "; qelisp-mkimage only writes regular files";
 
 // Runs one case: its exit status and message, and every file as it was.
-void runOutputCase(const OutputCase& c) {
+// Returns why `made` cannot be made on this machine, or "".
+std::string runOutputCase(const OutputCase& c) {
     TempDir dir;
     writeFile(dir / "fw.hex", goodHex());
     fs::create_directory(dir / "bin-dir");
@@ -181,6 +189,20 @@ void runOutputCase(const OutputCase& c) {
         case Made::kNothing: break;
         case Made::kSymlinkToHex: fs::create_symlink("fw.hex", made); break;
         case Made::kHardLinkToHex: fs::create_hard_link(dir / "fw.hex", made); break;
+        case Made::kSymlinkToFreshPath: fs::create_symlink("fresh", made); break;
+#ifndef _WIN32
+        case Made::kFifo:
+            if (mkfifo(made.c_str(), 0644) != 0) return std::string("mkfifo: ") + std::strerror(errno);
+            break;
+        case Made::kDevice:
+            // A node of its own with /dev/null's numbers: a fault in the tool
+            // must not cost the machine its /dev/null.
+            if (mknod(made.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+                return std::string("mknod: ") + std::strerror(errno);
+            }
+            break;
+#endif
+        default: return "not on this system";
     }
     const fs::file_type madeType = fs::symlink_status(made).type();
 
@@ -199,6 +221,7 @@ void runOutputCase(const OutputCase& c) {
     }
     expectNoOutputs(dir, {"bin-dir", c.earlierSource ? "image.cpp" : "", c.made != Made::kNothing ? "made" : ""});
     EXPECT_TRUE(fs::is_empty(dir / "bin-dir"));
+    return "";
 }
 
 TEST(MkimageToolTest, AnOutputThatFailsOrIsRefusedLeavesEveryFileAsItWas) {
@@ -215,11 +238,27 @@ TEST(MkimageToolTest, AnOutputThatFailsOrIsRefusedLeavesEveryFileAsItWas) {
         {"image.bin", false, "--output" + kSameAsHex, 2, fs::path(".") / "fw.hex"},
         {"image.bin", false, "--output" + kSameAsHex, 2, "made", Made::kSymlinkToHex},
         {"image.bin", false, "--output" + kSameAsHex, 2, "made", Made::kHardLinkToHex},
+        // Anything but a regular file at an output's name stays what it is.
+        {"made", true, "--binary MADE is a symbolic link" + kNotRegular, 1, "image.cpp", Made::kSymlinkToFreshPath},
+#ifndef _WIN32
+        {"image.bin", false, "--output MADE is a FIFO" + kNotRegular, 1, "made", Made::kFifo},
+#endif
     };
     for (const OutputCase& c : cases) {
         SCOPED_TRACE(c.message + " (--output " + c.output.string() + ", --binary " + c.binary.string() + ")");
-        runOutputCase(c);
+        EXPECT_EQ(runOutputCase(c), "");
     }
+}
+
+// The table's case that needs root, on its own so that only it is skipped.
+TEST(MkimageToolTest, ADeviceNodeOutputStaysADevice) {
+#ifndef _WIN32
+    if (geteuid() != 0) GTEST_SKIP() << "only root can make the device node this case needs";
+#endif
+    const std::string why =
+        runOutputCase({"image.bin", false, "--output MADE is a character device" + kNotRegular, 1, "made",
+                       Made::kDevice});
+    if (!why.empty()) GTEST_SKIP() << "no device node: " << why;
 }
 
 TEST(MkimageToolTest, FilesAtFormerTemporaryNamesAreNeitherWrittenThroughNorReplaced) {
