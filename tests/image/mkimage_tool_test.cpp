@@ -1,6 +1,6 @@
 // qelisp-mkimage run as the build runs it: outputs on success, the file:line
 // message and exit status 1 on bad input, and never a new, partial or
-// half-committed output when it fails or is refused.
+// half-committed output when it fails, is refused or is ended by a signal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +16,8 @@
 #include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -276,6 +278,101 @@ TEST(MkimageToolTest, FilesAtFormerTemporaryNamesAreNeitherWrittenThroughNorRepl
     EXPECT_EQ(readFile(dir / "image.bin").size(), kImageSize);
     expectNoOutputs(dir, {"victim", "image.bin.tmp", "image.cpp.tmp", "image.cpp", "image.bin"});
 }
+
+#ifndef _WIN32
+// The temporary files in `dir` and how many bytes they hold together.
+std::pair<int, std::uintmax_t> temporaryFilesIn(const TempDir& dir) {
+    std::pair<int, std::uintmax_t> found{0, 0};
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().extension() != ".tmp") continue;
+        ++found.first;
+        std::error_code gone;
+        const std::uintmax_t size = entry.file_size(gone);
+        if (!gone) found.second += size;
+    }
+    return found;
+}
+
+// ptrace's last argument, which the call reads as a pointer.
+void* ptraceData(long value) { return reinterpret_cast<void*>(value); }
+
+// The tool is traced and stopped at each system call until the files it has
+// made are as a case wants them; there it gets the signal. Stopped between
+// two calls, it cannot run ahead of the test, however busy the machine is.
+TEST(MkimageToolTest, ASignalRemovesTheTemporaryFilesAndEndsTheRunAsItWould) {
+    struct Case {
+        int signal;
+        int temporaries;  // stopped once there are this many temporary files ...
+        bool written;     // ... and they hold data, outside the steps that hold signals back
+        bool earlier;     // image.cpp and image.bin hold earlier outputs
+        bool committed;   // the third file is the commit's: the signal waits for the renames
+    };
+    const Case cases[] = {
+        {SIGINT, 1, false, false, false},  // the source's file, just made: it is listed before the signal acts
+        {SIGHUP, 1, true, true, false},    // the source's file written
+        {SIGTERM, 2, false, false, false},
+        {SIGTERM, 3, false, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("signal " + std::to_string(c.signal) + " at " + std::to_string(c.temporaries) +
+                     (c.written ? " written" : "") + " temporary files");
+        TempDir dir;
+        writeFile(dir / "fw.hex", goodHex());
+        if (c.earlier) {
+            writeFile(dir / "image.cpp", "earlier source");
+            writeFile(dir / "image.bin", "earlier binary");
+        }
+        std::vector<std::string> args = {QELISP_MKIMAGE_PATH, "--hex", (dir / "fw.hex").string(), "--model", "M",
+                                         "--version", "V", "--output", (dir / "image.cpp").string(), "--binary",
+                                         (dir / "image.bin").string()};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0) << std::strerror(errno);
+        if (pid == 0) {
+            for (int number : {SIGINT, SIGTERM, SIGHUP}) signal(number, SIG_DFL);
+            if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);  // stopped at the exec
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 126) {
+            GTEST_SKIP() << "this machine does not let a test trace its child";
+        }
+        ASSERT_TRUE(WIFSTOPPED(status)) << "the tool did not start: status " << status;
+        ptrace(PTRACE_SETOPTIONS, pid, nullptr, ptraceData(PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL));
+        int pass = 0;  // a signal the tool received meanwhile goes on to it
+        for (;;) {
+            ptrace(PTRACE_SYSCALL, pid, nullptr, ptraceData(pass));
+            waitpid(pid, &status, 0);
+            if (!WIFSTOPPED(status)) break;
+            pass = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);
+            const auto [count, bytes] = temporaryFilesIn(dir);
+            if (count >= c.temporaries && (!c.written || bytes > 0)) break;
+        }
+        ASSERT_TRUE(WIFSTOPPED(status)) << "the run ended before it was caught";
+        kill(pid, c.signal);
+        ptrace(PTRACE_DETACH, pid, nullptr, nullptr);
+        waitpid(pid, &status, 0);
+
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
+        if (c.committed) {
+            const std::string binary = readFile(dir / "image.bin");
+            EXPECT_EQ(binary.size(), kImageSize);
+            EXPECT_EQ(test::generatedBytes(readFile(dir / "image.cpp")),
+                      std::vector<std::uint8_t>(binary.begin(), binary.end()));
+        } else if (c.earlier) {
+            EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier source") << "replaced";
+            EXPECT_TRUE(readFile(dir / "image.bin") == "earlier binary") << "replaced";
+        }
+        expectNoOutputs(dir, c.earlier ? std::vector<std::string>{"image.cpp", "image.bin"}
+                                       : std::vector<std::string>{});
+    }
+}
+#endif
 
 TEST(MkimageToolTest, UsageErrorsExitWithTwoAndHelpWithZero) {
     TempDir dir;
