@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/mkimage/cpp_writer.h"
 #include "image/mkimage/hex_file.h"
 #include "image/mkimage/image_builder.h"
 #include "image/mkimage/intel_hex_reader.h"
+#include "image/mkimage/regular_output.h"
 #include "image/mkimage/staged_outputs.h"
 #include "image/mkimage/tool_options.h"
 
@@ -36,6 +38,16 @@ std::string baseName(const std::string& path) {
 
 MkimageRun run(const ToolOptions& options) {
     if (auto problem = checkTexts(options)) return fail(*problem);
+    // Checked before the firmware is read, so a wrong name is refused at once.
+    const std::pair<const char*, const std::string&> outputs[] = {{"--output", options.outputPath},
+                                                                  {"--binary", options.binaryPath}};
+    for (const auto& [option, path] : outputs) {
+        if (path.empty()) continue;
+        if (auto kind = notRegularFile(path)) {
+            return fail(std::string(option) + " " + path + " is " + *kind +
+                        "; qelisp-mkimage only writes regular files");
+        }
+    }
 
     std::vector<std::uint8_t> block;
     try {

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "image/mkimage/interrupt_cleanup.h"
 #include "image/mkimage/new_file.h"
 
 namespace qelisp {
@@ -11,16 +12,25 @@ namespace qelisp {
 namespace fs = std::filesystem;
 
 StagedOutputs::~StagedOutputs() {
+    const InterruptsHeld held;  // a file goes off the list as it goes
     for (const Output& output : outputs_) {
         std::error_code ignored;
-        if (!output.placed) fs::remove(output.temporary, ignored);
+        if (output.placed) continue;
+        fs::remove(output.temporary, ignored);
+        keepOnInterrupt(output.temporary);
     }
 }
 
 void StagedOutputs::add(fs::path target, std::string_view contents) {
     try {
-        NewFile file = createFileBeside(target);
-        outputs_.push_back({target, file.path, {}, false});
+        NewFile file;
+        {
+            // Listed the moment it exists, so that a signal never leaves it behind.
+            const InterruptsHeld held;
+            file = createFileBeside(target);
+            outputs_.push_back({target, file.path, {}, false});
+            removeOnInterrupt(file.path);
+        }
         const bool written = std::fwrite(contents.data(), 1, contents.size(), file.file.get()) == contents.size();
         if (std::fclose(file.file.release()) != 0 || !written) throw std::runtime_error("write failed");
     } catch (const std::exception& error) {
@@ -29,6 +39,9 @@ void StagedOutputs::add(fs::path target, std::string_view contents) {
 }
 
 void StagedOutputs::commit() {
+    // A signal waits for the renames: every output is in place, or every one
+    // is as it was, before the handler removes what is still listed.
+    const InterruptsHeld held;
     for (std::size_t i = 0; i < outputs_.size(); ++i) {
         Output& output = outputs_[i];
         std::error_code error;
@@ -46,6 +59,7 @@ void StagedOutputs::commit() {
                                      error.message() + rollBack(i));
         }
         output.placed = true;
+        keepOnInterrupt(output.temporary);
     }
     for (Output& output : outputs_) {
         std::error_code ignored;

@@ -2,7 +2,8 @@
 // Writes the tool's outputs so that a failed run changes none of them: each
 // is written whole to a temporary file of its own beside its target (see
 // new_file.h), and only when every one is written are they renamed into
-// place, all of them or none.
+// place, all of them or none. A signal that ends the run removes the
+// temporary files, and waits until the renames are done (interrupt_cleanup.h).
 #include <filesystem>
 #include <string>
 #include <string_view>

@@ -103,6 +103,15 @@ ParsedOptions parseToolOptions(std::span<const std::string_view> args) {
     if (!wasGiven("--output") && !wasGiven("--binary")) {
         return {std::nullopt, false, "nothing to write: give --output or --binary"};
     }
+    // An output renamed onto the firmware's name, or onto a link to it, would
+    // replace the maker's file or the link: refused, whatever it is called.
+    const std::pair<const char*, const std::string&> outputs[] = {{"--output", options.outputPath},
+                                                                  {"--binary", options.binaryPath}};
+    for (const auto& [option, path] : outputs) {
+        if (!path.empty() && sameFile(path, options.hexPath)) {
+            return {std::nullopt, false, std::string(option) + " and --hex name the same file"};
+        }
+    }
     if (wasGiven("--output") && wasGiven("--binary") && sameFile(options.outputPath, options.binaryPath)) {
         return {std::nullopt, false, "--output and --binary name the same file"};
     }

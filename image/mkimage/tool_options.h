@@ -2,8 +2,8 @@
 // The command line of qelisp-mkimage:
 //   qelisp-mkimage --hex FILE --model TEXT --version TEXT
 //                  [--output FILE.cpp] [--binary FILE] [--marker TEXT]
-// At least one of --output and --binary is needed, and they must not name the
-// same file.
+// At least one of --output and --binary is needed; they must not name the
+// same file, nor the --hex file.
 #include <optional>
 #include <span>
 #include <string>

@@ -1,6 +1,6 @@
 // qelisp-mkimage run as the build runs it: outputs on success, the file:line
 // message and exit status 1 on bad input, and never a new, partial or
-// half-committed output when it fails.
+// half-committed output when it fails, is refused or is ended by a signal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,7 +16,15 @@
 #include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace qelisp {
@@ -68,9 +76,9 @@ std::string goodHex() {
 }
 
 std::string arguments(const TempDir& dir, const std::string& model = "QX-T", const fs::path& hex = "fw.hex",
-                      const fs::path& binary = "image.bin") {
+                      const fs::path& binary = "image.bin", const fs::path& output = "image.cpp") {
     return "--hex " + quoted(dir.path() / hex) + " --model " + model + " --version 2010.06.29 --output " +
-           quoted(dir / "image.cpp") + " --binary " + quoted(dir.path() / binary);
+           quoted(dir.path() / output) + " --binary " + quoted(dir.path() / binary);
 }
 
 // Nothing but the hex file, the captured stderr and `kept` may be in `dir`.
@@ -156,32 +164,103 @@ TEST(MkimageToolTest, BadInputIsNamedWithFileAndLineAndWritesNothing) {
     }
 }
 
-TEST(MkimageToolTest, AnOutputThatFailsLeavesBothAsTheyWere) {
-    struct Case {
-        fs::path binary;
-        bool earlierSource;   // image.cpp holds an earlier good output
-        std::string message;  // part of it
-    };
-    const Case cases[] = {
+// What a case puts at the name "made" before the run.
+enum class Made { kNothing, kSymlinkToHex, kHardLinkToHex, kSymlinkToFreshPath, kFifo, kDevice };
+
+struct OutputCase {
+    fs::path binary;
+    bool earlierSource;   // image.cpp holds an earlier good output
+    std::string message;  // part of its first line; MADE stands for dir/made
+    int status = 1;
+    fs::path output = "image.cpp";
+    Made made = Made::kNothing;
+};
+
+const std::string kSameAsHex = " and --hex name the same file";
+const std::string kNotRegular = "; qelisp-mkimage only writes regular files";
+
+// Runs one case: its exit status and message, and every file as it was.
+// Returns why `made` cannot be made on this machine, or "".
+std::string runOutputCase(const OutputCase& c) {
+    TempDir dir;
+    writeFile(dir / "fw.hex", goodHex());
+    fs::create_directory(dir / "bin-dir");
+    if (c.earlierSource) writeFile(dir / "image.cpp", "earlier good output");
+    const fs::path made = dir / "made";
+    switch (c.made) {
+        case Made::kNothing: break;
+        case Made::kSymlinkToHex: fs::create_symlink("fw.hex", made); break;
+        case Made::kHardLinkToHex: fs::create_hard_link(dir / "fw.hex", made); break;
+        case Made::kSymlinkToFreshPath: fs::create_symlink("fresh", made); break;
+#ifndef _WIN32
+        case Made::kFifo:
+            if (mkfifo(made.c_str(), 0644) != 0) return std::string("mkfifo: ") + std::strerror(errno);
+            break;
+        case Made::kDevice:
+            // A node of its own with /dev/null's numbers: a fault in the tool
+            // must not cost the machine its /dev/null.
+            if (mknod(made.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+                return std::string("mknod: ") + std::strerror(errno);
+            }
+            break;
+#endif
+        default: return "not on this system";
+    }
+    const fs::file_type madeType = fs::symlink_status(made).type();
+
+    RunResult run = runTool(dir, arguments(dir, "M", "fw.hex", c.binary, c.output));
+    EXPECT_EQ(run.status, c.status);
+    std::string message = c.message;
+    if (std::size_t at = message.find("MADE"); at != std::string::npos) message.replace(at, 4, made.string());
+    EXPECT_NE(run.errors.substr(0, run.errors.find('\n')).find(message), std::string::npos) << run.errors;
+    EXPECT_TRUE(readFile(dir / "fw.hex") == goodHex()) << "the firmware was changed";
+    if (c.earlierSource) {
+        EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier good output") << "replaced";
+    }
+    EXPECT_EQ(fs::symlink_status(made).type(), madeType) << "replaced";
+    if (c.made == Made::kSymlinkToHex || c.made == Made::kHardLinkToHex) {
+        EXPECT_TRUE(fs::equivalent(made, dir / "fw.hex")) << "no longer the firmware";
+    }
+    expectNoOutputs(dir, {"bin-dir", c.earlierSource ? "image.cpp" : "", c.made != Made::kNothing ? "made" : ""});
+    EXPECT_TRUE(fs::is_empty(dir / "bin-dir"));
+    return "";
+}
+
+TEST(MkimageToolTest, AnOutputThatFailsOrIsRefusedLeavesEveryFileAsItWas) {
+    const OutputCase cases[] = {
         {fs::path("missing") / "image.bin", true, "cannot write"},  // fails while writing
         {"bin-dir", true, "no output was changed"},                 // fails while renaming, after image.cpp
         {"bin-dir", false, "no output was changed"},
+        // The firmware itself, by any name: a usage error.
+        {"fw.hex", true, "--binary" + kSameAsHex, 2},
+        {fs::path(".") / "fw.hex", true, "--binary" + kSameAsHex, 2},
+        {"made", true, "--binary" + kSameAsHex, 2, "image.cpp", Made::kSymlinkToHex},
+        {"made", true, "--binary" + kSameAsHex, 2, "image.cpp", Made::kHardLinkToHex},
+        {"image.bin", false, "--output" + kSameAsHex, 2, "fw.hex"},
+        {"image.bin", false, "--output" + kSameAsHex, 2, fs::path(".") / "fw.hex"},
+        {"image.bin", false, "--output" + kSameAsHex, 2, "made", Made::kSymlinkToHex},
+        {"image.bin", false, "--output" + kSameAsHex, 2, "made", Made::kHardLinkToHex},
+        // Anything but a regular file at an output's name stays what it is.
+        {"made", true, "--binary MADE is a symbolic link" + kNotRegular, 1, "image.cpp", Made::kSymlinkToFreshPath},
+#ifndef _WIN32
+        {"image.bin", false, "--output MADE is a FIFO" + kNotRegular, 1, "made", Made::kFifo},
+#endif
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.binary.string() + (c.earlierSource ? ", earlier source" : ""));
-        TempDir dir;
-        writeFile(dir / "fw.hex", goodHex());
-        fs::create_directory(dir / "bin-dir");
-        if (c.earlierSource) writeFile(dir / "image.cpp", "earlier good output");
-        RunResult run = runTool(dir, arguments(dir, "M", "fw.hex", c.binary));
-        EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
-        if (c.earlierSource) {
-            EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier good output") << "replaced";
-        }
-        expectNoOutputs(dir, {"bin-dir", c.earlierSource ? "image.cpp" : ""});
-        EXPECT_TRUE(fs::is_empty(dir / "bin-dir"));
+    for (const OutputCase& c : cases) {
+        SCOPED_TRACE(c.message + " (--output " + c.output.string() + ", --binary " + c.binary.string() + ")");
+        EXPECT_EQ(runOutputCase(c), "");
     }
+}
+
+// The table's case that needs root, on its own so that only it is skipped.
+TEST(MkimageToolTest, ADeviceNodeOutputStaysADevice) {
+#ifndef _WIN32
+    if (geteuid() != 0) GTEST_SKIP() << "only root can make the device node this case needs";
+#endif
+    const std::string why =
+        runOutputCase({"image.bin", false, "--output MADE is a character device" + kNotRegular, 1, "made",
+                       Made::kDevice});
+    if (!why.empty()) GTEST_SKIP() << "no device node: " << why;
 }
 
 TEST(MkimageToolTest, FilesAtFormerTemporaryNamesAreNeitherWrittenThroughNorReplaced) {
@@ -199,6 +278,101 @@ TEST(MkimageToolTest, FilesAtFormerTemporaryNamesAreNeitherWrittenThroughNorRepl
     EXPECT_EQ(readFile(dir / "image.bin").size(), kImageSize);
     expectNoOutputs(dir, {"victim", "image.bin.tmp", "image.cpp.tmp", "image.cpp", "image.bin"});
 }
+
+#ifndef _WIN32
+// The temporary files in `dir` and how many bytes they hold together.
+std::pair<int, std::uintmax_t> temporaryFilesIn(const TempDir& dir) {
+    std::pair<int, std::uintmax_t> found{0, 0};
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().extension() != ".tmp") continue;
+        ++found.first;
+        std::error_code gone;
+        const std::uintmax_t size = entry.file_size(gone);
+        if (!gone) found.second += size;
+    }
+    return found;
+}
+
+// ptrace's last argument, which the call reads as a pointer.
+void* ptraceData(long value) { return reinterpret_cast<void*>(value); }
+
+// The tool is traced and stopped at each system call until the files it has
+// made are as a case wants them; there it gets the signal. Stopped between
+// two calls, it cannot run ahead of the test, however busy the machine is.
+TEST(MkimageToolTest, ASignalRemovesTheTemporaryFilesAndEndsTheRunAsItWould) {
+    struct Case {
+        int signal;
+        int temporaries;  // stopped once there are this many temporary files ...
+        bool written;     // ... and they hold data, outside the steps that hold signals back
+        bool earlier;     // image.cpp and image.bin hold earlier outputs
+        bool committed;   // the third file is the commit's: the signal waits for the renames
+    };
+    const Case cases[] = {
+        {SIGINT, 1, false, false, false},  // the source's file, just made: it is listed before the signal acts
+        {SIGHUP, 1, true, true, false},    // the source's file written
+        {SIGTERM, 2, false, false, false},
+        {SIGTERM, 3, false, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("signal " + std::to_string(c.signal) + " at " + std::to_string(c.temporaries) +
+                     (c.written ? " written" : "") + " temporary files");
+        TempDir dir;
+        writeFile(dir / "fw.hex", goodHex());
+        if (c.earlier) {
+            writeFile(dir / "image.cpp", "earlier source");
+            writeFile(dir / "image.bin", "earlier binary");
+        }
+        std::vector<std::string> args = {QELISP_MKIMAGE_PATH, "--hex", (dir / "fw.hex").string(), "--model", "M",
+                                         "--version", "V", "--output", (dir / "image.cpp").string(), "--binary",
+                                         (dir / "image.bin").string()};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0) << std::strerror(errno);
+        if (pid == 0) {
+            for (int number : {SIGINT, SIGTERM, SIGHUP}) signal(number, SIG_DFL);
+            if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);  // stopped at the exec
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 126) {
+            GTEST_SKIP() << "this machine does not let a test trace its child";
+        }
+        ASSERT_TRUE(WIFSTOPPED(status)) << "the tool did not start: status " << status;
+        ptrace(PTRACE_SETOPTIONS, pid, nullptr, ptraceData(PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL));
+        int pass = 0;  // a signal the tool received meanwhile goes on to it
+        for (;;) {
+            ptrace(PTRACE_SYSCALL, pid, nullptr, ptraceData(pass));
+            waitpid(pid, &status, 0);
+            if (!WIFSTOPPED(status)) break;
+            pass = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);
+            const auto [count, bytes] = temporaryFilesIn(dir);
+            if (count >= c.temporaries && (!c.written || bytes > 0)) break;
+        }
+        ASSERT_TRUE(WIFSTOPPED(status)) << "the run ended before it was caught";
+        kill(pid, c.signal);
+        ptrace(PTRACE_DETACH, pid, nullptr, nullptr);
+        waitpid(pid, &status, 0);
+
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
+        if (c.committed) {
+            const std::string binary = readFile(dir / "image.bin");
+            EXPECT_EQ(binary.size(), kImageSize);
+            EXPECT_EQ(test::generatedBytes(readFile(dir / "image.cpp")),
+                      std::vector<std::uint8_t>(binary.begin(), binary.end()));
+        } else if (c.earlier) {
+            EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier source") << "replaced";
+            EXPECT_TRUE(readFile(dir / "image.bin") == "earlier binary") << "replaced";
+        }
+        expectNoOutputs(dir, c.earlier ? std::vector<std::string>{"image.cpp", "image.bin"}
+                                       : std::vector<std::string>{});
+    }
+}
+#endif
 
 TEST(MkimageToolTest, UsageErrorsExitWithTwoAndHelpWithZero) {
     TempDir dir;
