@@ -3,6 +3,7 @@
 #include "protocol/hex_line.h"
 
 #include <algorithm>
+#include <string>
 
 namespace qelisp {
 
@@ -28,7 +29,11 @@ int writeAll(Session& session, std::span<const std::uint8_t> bytes) {
     std::array<std::uint8_t, kShownStrayBytes> stray{};
     const int before = link->readWaiting(stray);
     if (before != 0) {
-        if (before > 0) link->note("unexpected: bytes no line asked for were waiting; the line is not sent");
+        if (before > 0) {
+            // The line by its head: the record type says whose step failed.
+            const std::string head(bytes.begin(), bytes.begin() + static_cast<long>(std::min<std::size_t>(9, bytes.size())));
+            link->note("unexpected: bytes no line asked for were waiting; " + head + "... is not sent");
+        }
         return before > 0 ? kSendUnexpected : kSendFailed;
     }
     const int written = link->write(bytes);

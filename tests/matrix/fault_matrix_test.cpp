@@ -119,6 +119,49 @@ std::vector<MatrixCase> verifyCases() {
     return cases;
 }
 
+// Loaders that answer more than they were asked: a stream of dots after the
+// 'U', a second '.' some time after the answer to every line or to one, an
+// erase answered with two dots. Each with and without an answer to the end
+// line. Every one
+// must fail with the error of the step that heard the stray byte, with
+// nothing sent after it; which step that is depends on when the byte comes,
+// so the trace names it (an empty status).
+std::vector<MatrixCase> surplusCases() {
+    std::vector<MatrixCase> cases;
+    auto add = [&](Job job, const std::string& step, const std::string& fault, std::vector<std::string> sim) {
+        cases.push_back({job, step, fault, std::move(sim), {}, "", 1, kRead, std::nullopt});
+    };
+    for (const char* rate : {"fast", "byte", "1"}) {
+        const std::string stream = std::string("dot stream ") + (rate == std::string("1") ? "1 per ms" : rate);
+        add(Job::Program, "after U", stream + ", lines answered", {"--dot-stream", rate});
+        add(Job::Program, "after U", stream + ", no line answered", {"--dot-stream", rate, "--fault", "*:silence"});
+    }
+    // Line 100: a data record on page 06.
+    for (const char* ms : {"0", "1", "5", "100", "190"}) {
+        const std::string twice = std::string("double@") + ms;
+        for (const bool every : {true, false}) {
+            const std::string target = every ? "*:" : "100:";
+            const std::string where = every ? "every line" : "line 100";
+            add(Job::Program, where, "'.' again after " + std::string(ms) + " ms", {"--fault", target + twice});
+            add(Job::Program, where, "'.' again after " + std::string(ms) + " ms, end line unanswered",
+                {"--fault", target + twice, "--fault", "3780:silence"});
+        }
+    }
+    for (const bool every : {true, false}) {
+        const std::string target = every ? "*:erase-double" : "1:erase-double";
+        const std::string where = every ? "every line" : "begin line 06";
+        add(Job::Program, where, "'E' '.' '.'", {"--fault", target});
+        add(Job::Program, where, "'E' '.' '.', end line unanswered", {"--fault", target, "--fault", "3780:silence"});
+    }
+    // A read request's answer may carry any bytes before its 'A': a stray
+    // '.' that lands there is noise the job skips, and the block still has
+    // to match. What comes after a block, or after the last, is caught.
+    add(Job::Verify, "after U", "dot stream byte", {"--dot-stream", "byte"});
+    add(Job::Verify, "every request", "'.' again after 5 ms", {"--fault", "*:double@5"});
+    add(Job::Verify, "last request", "'.' again after 0 ms", {"--fault", "3554:double@0"});
+    return cases;
+}
+
 std::string table(const std::vector<MatrixCase>& cases, const std::vector<MatrixResult>& results) {
     std::ostringstream out;
     out << "| job | step | fault | last status | exit | lines heard | time (ms) | step (ms) | allowed (ms) | verdict |\n"
@@ -145,12 +188,14 @@ std::string table(const std::vector<MatrixCase>& cases, const std::vector<Matrix
 TEST(FaultMatrix, EveryWaitingStepAgainstEveryFault) {
     std::vector<MatrixCase> cases = programCases();
     for (MatrixCase& c : verifyCases()) cases.push_back(std::move(c));
+    for (MatrixCase& c : surplusCases()) cases.push_back(std::move(c));
 
     MatrixRunner runner;
     std::vector<MatrixResult> results = runner.runAll(cases);
-    const std::string text = table(cases, results);
-    std::printf("%s\nclean runs: program %u ms, verify %u ms\n", text.c_str(), runner.cleanMs(Job::Program),
-                runner.cleanMs(Job::Verify));
+    const std::string text = table(cases, results) + "\nClean runs: program " +
+                             std::to_string(runner.cleanMs(Job::Program)) + " ms, verify " +
+                             std::to_string(runner.cleanMs(Job::Verify)) + " ms.\n";
+    std::printf("%s", text.c_str());
     if (const char* file = std::getenv("QELISP_MATRIX_TABLE")) std::ofstream(file) << text;
 
     for (std::size_t i = 0; i < cases.size(); ++i) {

@@ -77,6 +77,22 @@ FullSpeedSlot::~FullSpeedSlot() { fullSpeedSlots().release(); }
 
 bool expectsSuccess(const MatrixCase& c) { return isSuccessText(c.status); }
 
+std::string strayByteStatus(Job job, const CliOutcome& outcome) {
+    if (outcome.unexpected.empty()) return {};
+    if (job == Job::Verify) return "Connecting Error33!";
+    // ":LLAAAATT": the record type is the fourth byte.
+    const std::size_t named = outcome.unexpected.find("; :");
+    const std::string line = named != std::string::npos ? outcome.unexpected.substr(named + 2) : outcome.lastLineSent;
+    if (line.size() < 9) return "(no line)";
+    const std::string type = line.substr(7, 2);
+    if (type == "06") return "Connecting Error!";
+    if (type == "04") return "Connecting Error 3!";
+    if (type == "00") return "Connecting Error 4!";
+    if (type == "05") return "Connecting Error 2!";
+    if (type == "01") return "Connecting Error 1!";
+    return "(type " + type + ")";
+}
+
 const char* jobName(Job job) { return job == Job::Program ? "program" : "verify"; }
 
 std::string programmedFlash() {
@@ -127,7 +143,17 @@ CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt
     for (const std::string& line : lines(err, port)) {
         if (auto ms = traceMs(line)) {
             outcome.lastTracedMs = *ms;
-            if (line.find("] >> ") != std::string::npos) outcome.lastSentMs = *ms;
+            const std::size_t sent = line.find("] >> ");
+            if (sent != std::string::npos) {
+                outcome.lastSentMs = *ms;
+                if (line.compare(sent + 5, 1, ":") == 0) {
+                    ++outcome.linesSent;
+                    outcome.lastLineSent = line.substr(sent + 5);
+                    if (!outcome.unexpected.empty()) outcome.sentAfterUnexpected = true;
+                }
+            }
+            const std::size_t remark = line.find("] !! unexpected: ");
+            if (remark != std::string::npos && outcome.unexpected.empty()) outcome.unexpected = line.substr(remark + 6);
         }
     }
     outcome.stderrText = err.substr(err.size() > 600 ? err.size() - 600 : 0);
@@ -183,8 +209,15 @@ MatrixResult MatrixRunner::run(const MatrixCase& c) {
     result.stdoutTail = cli.stdoutTail;
     result.stderrText = cli.stderrText;
 
-    if (wantSuccess ? cli.lastStatus.rfind(c.status, 0) != 0 : cli.lastStatus != c.status) {
-        note(result.problems, "expected '" + c.status + "'");
+    // A stray byte ends the job with the error of the step that heard it,
+    // and nothing goes out after that.
+    const std::string status = c.status.empty() ? strayByteStatus(c.job, cli) : c.status;
+    if (c.status.empty()) {
+        if (cli.unexpected.empty()) note(result.problems, "the trace names no unexpected byte");
+        if (cli.sentAfterUnexpected) note(result.problems, "a line went out after the unexpected byte");
+    }
+    if (wantSuccess ? cli.lastStatus.rfind(status, 0) != 0 : cli.lastStatus != status) {
+        note(result.problems, "expected '" + status + "'");
     }
     if (cli.exitCode != c.exitCode) note(result.problems, "exit status " + std::to_string(cli.exitCode));
     if (!wantSuccess && cli.successShown) note(result.problems, "a success text was printed");
@@ -210,6 +243,10 @@ MatrixResult MatrixRunner::run(const MatrixCase& c) {
         result.linesHeard = summary->lines;
         if (c.lines && summary->lines != *c.lines) {
             note(result.problems, "the loader heard " + std::to_string(summary->lines) + " lines");
+        }
+        if (c.status.empty() && summary->lines != cli.linesSent) {
+            note(result.problems, "the loader heard " + std::to_string(summary->lines) + " lines, the trace shows " +
+                                      std::to_string(cli.linesSent));
         }
     } else {
         note(result.problems, "no summary from the simulator");

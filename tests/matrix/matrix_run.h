@@ -30,7 +30,8 @@ struct MatrixCase {
     std::string fault;
     std::vector<std::string> simArgs;  // the faults, and anything else the case needs
     std::optional<CancelAt> cancel;
-    std::string status;  // the last status line; for a success text, its start
+    std::string status;  // the last status line; for a success text, its start;
+                         // empty: the error of the step that heard a stray byte
     int exitCode = 1;
     // The time the protocol allows the fault: from the last command line the
     // job sent to its end (for the handshake, from the start); for a job
@@ -44,6 +45,7 @@ struct MatrixCase {
 // The job is to succeed in spite of the fault (a block fine on its second
 // reading).
 bool expectsSuccess(const MatrixCase& c);
+
 
 struct MatrixResult {
     std::string lastStatus;
@@ -81,10 +83,23 @@ struct CliOutcome {
     // command line (or 'U') went out, and its last trace line, at its end.
     std::uint32_t lastSentMs = 0;
     std::uint32_t lastTracedMs = 0;
+    // The command lines the trace shows going out, the last of them, and the
+    // remark on the first byte no line asked for (empty: none), with whether
+    // anything went out after it.
+    std::uint64_t linesSent = 0;
+    std::string lastLineSent;
+    std::string unexpected;
+    bool sentAfterUnexpected = false;
     std::string problems;  // the Ctrl-C's line never showed
     std::string stdoutTail;
     std::string stderrText;
 };
+
+// The status a job ends with when the loader sent bytes no line asked for:
+// the error of the step that heard them, read off the trace: the line that
+// was about to go out, or else the last that did. Empty when the trace names
+// no such byte.
+std::string strayByteStatus(Job job, const CliOutcome& outcome);
 
 CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel,
                   std::uint32_t timeoutMs);
