@@ -3,6 +3,7 @@
 #include "cli/console_view.h"
 #include "cli/port_job.h"
 #include "cli/port_probe.h"
+#include "cli/same_port.h"
 #include "cli/simulated_instrument.h"
 #include "image/firmware_image.h"
 #include "link/console.h"
@@ -82,6 +83,13 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
         std::fprintf(stderr, "qelisp-cli: the instrument answers on %s\n", printableName(found.port).c_str());
         ports.push_back({found.port, std::move(found.link), {}});
     } else {
+        // Before any is opened: the second would find the port held by the
+        // first, and "in use by another program" would send the user looking
+        // for one.
+        if (const std::string twice = samePortTwice(options.ports); !twice.empty()) {
+            std::fprintf(stderr, "qelisp-cli: %s\n", twice.c_str());
+            return kExitUsage;
+        }
         for (const std::string& name : options.ports) ports.push_back({name, nullptr, {}});
     }
     return std::nullopt;
