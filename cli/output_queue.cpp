@@ -5,6 +5,12 @@
 
 namespace qelisp::cli {
 
+namespace {
+
+constexpr auto kGather = std::chrono::milliseconds(2);
+
+}  // namespace
+
 OutputQueue::OutputQueue(std::FILE* out, std::string name, OutputQueue* errors, std::size_t cap)
     : out_(out), name_(std::move(name)), errors_(errors), backlog_(cap), writer_([this] { run(); }) {}
 
@@ -59,6 +65,13 @@ void OutputQueue::run() {
             backlog_ = OutputBacklog(0);  // the rest would fail the same way
         }
         written_.notify_all();
+        // With --trace lines come thousands a second, each on its own: a
+        // moment's pause gathers them into one write, where a wake-up and a
+        // write each would cost the job's thread more than the old direct
+        // write did.
+        lock.unlock();
+        std::this_thread::sleep_for(kGather);
+        lock.lock();
     }
 }
 
