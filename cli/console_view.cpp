@@ -6,7 +6,7 @@
 
 namespace qelisp::cli {
 
-ConsoleView::ConsoleView(std::FILE* out, const std::vector<std::string>& ports, const Setup& setup)
+ConsoleView::ConsoleView(OutputQueue& out, const std::vector<std::string>& ports, const Setup& setup)
     : out_(out), live_(setup.live), columns_(setup.columns), region_(setup.pages) {
     using Lines = StatusFilter::AddressLines;
     const Lines addresses = setup.live ? Lines::None : setup.allLines ? Lines::All : Lines::FirstOfPage;
@@ -34,8 +34,7 @@ void ConsoleView::keep(std::size_t port, const std::vector<std::string>& lines) 
     } else {
         for (const std::string& line : lasting) text += line + "\n";
     }
-    std::fwrite(text.data(), 1, text.size(), out_);
-    std::fflush(out_);
+    out_.append(text);
 }
 
 void ConsoleView::status(std::size_t port, const std::string& text, int progress) {
@@ -59,8 +58,7 @@ void ConsoleView::refresh(int columns) {
 void ConsoleView::beep() {
     std::lock_guard lock(mutex_);
     if (!live_) return;
-    std::fputc('\a', out_);
-    std::fflush(out_);
+    out_.append("\a");
 }
 
 void ConsoleView::finish() {
@@ -68,8 +66,7 @@ void ConsoleView::finish() {
     if (!live_ || finished_) return;
     const std::string text = region_.clear();
     finished_ = true;
-    std::fwrite(text.data(), 1, text.size(), out_);
-    std::fflush(out_);
+    out_.append(text);
 }
 
 }  // namespace qelisp::cli

@@ -4,9 +4,9 @@
 // lines worth keeping. Into a file or pipe: the lines worth keeping and one
 // address line per 4 KB page, each prefixed with its port.
 #include "cli/live_region.h"
+#include "cli/output_queue.h"
 #include "cli/status_filter.h"
 
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,7 +23,8 @@ public:
     };
 
     // `ports`: the names as the user gave them, in the order of the jobs.
-    ConsoleView(std::FILE* out, const std::vector<std::string>& ports, const Setup& setup);
+    // What it shows goes to `out`, which never makes a job wait.
+    ConsoleView(OutputQueue& out, const std::vector<std::string>& ports, const Setup& setup);
 
     // A job's new status; called on its worker's thread.
     void status(std::size_t port, const std::string& text, int progress);
@@ -39,7 +40,7 @@ private:
     void keep(std::size_t port, const std::vector<std::string>& lines);
 
     std::mutex mutex_;
-    std::FILE* out_;
+    OutputQueue& out_;
     bool live_;
     int columns_;
     std::vector<std::string> prefixes_;  // "ttyUSB0: " before a lasting line, or nothing

@@ -3,23 +3,15 @@
 #include "cli/image_info.h"
 #include "cli/ports_command.h"
 #include "cli/run_job.h"
+#include "cli/stop_signals.h"
 #include "image/firmware_image.h"
 #include "link/standard_descriptors.h"
 #include "program_version.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-namespace {
-
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void onInterrupt(int) { gInterrupted.store(true); }
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace qelisp::cli;
@@ -46,10 +38,11 @@ int main(int argc, char** argv) {
             std::fputs(formatSummary(summarize(qelisp::embeddedImage())).c_str(), stdout);
             return kExitOk;
         case Command::Program:
-        case Command::Verify:
-            std::signal(SIGINT, onInterrupt);
-            std::signal(SIGTERM, onInterrupt);
-            return runJob(options, gInterrupted);
+        case Command::Verify: {
+            static std::atomic<bool> interrupted{false};
+            catchStopSignals(interrupted);
+            return runJob(options, interrupted);
+        }
     }
     return kExitUsage;
 }

@@ -6,9 +6,10 @@
 
 namespace qelisp::cli {
 
-PortJob::PortJob(std::string port, std::unique_ptr<SerialLink> link, bool trace, const std::string& tracePrefix)
+PortJob::PortJob(std::string port, std::unique_ptr<SerialLink> link, OutputQueue* trace,
+                 const std::string& tracePrefix)
     : port_(std::move(port)), link_(std::move(link)) {
-    if (trace) tracer_ = std::make_unique<TracingLink>(*link_, stderr, tracePrefix);
+    if (trace) tracer_ = std::make_unique<TracingLink>(*link_, *trace, tracePrefix);
 }
 
 PortJob::~PortJob() { runner_.join(); }

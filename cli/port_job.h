@@ -21,8 +21,9 @@ namespace qelisp::cli {
 
 class PortJob {
 public:
-    // `tracePrefix`: with --trace, what each traced line starts with.
-    PortJob(std::string port, std::unique_ptr<SerialLink> link, bool trace, const std::string& tracePrefix);
+    // `trace`: where --trace shows the conversation, null without it;
+    // `tracePrefix`: what each traced line starts with.
+    PortJob(std::string port, std::unique_ptr<SerialLink> link, OutputQueue* trace, const std::string& tracePrefix);
     PortJob(const PortJob&) = delete;
     PortJob& operator=(const PortJob&) = delete;
     ~PortJob();

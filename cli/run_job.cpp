@@ -1,8 +1,10 @@
 #include "cli/run_job.h"
 
 #include "cli/console_view.h"
+#include "cli/output_queue.h"
 #include "cli/port_job.h"
 #include "cli/port_probe.h"
+#include "cli/same_port.h"
 #include "cli/simulated_instrument.h"
 #include "image/firmware_image.h"
 #include "link/console.h"
@@ -20,9 +22,37 @@ namespace qelisp::cli {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr auto kPollPeriod = std::chrono::milliseconds(20);
 // As long as a closing window gives a running job.
 constexpr auto kCancelGrace = std::chrono::milliseconds(300);
+// After Ctrl-C, what a reader gets to take the last lines before the process
+// ends without them; a run nobody interrupted waits for its reader instead.
+constexpr auto kOutputGrace = std::chrono::milliseconds(100);
+
+// Standard output and error, for the length of a run.
+struct Streams {
+    OutputQueue errors{stderr, "standard error", nullptr};
+    OutputQueue out{stdout, "standard output", &errors};
+
+    void error(const std::string& text) { errors.append("qelisp-cli: " + text + "\n"); }
+};
+
+// Waits until both streams are written; once interrupted, for kOutputGrace
+// at most. False when the reader did not take it all in that time.
+bool flushed(Streams& streams, const std::atomic<bool>& interrupted) {
+    std::optional<Clock::time_point> deadline;
+    for (OutputQueue* queue : {&streams.out, &streams.errors}) {
+        for (;;) {
+            if (!deadline && interrupted.load()) deadline = Clock::now() + kOutputGrace;
+            const Clock::time_point slice = Clock::now() + kPollPeriod;
+            if (queue->drain(deadline ? std::min(slice, *deadline) : slice)) break;
+            if (deadline && Clock::now() >= *deadline) return false;
+        }
+    }
+    return true;
+}
 
 PageSpan pageSpan(const FirmwareImage& image) {
     int first = -1;
@@ -58,30 +88,35 @@ struct Port {
 
 // The ports to run on, in the order of the command line, the one --port auto
 // found or the simulated instrument's. An exit status when there are none.
-std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interrupted,
+std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interrupted, Streams& streams,
                                std::unique_ptr<SimulatedInstrument>& instrument, std::vector<Port>& ports) {
     if (options.simulate) {
         std::string error;
         instrument = SimulatedInstrument::start({options.simPacing, options.simFlash}, error);
         if (!instrument) {
-            std::fprintf(stderr, "qelisp-cli: %s\n", error.c_str());
+            streams.error(error);
             return kExitUsage;
         }
         ports.push_back({instrument->portName(), nullptr, {}});
     } else if (options.autoPort()) {
         const std::vector<std::string> candidates =
             options.autoCandidates ? *options.autoCandidates : enumeratePorts();
-        if (!candidates.empty()) {
-            std::fprintf(stderr, "qelisp-cli: looking for the instrument on %s\n", portList(candidates).c_str());
-        }
+        if (!candidates.empty()) streams.error("looking for the instrument on " + portList(candidates));
         FoundInstrument found = findInstrument(candidates, interrupted);
         if (!found.link) {
-            std::fprintf(stderr, "qelisp-cli: --port auto: %s\n", found.error.c_str());
+            streams.error("--port auto: " + found.error);
             return found.interrupted ? kExitJobFailed : kExitUsage;
         }
-        std::fprintf(stderr, "qelisp-cli: the instrument answers on %s\n", printableName(found.port).c_str());
+        streams.error("the instrument answers on " + printableName(found.port));
         ports.push_back({found.port, std::move(found.link), {}});
     } else {
+        // Before any is opened: the second would find the port held by the
+        // first, and "in use by another program" would send the user looking
+        // for one.
+        if (const std::string twice = samePortTwice(options.ports); !twice.empty()) {
+            streams.error(twice);
+            return kExitUsage;
+        }
         for (const std::string& name : options.ports) ports.push_back({name, nullptr, {}});
     }
     return std::nullopt;
@@ -89,33 +124,32 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
 
 // Opens every port not open yet; a port that fails is reported and keeps
 // its reason.
-void openPorts(std::vector<Port>& ports) {
+void openPorts(std::vector<Port>& ports, Streams& streams) {
     for (Port& port : ports) {
         if (port.link) continue;
         OpenResult opened = openPort(port.name, OpenMode::StartUp);
         if (opened.link) {
             port.link = std::move(opened.link);
         } else {
-            std::fprintf(stderr, "qelisp-cli: cannot open %s\n", opened.message.c_str());
+            streams.error("cannot open " + opened.message);
             port.failure = openFailure(port.name, opened.message);
         }
     }
 }
 
-}  // namespace
-
-int runJob(const Options& options, std::atomic<bool>& interrupted) {
+int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& streams) {
     std::vector<Port> ports;
     std::unique_ptr<SimulatedInstrument> instrument;
-    if (auto status = choosePorts(options, interrupted, instrument, ports)) return *status;
-    openPorts(ports);
+    if (auto status = choosePorts(options, interrupted, streams, instrument, ports)) return *status;
+    openPorts(ports, streams);
     const bool several = ports.size() > 1;
     std::vector<std::unique_ptr<PortJob>> jobs;
     std::vector<std::string> running;
     for (Port& port : ports) {
         if (!port.link) continue;
         const std::string prefix = several ? printableName(port.name) + ": " : "";
-        jobs.push_back(std::make_unique<PortJob>(port.name, std::move(port.link), options.trace, prefix));
+        jobs.push_back(std::make_unique<PortJob>(port.name, std::move(port.link),
+                                                 options.trace ? &streams.errors : nullptr, prefix));
         running.push_back(port.name);
     }
     // One port that cannot be opened is a usage error, as it always was:
@@ -129,7 +163,7 @@ int runJob(const Options& options, std::atomic<bool>& interrupted) {
     setup.allLines = options.allLines;
     setup.columns = setup.live ? terminalColumns() : 0;
     setup.pages = pageSpan(image);
-    ConsoleView view(stdout, running, setup);
+    ConsoleView view(streams.out, running, setup);
     for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i]->start(options.command, image, view, i);
 
     auto outcomes = [&] {
@@ -148,17 +182,17 @@ int runJob(const Options& options, std::atomic<bool>& interrupted) {
     while (anyBusy(jobs)) {
         if (interrupted.load()) {
             for (auto& job : jobs) job->cancel();
-            const auto deadline = std::chrono::steady_clock::now() + kCancelGrace;
-            while (anyBusy(jobs) && std::chrono::steady_clock::now() < deadline) {
+            const auto deadline = Clock::now() + kCancelGrace;
+            while (anyBusy(jobs) && Clock::now() < deadline) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             if (anyBusy(jobs)) {
                 // Like a closed window: the jobs had their grace period; the
                 // process ends and takes the workers with it.
                 view.finish();
-                if (several) std::fputs(("\n" + summaryTable(outcomes())).c_str(), stdout);
-                std::fprintf(stderr, "qelisp-cli: interrupted; a job did not stop within 300 ms\n");
-                std::fflush(nullptr);
+                if (several) streams.out.append("\n" + summaryTable(outcomes()));
+                streams.error("interrupted; a job did not stop within 300 ms");
+                flushed(streams, interrupted);
                 std::_Exit(kExitJobFailed);
             }
             break;
@@ -170,10 +204,20 @@ int runJob(const Options& options, std::atomic<bool>& interrupted) {
     view.finish();
 
     const std::vector<PortOutcome> all = outcomes();
-    if (several) std::fputs(("\n" + summaryTable(all)).c_str(), stdout);
-    std::fflush(stdout);
-    if (instrument) std::fprintf(stderr, "qelisp-cli: %s\n", instrument->stop().c_str());
+    if (several) streams.out.append("\n" + summaryTable(all));
+    if (instrument) streams.error(instrument->stop());
     return exitStatus(all);
+}
+
+}  // namespace
+
+int runJob(const Options& options, std::atomic<bool>& interrupted) {
+    Streams streams;
+    const int status = runJobs(options, interrupted, streams);
+    // After Ctrl-C a stalled reader is not waited for: the process ends
+    // without the writers, which may be blocked for good.
+    if (!flushed(streams, interrupted)) std::_Exit(status);
+    return status;
 }
 
 }  // namespace qelisp::cli

@@ -2,16 +2,18 @@
 
 #include "protocol/hex_line.h"
 
+#include <cstdio>
+
 namespace qelisp::cli {
 
-TracingLink::TracingLink(SerialLink& inner, std::FILE* out, std::string prefix)
+TracingLink::TracingLink(SerialLink& inner, OutputQueue& out, std::string prefix)
     : inner_(inner), out_(out), prefix_(std::move(prefix)), start_(std::chrono::steady_clock::now()) {}
 
 void TracingLink::line(const char* direction, const std::string& text) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
-    std::fprintf(out_, "%s[%8.3f] %s %s\n", prefix_.c_str(), static_cast<double>(ms.count()) / 1000.0, direction,
-                 text.c_str());
-    std::fflush(out_);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "[%8.3f] ", static_cast<double>(ms.count()) / 1000.0);
+    out_.append(prefix_ + stamp + direction + " " + text + "\n");
 }
 
 int TracingLink::purge() {

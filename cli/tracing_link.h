@@ -1,18 +1,19 @@
 #pragma once
 // Wraps the port and prints every line sent and every byte received, with
 // the milliseconds since the run started, for --trace. With several ports
-// each line starts with its port's prefix.
+// each line starts with its port's prefix. The lines go to a queue, so that a
+// stalled reader of standard error never holds up the conversation.
+#include "cli/output_queue.h"
 #include "link/serial_link.h"
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 
 namespace qelisp::cli {
 
 class TracingLink final : public SerialLink {
 public:
-    TracingLink(SerialLink& inner, std::FILE* out, std::string prefix = {});
+    TracingLink(SerialLink& inner, OutputQueue& out, std::string prefix = {});
 
     int purge() override;
     int readWaiting(std::span<std::uint8_t> buf) override;
@@ -25,7 +26,7 @@ private:
     void line(const char* direction, const std::string& text);
 
     SerialLink& inner_;
-    std::FILE* out_;
+    OutputQueue& out_;
     std::string prefix_;
     std::chrono::steady_clock::time_point start_;
 };

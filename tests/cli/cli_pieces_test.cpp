@@ -99,12 +99,15 @@ TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {
     inner.reply("U");
     std::FILE* out = std::tmpfile();
     ASSERT_NE(out, nullptr);
-    TracingLink link(inner, out);
     const std::uint8_t u[] = {'U'};
-    EXPECT_EQ(link.write(u), 1);
-    std::array<std::uint8_t, 4> buf{};
-    EXPECT_EQ(link.read(buf), 1);
-    EXPECT_EQ(link.read(buf), 0);
+    {
+        OutputQueue queue(out, "trace", nullptr);
+        TracingLink link(inner, queue);
+        EXPECT_EQ(link.write(u), 1);
+        std::array<std::uint8_t, 4> buf{};
+        EXPECT_EQ(link.read(buf), 1);
+        EXPECT_EQ(link.read(buf), 0);
+    }
     const std::string text = test::readAndClose(out);
     EXPECT_NE(text.find(">> U"), std::string::npos) << text;
     EXPECT_NE(text.find("<< U"), std::string::npos) << text;
@@ -112,8 +115,11 @@ TEST(TracingLink, ShowsControlBytesAndCountsNothingAway) {
 
     std::FILE* named = std::tmpfile();
     ASSERT_NE(named, nullptr);
-    TracingLink prefixed(inner, named, "ttyUSB1: ");
-    EXPECT_EQ(prefixed.write(u), 1);
+    {
+        OutputQueue queue(named, "trace", nullptr);
+        TracingLink prefixed(inner, queue, "ttyUSB1: ");
+        EXPECT_EQ(prefixed.write(u), 1);
+    }
     EXPECT_EQ(test::readAndClose(named).rfind("ttyUSB1: [", 0), 0u) << "each port's lines say whose they are";
 }
 

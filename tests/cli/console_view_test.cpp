@@ -83,7 +83,8 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
     std::FILE* log = std::tmpfile();
     ASSERT_NE(log, nullptr);
     {
-        ConsoleView view(log, {"ttyUSB0", "/dev/tty\x1b[2J"}, {false, false, 0, {3, 4}});
+        OutputQueue out(log, "log", nullptr);
+        ConsoleView view(out, {"ttyUSB0", "/dev/tty\x1b[2J"}, {false, false, 0, {3, 4}});
         view.status(1, "Connecting...", 0);
         view.status(0, "Writing Data To Address: 03000H", 3);
         view.status(0, "Writing Data To Address: 03080H", 3);
@@ -95,7 +96,8 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
     std::FILE* tty = std::tmpfile();
     ASSERT_NE(tty, nullptr);
     {
-        ConsoleView view(tty, {"ttyUSB0"}, {true, false, 60, {3, 4}});
+        OutputQueue out(tty, "terminal", nullptr);
+        ConsoleView view(out, {"ttyUSB0"}, {true, false, 60, {3, 4}});
         view.status(0, "Connecting...", 0);
         view.refresh(60);  // drawn with the lasting line already
         view.status(0, "Writing Data To Address: 03000H", 3);
@@ -119,7 +121,8 @@ TEST(ConsoleView, JobsOnTheirOwnThreadsShareIt) {
     std::FILE* tty = std::tmpfile();
     ASSERT_NE(tty, nullptr);
     {
-        ConsoleView view(tty, {"a", "b"}, {true, false, 80, {3, 0x72}});
+        OutputQueue out(tty, "terminal", nullptr);
+        ConsoleView view(out, {"a", "b"}, {true, false, 80, {3, 0x72}});
         std::atomic<int> running{2};
         auto job = [&](std::size_t port) {
             view.status(port, "Connecting...", 0);

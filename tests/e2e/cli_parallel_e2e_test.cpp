@@ -1,9 +1,12 @@
-// qelisp-cli with several instruments: side by side, and found by --port auto.
+// qelisp-cli with several instruments: side by side, found by --port auto,
+// and one port given twice.
 #include "tests/e2e/cli_run.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <pty.h>
 #include <sstream>
@@ -121,6 +124,33 @@ TEST(CliParallelE2e, PortAutoUsesTheOneInstrumentThatAnswers) {
     EXPECT_EQ(a->summary()->lines, 3780u);
     EXPECT_EQ(a->summary()->violations, 0u) << a->stderrText();
     EXPECT_EQ(b->summary()->lines, 0u);
+}
+
+// Two spellings of one port are a usage error before anything is opened,
+// not a port "in use by another program".
+TEST(CliParallelE2e, OnePortGivenTwiceIsAUsageError) {
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    TempDir dir;
+    const std::string link = (dir / "by-id").string();
+    std::filesystem::create_symlink(name, link);
+    struct Case {
+        std::string first, second, said;
+    };
+    const Case cases[] = {
+        {name, name, std::string("--port ") + name + " is given twice"},
+        {"null", "/dev/null", "--port null and --port /dev/null are the same port"},
+        {link, name, "--port " + link + " and --port " + name + " are the same port"},
+    };
+    for (const Case& c : cases) {
+        CliRun run = runCli({"program", "--port", c.first, "--port", c.second});
+        EXPECT_EQ(run.exitCode, 2) << c.said;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "qelisp-cli: " + c.said);
+        EXPECT_EQ(run.out, "") << "no job ran";
+    }
+    ::close(master);
 }
 
 }  // namespace
