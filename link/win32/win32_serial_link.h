@@ -12,7 +12,8 @@ namespace qelisp {
 
 class Win32SerialLink final : public SerialLink {
 public:
-    explicit Win32SerialLink(HANDLE handle) : handle_(handle) {}
+    // `wire`: false where the port may have no line to wait on (Wine).
+    Win32SerialLink(HANDLE handle, bool wire) : handle_(handle), wire_(wire) {}
     ~Win32SerialLink() override;
     Win32SerialLink(const Win32SerialLink&) = delete;
     Win32SerialLink& operator=(const Win32SerialLink&) = delete;
@@ -25,6 +26,7 @@ public:
 
 private:
     HANDLE handle_;
+    bool wire_;
     // When the last write began and how much it wrote: what awaitSent looks at.
     std::chrono::steady_clock::time_point writeStart_{};
     std::size_t written_ = 0;
