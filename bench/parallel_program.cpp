@@ -10,9 +10,9 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <fcntl.h>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
 #include <string>
 #include <thread>

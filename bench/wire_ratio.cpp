@@ -6,13 +6,13 @@
 //
 // Targets: ratio at most 1.02 without the pause, CPU share under 3 %.
 #include "image/firmware_image.h"
-#include "state/clock.h"
 #include "jobs/job_context.h"
 #include "jobs/program_job.h"
 #include "jobs/verify_job.h"
 #include "link/port.h"
 #include "protocol/reply.h"
 #include "sim/sim_server.h"
+#include "state/clock.h"
 
 #include <chrono>
 #include <cstdio>

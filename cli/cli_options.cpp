@@ -114,9 +114,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         if (!options.simulate && (!options.simPacing || !options.simFlash.empty())) {
             return {std::nullopt, "--no-pacing and --sim-flash go with --simulate"};
         }
-        const bool autoAmongOthers =
-            options.ports.size() > 1 &&
-            std::find(options.ports.begin(), options.ports.end(), kAutoPort) != options.ports.end();
+        const bool autoAmongOthers = options.ports.size() > 1 && std::find(options.ports.begin(), options.ports.end(),
+                                                                           kAutoPort) != options.ports.end();
         if (autoAmongOthers) return {std::nullopt, "--port auto finds one instrument; it goes alone"};
         if (options.autoCandidates && !options.autoPort()) {
             return {std::nullopt, "--auto-candidates goes with --port auto"};

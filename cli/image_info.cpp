@@ -38,8 +38,8 @@ std::string formatSummary(const ImageSummary& s) {
     std::string out;
     out += "model:    \"" + s.model + "\"\n";
     out += "version:  \"" + s.version + "\"\n";
-    out += "records:  " + std::to_string(s.tableRecords) + " in the table, " + std::to_string(s.sentRecords) +
-           " sent\n";
+    out +=
+        "records:  " + std::to_string(s.tableRecords) + " in the table, " + std::to_string(s.sentRecords) + " sent\n";
     if (!s.hasStart) {
         out += "range:    none: the table has no record for 03000H, so every job ends with \"Data Error!\"\n";
         return out;

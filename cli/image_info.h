@@ -9,13 +9,13 @@
 namespace qelisp::cli {
 
 struct ImageSummary {
-    std::string model;             // 15 characters, trailing spaces kept
+    std::string model;  // 15 characters, trailing spaces kept
     std::string version;
     std::size_t tableRecords = 0;  // records before the end marker
     std::size_t sentRecords = 0;   // from the start record on
     std::uint32_t firstAddress = 0;
     std::uint32_t lastAddress = 0;  // last byte of the last record sent
-    std::string sha256;            // of the 128-byte records sent, in order
+    std::string sha256;             // of the 128-byte records sent, in order
     bool hasStart = false;
 };
 

@@ -13,7 +13,7 @@ struct PortOutcome {
         Failed,     // the job ended with an error or was cancelled
         NotOpened,  // the port could not be opened: no job ran on it
     };
-    std::string port;    // as the user gave it
+    std::string port;  // as the user gave it
     Kind kind = Kind::Failed;
     std::string result;  // the job's last status, or why the port could not be opened
     double seconds = 0;  // from the job's start to its end

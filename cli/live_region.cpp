@@ -34,8 +34,7 @@ std::string LiveRegion::format(const LiveLine& line, int columns) const {
     return text;
 }
 
-std::string LiveRegion::draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live,
-                             int columns) {
+std::string LiveRegion::draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live, int columns) {
     std::string out = rewind(rows_);
     for (const std::string& line : lasting) out += line + "\n";
     for (const LiveLine& line : live) out += format(line, columns) + "\n";

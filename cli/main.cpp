@@ -26,11 +26,8 @@ int main(int argc, char** argv) {
     }
     const Options& options = *parsed.options;
     switch (options.command) {
-        case Command::Help:
-            std::fputs(usageText(), stdout);
-            return kExitOk;
-        case Command::Ports:
-            return runPortsCommand(options.json);
+        case Command::Help: std::fputs(usageText(), stdout); return kExitOk;
+        case Command::Ports: return runPortsCommand(options.json);
         case Command::Version:
             std::fputs(formatVersion(QELISP_PROGRAM_VERSION, summarize(qelisp::embeddedImage())).c_str(), stdout);
             return kExitOk;

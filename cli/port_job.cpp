@@ -6,8 +6,7 @@
 
 namespace qelisp::cli {
 
-PortJob::PortJob(std::string port, std::unique_ptr<SerialLink> link, OutputQueue* trace,
-                 const std::string& tracePrefix)
+PortJob::PortJob(std::string port, std::unique_ptr<SerialLink> link, OutputQueue* trace, const std::string& tracePrefix)
     : port_(std::move(port)), link_(std::move(link)) {
     if (trace) tracer_ = std::make_unique<TracingLink>(*link_, *trace, tracePrefix);
 }

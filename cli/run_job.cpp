@@ -99,8 +99,7 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
         }
         ports.push_back({instrument->portName(), nullptr, {}});
     } else if (options.autoPort()) {
-        const std::vector<std::string> candidates =
-            options.autoCandidates ? *options.autoCandidates : enumeratePorts();
+        const std::vector<std::string> candidates = options.autoCandidates ? *options.autoCandidates : enumeratePorts();
         if (!candidates.empty()) streams.error("looking for the instrument on " + portList(candidates));
         FoundInstrument found = findInstrument(candidates, interrupted);
         if (!found.link) {

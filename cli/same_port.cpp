@@ -14,7 +14,7 @@ std::string samePortTwice(const std::vector<std::string>& ports) {
             const std::string first = printableName(ports[k]);
             const std::string second = printableName(ports[i]);
             return ports[k] == ports[i] ? "--port " + first + " is given twice"
-                                   : "--port " + first + " and --port " + second + " are the same port";
+                                        : "--port " + first + " and --port " + second + " are the same port";
         }
     }
     return {};

@@ -24,8 +24,7 @@ public:
         thread_.join();
         auto stats = server_->stats();
         std::string report = "simulated instrument: lines " + std::to_string(stats.lines) + ", violations " +
-                             std::to_string(stats.violations) + ", bytes written " +
-                             std::to_string(stats.bytesWritten);
+                             std::to_string(stats.violations) + ", bytes written " + std::to_string(stats.bytesWritten);
         if (!flashFile_.empty()) {
             std::string error;
             auto flash = server_->flashCopy();

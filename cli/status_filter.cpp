@@ -20,8 +20,8 @@ bool isSuccessStatus(const std::string& text) {
 
 std::vector<std::string> StatusFilter::take(const std::string& text, int progress) {
     std::vector<std::string> keep;
-    const bool moreDots = startsWith(previous_, kErasing) && text.size() > previous_.size() &&
-                          startsWith(text, previous_);
+    const bool moreDots =
+        startsWith(previous_, kErasing) && text.size() > previous_.size() && startsWith(text, previous_);
     previous_ = text;
     if (addresses_ == AddressLines::All) return {text};
 

@@ -41,7 +41,9 @@ void TracingLink::note(std::string_view remark) { line("!!", std::string(remark)
 
 int TracingLink::write(std::span<const std::uint8_t> bytes) {
     int n = inner_.write(bytes);
-    std::string note = n == static_cast<int>(bytes.size()) ? "" : "  (write " + std::to_string(n) + " of " + std::to_string(bytes.size()) + ")";
+    std::string note = n == static_cast<int>(bytes.size())
+                           ? ""
+                           : "  (write " + std::to_string(n) + " of " + std::to_string(bytes.size()) + ")";
     line(">>", printableBytes(bytes) + note);
     return n;
 }

@@ -35,14 +35,10 @@ class ImageRecord {
 public:
     explicit ImageRecord(std::span<const std::uint8_t, kRecordSize> bytes) : bytes_(bytes) {}
 
-    std::uint16_t blockNumber() const {
-        return static_cast<std::uint16_t>((bytes_[0] << 8) | bytes_[1]);
-    }
+    std::uint16_t blockNumber() const { return static_cast<std::uint16_t>((bytes_[0] << 8) | bytes_[1]); }
     std::uint32_t address() const { return std::uint32_t{blockNumber()} << 7; }
     bool isEndMarker() const { return blockNumber() == kEndMarkerBlock; }
-    std::span<const std::uint8_t, kRecordDataSize> data() const {
-        return bytes_.subspan<2, kRecordDataSize>();
-    }
+    std::span<const std::uint8_t, kRecordDataSize> data() const { return bytes_.subspan<2, kRecordDataSize>(); }
 
 private:
     std::span<const std::uint8_t, kRecordSize> bytes_;

@@ -82,7 +82,8 @@ std::string serialFromInstanceId(std::string_view id) {
 std::string descriptionFromFriendlyName(std::string_view friendly, std::string_view port) {
     friendly = trimmed(friendly);
     const std::string suffix = "(" + std::string(port) + ")";
-    if (friendly.size() >= suffix.size() && startsWithNoCase(friendly.substr(friendly.size() - suffix.size()), suffix)) {
+    if (friendly.size() >= suffix.size() &&
+        startsWithNoCase(friendly.substr(friendly.size() - suffix.size()), suffix)) {
         friendly = trimmed(friendly.substr(0, friendly.size() - suffix.size()));
     }
     return std::string(friendly);
@@ -136,7 +137,8 @@ std::vector<PortInfo> mergeComPorts(std::vector<PortInfo> fromSetupApi, std::vec
             if (!known(port.name)) ports.push_back(std::move(port));
         }
     }
-    std::sort(ports.begin(), ports.end(), [](const PortInfo& a, const PortInfo& b) { return portNameLess(a.name, b.name); });
+    std::sort(ports.begin(), ports.end(),
+              [](const PortInfo& a, const PortInfo& b) { return portNameLess(a.name, b.name); });
     return ports;
 }
 

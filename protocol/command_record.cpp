@@ -31,7 +31,8 @@ int writeAll(Session& session, std::span<const std::uint8_t> bytes) {
     if (before != 0) {
         if (before > 0) {
             // The line by its head: the record type says whose step failed.
-            const std::string head(bytes.begin(), bytes.begin() + static_cast<long>(std::min<std::size_t>(9, bytes.size())));
+            const std::string head(bytes.begin(),
+                                   bytes.begin() + static_cast<long>(std::min<std::size_t>(9, bytes.size())));
             link->note("unexpected: bytes no line asked for were waiting; " + head + "... is not sent");
         }
         return before > 0 ? kSendUnexpected : kSendFailed;
@@ -46,8 +47,7 @@ int writeAll(Session& session, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-std::size_t EncodeRecord(const CommandRecord& record, std::size_t n,
-                         std::span<std::uint8_t, kMaxLineLength> out) {
+std::size_t EncodeRecord(const CommandRecord& record, std::size_t n, std::span<std::uint8_t, kMaxLineLength> out) {
     n = std::min(n, kMaxRecordData);
     std::size_t pos = 0;
     std::uint8_t sum = 0;

@@ -39,8 +39,7 @@ inline constexpr std::string_view kEndOfFileLine = ":00000001FF\r\n";
 
 // Encodes count, address, type and the first n data bytes into `out`
 // (2n + 13 bytes). Returns the line's length. n is clamped to 128.
-std::size_t EncodeRecord(const CommandRecord& record, std::size_t n,
-                         std::span<std::uint8_t, kMaxLineLength> out);
+std::size_t EncodeRecord(const CommandRecord& record, std::size_t n, std::span<std::uint8_t, kMaxLineLength> out);
 
 // What sending a line came to; callers test for zero.
 inline constexpr int kSendOk = 0;

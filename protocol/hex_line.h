@@ -46,10 +46,10 @@ struct HexLine {
 enum class HexLineError {
     None,
     NoColon,
-    BadDigit,      // a character that is not a hexadecimal digit
+    BadDigit,  // a character that is not a hexadecimal digit
     OddLength,
-    TooShort,      // fewer than the five bytes every line has
-    CountMismatch, // count field does not match the number of data bytes
+    TooShort,       // fewer than the five bytes every line has
+    CountMismatch,  // count field does not match the number of data bytes
 };
 
 struct HexLineParse {

@@ -19,9 +19,7 @@ int readByte(Session& session, bool& portFailed) {
     return n == 1 ? byte[0] : -1;
 }
 
-ReplyResult judgeAfterErase(int byte) {
-    return byte == kAckByte ? ReplyOk : ReplyTimeout;
-}
+ReplyResult judgeAfterErase(int byte) { return byte == kAckByte ? ReplyOk : ReplyTimeout; }
 
 }  // namespace
 
@@ -100,4 +98,3 @@ ConnectResult ConnectDevice(Session& session) {
 }
 
 }  // namespace qelisp
-

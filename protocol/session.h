@@ -1,9 +1,9 @@
 #pragma once
 // What every protocol step works on: the open port (null when none is open),
 // the shared job state, and the clock.
+#include "link/serial_link.h"
 #include "state/clock.h"
 #include "state/job_state.h"
-#include "link/serial_link.h"
 
 namespace qelisp {
 

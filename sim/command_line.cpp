@@ -68,8 +68,7 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& args) {
             name.resize(eq);
         }
         const bool takesValue = name == "--link" || name == "--erase-ms" || name == "--latency-ms" ||
-                                name == "--load" || name == "--save" || name == "--fault" ||
-                                name == "--dot-stream";
+                                name == "--load" || name == "--save" || name == "--fault" || name == "--dot-stream";
         if (!takesValue && inlineValue) return fail(name + " takes no value");
         std::string value;
         if (takesValue) {

@@ -92,8 +92,9 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     }
     const auto kind = kindNamed(kindName);
     if (!kind) {
-        error = quoted + "unknown kind; use silence, wrong, erase, erase-forever, erase-bad, erase-double, "
-                         "double@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
+        error = quoted +
+                "unknown kind; use silence, wrong, erase, erase-forever, erase-bad, erase-double, "
+                "double@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
         return false;
     }
     if (*kind == FaultKind::Double && !delayMs) {
@@ -131,8 +132,6 @@ std::optional<Fault> FaultPlan::forLine(std::uint64_t line) const {
     return own ? own : everyLine_;
 }
 
-std::optional<Fault> FaultPlan::forHandshake(std::uint64_t handshake) const {
-    return lookup(handshakes_, handshake);
-}
+std::optional<Fault> FaultPlan::forHandshake(std::uint64_t handshake) const { return lookup(handshakes_, handshake); }
 
 }  // namespace qelisp::sim

@@ -47,8 +47,7 @@ std::optional<Replies> replacingAnswer(FaultKind kind) {
 
 }  // namespace
 
-Loader::Loader(LoaderOptions options, FaultPlan faults)
-    : options_(std::move(options)), faults_(std::move(faults)) {}
+Loader::Loader(LoaderOptions options, FaultPlan faults) : options_(std::move(options)), faults_(std::move(faults)) {}
 
 void Loader::receive(std::span<const std::uint8_t> bytes, Replies& out) {
     for (std::uint8_t b : bytes) receive(b, out);
@@ -175,8 +174,8 @@ void Loader::completeLine(Replies& out) {
         } else {
             replies = answer(*parse.line, kind);
         }
-        const bool erasing = !replies->empty() && replies->front().kind == Reply::Kind::Send &&
-                             replies->front().bytes.front() == kErase;
+        const bool erasing =
+            !replies->empty() && replies->front().kind == Reply::Kind::Send && replies->front().bytes.front() == kErase;
         if ((kind == FaultKind::Erase || kind == FaultKind::EraseDouble) && !erasing) {
             replies->insert(replies->begin(), {send(kErase), eraseWait()});
         }
@@ -200,9 +199,7 @@ Replies Loader::answer(const HexLine& line, std::optional<FaultKind> fault) {
         case 0x04: return pageSelect(line);
         case 0x05: return pageEnd();
         case 0x06: return begin(line);
-        default:
-            violate(Rule::UnknownType, "type " + hex(line.type, 2));
-            return {send(kRefuse)};
+        default: violate(Rule::UnknownType, "type " + hex(line.type, 2)); return {send(kRefuse)};
     }
 }
 

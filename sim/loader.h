@@ -27,9 +27,9 @@ namespace qelisp::sim {
 using LogSink = std::function<void(const std::string&)>;
 
 struct LoaderOptions {
-    bool erase = true;    // false: the begin line is acknowledged without an erase
-    bool verbose = false; // log every line and every reply, not only violations
-    LogSink log;          // where log lines go; none: nowhere
+    bool erase = true;     // false: the begin line is acknowledged without an erase
+    bool verbose = false;  // log every line and every reply, not only violations
+    LogSink log;           // where log lines go; none: nowhere
 };
 
 class Loader {

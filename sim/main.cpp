@@ -1,9 +1,9 @@
 // qelisp-sim: the instrument's loader on a pseudo-terminal, for tests, demos
 // and the Wine runs of the Windows program.
+#include "link/standard_descriptors.h"
 #include "sim/command_line.h"
 #include "sim/flash_file.h"
 #include "sim/sim_server.h"
-#include "link/standard_descriptors.h"
 
 #include <atomic>
 #include <csignal>

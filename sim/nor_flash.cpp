@@ -6,8 +6,7 @@ namespace qelisp::sim {
 
 NorFlash::NorFlash() : cells_(kSize, 0xFF) {}
 
-NorFlash::ProgramResult NorFlash::program(std::uint32_t address,
-                                          std::span<const std::uint8_t> data) {
+NorFlash::ProgramResult NorFlash::program(std::uint32_t address, std::span<const std::uint8_t> data) {
     ProgramResult result;
     for (std::size_t i = 0; i < data.size(); ++i) {
         const std::uint64_t at = std::uint64_t{address} + i;

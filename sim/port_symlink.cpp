@@ -1,9 +1,9 @@
 #include "sim/port_symlink.h"
 
-#include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace qelisp::sim {
 

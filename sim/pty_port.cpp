@@ -1,11 +1,11 @@
 #include "sim/pty_port.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace qelisp::sim {
 namespace {
@@ -25,8 +25,7 @@ bool PtyPort::open(std::string& error) {
     }
     // Non-blocking: the serving loop polls, and a client that stops reading
     // must not stall it. Close-on-exec: children must not hold the line.
-    if (::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK) != 0 ||
-        ::fcntl(fd_, F_SETFD, FD_CLOEXEC) != 0) {
+    if (::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK) != 0 || ::fcntl(fd_, F_SETFD, FD_CLOEXEC) != 0) {
         error = failure("fcntl on the pty");
         close();
         return false;

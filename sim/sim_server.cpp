@@ -6,13 +6,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 
 namespace qelisp::sim {
 namespace {
@@ -109,8 +109,8 @@ void SimServer::run() {
             end(EndReason::FaultHangUp);
             break;
         }
-        std::array<pollfd, 2> fds{{{pty_.fd(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
-                                   {wakeRead_, POLLIN, 0}}};
+        std::array<pollfd, 2> fds{
+            {{pty_.fd(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0}, {wakeRead_, POLLIN, 0}}};
         timespec timeout{};
         timespec* wait = nullptr;  // nothing to send: sleep until input or stop
         if (const auto next = nextWake()) {
@@ -196,12 +196,8 @@ void SimServer::schedule(std::span<const Reply> replies, std::int64_t readyAt) {
                 deferred_.emplace(std::max(cursor, pacer_.lastSent()) + std::int64_t{reply.ms} * kNsPerMs,
                                   Replies(it + 1, replies.end()));
                 return;
-            case Reply::Kind::HangUp:
-                pending_.push_back({std::max(cursor, pacer_.lastSent()) + held, true, 0});
-                break;
-            case Reply::Kind::HandshakeEchoed:
-                stream_.start(std::max(cursor, pacer_.lastSent()) + held);
-                break;
+            case Reply::Kind::HangUp: pending_.push_back({std::max(cursor, pacer_.lastSent()) + held, true, 0}); break;
+            case Reply::Kind::HandshakeEchoed: stream_.start(std::max(cursor, pacer_.lastSent()) + held); break;
         }
     }
 }

@@ -32,14 +32,14 @@ struct SimOptions {
     // Each reply is held this long before the program can read it, as a USB
     // adapter's latency timer holds the bytes it has received.
     std::uint32_t latencyMs = 0;
-    bool erase = true;             // false: the begin line is acknowledged without erasing
-    std::string loadPath;          // raw flash image to start from; erased flash when empty
+    bool erase = true;     // false: the begin line is acknowledged without erasing
+    std::string loadPath;  // raw flash image to start from; erased flash when empty
     FaultPlan faults;
     // A stream of '.' nobody asked for after each echoed 'U'; none when empty.
     std::optional<DotStreamRate> dotStream;
-    bool exitOnHangup = false;     // end run() when a client that had connected closes the port
-    bool verbose = false;          // log every line and reply
-    LogSink log;                   // log lines (violations, verbose); stderr when empty
+    bool exitOnHangup = false;  // end run() when a client that had connected closes the port
+    bool verbose = false;       // log every line and reply
+    LogSink log;                // log lines (violations, verbose); stderr when empty
 };
 
 class SimServer {

@@ -14,9 +14,9 @@ enum class Rule {
     CountMismatch,  // count field against the number of data bytes
     BadChecksum,
     UnknownType,
-    Overlong,       // more than 600 characters without LF; discarded
-    BrokenLine,     // a 'U' in the middle of a line; the line is dropped
-    StrayBytes,     // between lines, anything but 'U' or ':'
+    Overlong,    // more than 600 characters without LF; discarded
+    BrokenLine,  // a 'U' in the middle of a line; the line is dropped
+    StrayBytes,  // between lines, anything but 'U' or ':'
     // Session order
     NoHandshake,
     AfterEnd,
@@ -46,10 +46,10 @@ enum class Rule {
 const char* describe(Rule rule);
 
 struct Violation {
-    std::uint64_t line = 0;      // the line it concerns; for stray bytes the line before them
-    bool betweenLines = false;   // stray bytes: "after line N"
+    std::uint64_t line = 0;     // the line it concerns; for stray bytes the line before them
+    bool betweenLines = false;  // stray bytes: "after line N"
     Rule rule = Rule::Malformed;
-    std::string detail;          // may be empty
+    std::string detail;  // may be empty
 };
 
 // "line 12: data record outside the selected page (address 0x05000, page 0x04)"

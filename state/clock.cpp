@@ -11,8 +11,6 @@ std::uint32_t SystemClock::tickMs() {
     return static_cast<std::uint32_t>(ms);
 }
 
-void SystemClock::sleepMs(std::uint32_t ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void SystemClock::sleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace qelisp

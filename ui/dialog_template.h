@@ -32,8 +32,20 @@ struct DialogTemplate {
 // The main window's controls, by their place in the template.
 namespace main_dialog {
 enum Control {
-    Frame, ModelLabel, ModelBox, VersionLabel, VersionBox, StatusLabel, StatusBox,
-    ProgressBar, PortLabel, PortBox, ProgramButton, VerifyButton, AboutButton, ExitButton,
+    Frame,
+    ModelLabel,
+    ModelBox,
+    VersionLabel,
+    VersionBox,
+    StatusLabel,
+    StatusBox,
+    ProgressBar,
+    PortLabel,
+    PortBox,
+    ProgramButton,
+    VerifyButton,
+    AboutButton,
+    ExitButton,
     ControlCount
 };
 inline constexpr std::array<DialogControl, ControlCount> kControls{{

@@ -16,9 +16,8 @@ namespace {
 
 // Port names are compared as Windows does: "com3" is COM3.
 bool sameName(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::toupper(x) == std::toupper(y);
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
 }
 
 std::vector<PortInfo>::const_iterator findPort(const std::vector<PortInfo>& list, const std::string& name) {
@@ -195,9 +194,7 @@ bool MainWindowModel::startProgram(BeepHook beep) { return start(&ProgramJob, st
 
 bool MainWindowModel::startVerify(BeepHook beep) { return start(&VerifyJob, std::move(beep)); }
 
-JobDisplay MainWindowModel::poll() const {
-    return JobDisplay{shared_->state.status(), shared_->state.progress.load()};
-}
+JobDisplay MainWindowModel::poll() const { return JobDisplay{shared_->state.status(), shared_->state.progress.load()}; }
 
 DisplayUpdate MainWindowModel::tick() {
     JobDisplay now = poll();

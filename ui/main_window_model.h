@@ -5,10 +5,10 @@
 // end of the application. The Win32 dialog and the Qt window both drive it
 // from their user-interface thread.
 #include "image/firmware_image.h"
-#include "state/clock.h"
 #include "jobs/job_runner.h"
-#include "state/job_state.h"
 #include "link/serial_link.h"
+#include "state/clock.h"
+#include "state/job_state.h"
 #include "ui/port_access.h"
 
 #include <atomic>
@@ -55,7 +55,7 @@ struct JobDisplay {
 struct DisplayUpdate {
     std::optional<std::string> status;
     std::optional<int> progress;
-    bool beep = false;  // a job started with tickBeep() has ended
+    bool beep = false;      // a job started with tickBeep() has ended
     bool portList = false;  // the port list was read again and differs: fill the box anew
 };
 
@@ -178,9 +178,9 @@ private:
     JobRunner runner_;
     std::vector<PortInfo> ports_;
     int selected_ = -1;
-    std::string openName_;  // the port shared_->link is; "" when none is open
+    std::string openName_;                             // the port shared_->link is; "" when none is open
     std::optional<std::vector<std::string>> present_;  // the devices at the last reading
-    bool refreshOwed_ = false;  // devices changed during a job
+    bool refreshOwed_ = false;                         // devices changed during a job
     int ticksToWatch_ = kPortWatchTicks;
     std::optional<JobDisplay> shown_;  // what the last tick put on the screen
 };

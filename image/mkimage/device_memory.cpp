@@ -44,14 +44,15 @@ DeviceMemory::PutResult DeviceMemory::put(std::uint32_t address, std::span<const
         return true;
     });
     if (result.outcome != Put::Done) return result;
-    eachPiece(address, bytes.size(), [&](std::uint32_t number, std::size_t offset, std::size_t first, std::size_t count) {
-        Block& block = blocks_[number];
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(first), count,
-                    block.bytes.begin() + static_cast<std::ptrdiff_t>(offset));
-        std::fill_n(block.lines.begin() + static_cast<std::ptrdiff_t>(offset), count,
-                    static_cast<std::uint32_t>(line));
-        return true;
-    });
+    eachPiece(address, bytes.size(),
+              [&](std::uint32_t number, std::size_t offset, std::size_t first, std::size_t count) {
+                  Block& block = blocks_[number];
+                  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(first), count,
+                              block.bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+                  std::fill_n(block.lines.begin() + static_cast<std::ptrdiff_t>(offset), count,
+                              static_cast<std::uint32_t>(line));
+                  return true;
+              });
     return {};
 }
 

@@ -20,10 +20,9 @@ std::string readHexFile(const std::string& path) {
     char chunk[65536];
     while (std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get())) {
         if (got > kMaxHexFileSize - text.size()) {
-            throw InputError(InputError::kWholeFile,
-                             "more than " + std::to_string(kMaxHexFileSize >> 20) +
-                                 " MiB; an Intel HEX file for the 1 MB device needs far less "
-                                 "(about 2.9 MB when full), so this is not a firmware file");
+            throw InputError(InputError::kWholeFile, "more than " + std::to_string(kMaxHexFileSize >> 20) +
+                                                         " MiB; an Intel HEX file for the 1 MB device needs far less "
+                                                         "(about 2.9 MB when full), so this is not a firmware file");
         }
         text.append(chunk, got);
     }

@@ -23,14 +23,13 @@ void putTextField(std::vector<std::uint8_t>& block, std::size_t offset, std::str
 std::vector<std::uint8_t> buildImage(const DeviceMemory& memory, const ImageTexts& texts) {
     if (texts.marker.size() != kMarkerSize) throw std::invalid_argument("marker is not 16 characters");
     if (!memory.isGiven(kStartAddress)) {
-        throw InputError(InputError::kWholeFile,
-                         "no data at device address 0x03000, where the program starts writing");
+        throw InputError(InputError::kWholeFile, "no data at device address 0x03000, where the program starts writing");
     }
     const std::vector<std::uint32_t> blocks = memory.blocksWithData();
     if (blocks.size() > kMaxRecords) {
-        throw InputError(InputError::kWholeFile,
-                         "data in " + std::to_string(blocks.size()) + " blocks of 128 bytes; the image has room for " +
-                             std::to_string(kMaxRecords) + " and the end marker");
+        throw InputError(InputError::kWholeFile, "data in " + std::to_string(blocks.size()) +
+                                                     " blocks of 128 bytes; the image has room for " +
+                                                     std::to_string(kMaxRecords) + " and the end marker");
     }
 
     // Everything not written below (end marker, fill) stays 0xFF.

@@ -12,8 +12,7 @@ class InputError : public std::runtime_error {
 public:
     static constexpr std::size_t kWholeFile = 0;
 
-    InputError(std::size_t line, const std::string& reason)
-        : std::runtime_error(reason), line_(line) {}
+    InputError(std::size_t line, const std::string& reason) : std::runtime_error(reason), line_(line) {}
 
     // 1-based line number, or kWholeFile.
     std::size_t line() const { return line_; }

@@ -65,8 +65,7 @@ MkimageRun run(const ToolOptions& options) {
             std::string note = "Firmware " + baseName(options.hexPath) + ", model \"" + options.model +
                                "\", version \"" + options.version + "\", " + std::to_string(recordCount(block)) +
                                " records.";
-            outputs.add(options.outputPath,
-                        writeImageSource(std::span<const std::uint8_t, kImageSize>(block), note));
+            outputs.add(options.outputPath, writeImageSource(std::span<const std::uint8_t, kImageSize>(block), note));
         }
         if (!options.binaryPath.empty()) {
             outputs.add(options.binaryPath,

@@ -55,8 +55,8 @@ void StagedOutputs::commit() {
         }
         fs::rename(output.temporary, output.target, error);
         if (error) {
-            throw std::runtime_error("cannot put the new " + output.target.string() + " in place: " +
-                                     error.message() + rollBack(i));
+            throw std::runtime_error("cannot put the new " + output.target.string() + " in place: " + error.message() +
+                                     rollBack(i));
         }
         output.placed = true;
         keepOnInterrupt(output.temporary);

@@ -2,8 +2,8 @@
 
 #include "link/posix/posix_serial_link.h"
 
-#include <filesystem>
 #include <sys/stat.h>
+#include <filesystem>
 
 namespace qelisp {
 
@@ -11,7 +11,7 @@ namespace qelisp {
 // (nothing there yet, a file) its path with the links and dots resolved.
 std::string portIdentity(const std::string& name) {
     const std::string path = devicePath(name);
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) {
         return "device " + std::to_string(static_cast<unsigned long long>(st.st_rdev));
     }

@@ -2,20 +2,20 @@
 
 #include "link/port.h"
 
-#include <cerrno>
-#include <algorithm>
-#include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <thread>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
 namespace qelisp {
 
@@ -61,7 +61,7 @@ OpenResult openFailure(const std::string& name, const std::string& path, int err
         case ELOOP: return fail(OpenError::NotFound, name, "too many levels of symbolic links");
         case ENOTDIR: return fail(OpenError::NotFound, name, "a part of the path is not a directory");
         case ENOENT: {
-            struct stat entry{};
+            struct stat entry {};
             bool dangling = ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
             return fail(OpenError::NotFound, name, dangling ? "a symbolic link to nothing" : "");
         }
@@ -70,7 +70,7 @@ OpenResult openFailure(const std::string& name, const std::string& path, int err
     // Something is there, and if it is no device, what it is says more than
     // the open did: a directory fails with EISDIR, a socket with ENXIO
     // ("no such device"), a file one may not write with EACCES.
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) return notSerial(name, st.st_mode);
     switch (err) {
         case EACCES:
@@ -87,7 +87,8 @@ OpenResult openFailure(const std::string& name, const std::string& path, int err
 bool applyLineSettings(int fd) {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) return false;
-    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | INPCK);
+    tio.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | INPCK);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
@@ -238,7 +239,7 @@ OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
         return fail(error, name, detail);
     };
     if (!isatty(fd)) {
-        struct stat st{};
+        struct stat st {};
         bool known = fstat(fd, &st) == 0;
         ::close(fd);
         return known ? notSerial(name, st.st_mode) : fail(OpenError::NotSerial, name);
@@ -246,7 +247,8 @@ OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
     // TIOCEXCL keeps other programs out, but root passes it; the advisory
     // lock is what other serial tools check too.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        return errno == EWOULDBLOCK ? closeAndFail(OpenError::Busy) : closeAndFail(OpenError::Other, std::strerror(errno));
+        return errno == EWOULDBLOCK ? closeAndFail(OpenError::Busy)
+                                    : closeAndFail(OpenError::Other, std::strerror(errno));
     }
     if (ioctl(fd, TIOCEXCL) != 0) return closeAndFail(OpenError::Other, std::strerror(errno));
     if (!applyLineSettings(fd)) return closeAndFail(OpenError::Other, std::strerror(errno));
@@ -254,9 +256,9 @@ OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
 
     // A pseudo-terminal (the simulator, or a bridge such as socat) delivers a
     // line the moment it is written; there is no wire to wait on.
-    struct stat device{};
-    const bool pty = fstat(fd, &device) == 0 && major(device.st_rdev) >= kFirstPtyMajor &&
-                     major(device.st_rdev) <= kLastPtyMajor;
+    struct stat device {};
+    const bool pty =
+        fstat(fd, &device) == 0 && major(device.st_rdev) >= kFirstPtyMajor && major(device.st_rdev) <= kLastPtyMajor;
 
     OpenResult result;
     result.link = std::make_unique<PosixSerialLink>(fd, !pty);

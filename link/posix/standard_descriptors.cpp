@@ -1,8 +1,8 @@
 #include "link/standard_descriptors.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace qelisp {
 

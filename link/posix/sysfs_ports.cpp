@@ -43,8 +43,9 @@ std::uint16_t hexAttribute(const fs::path& file) {
     const std::string text = attribute(file);
     unsigned value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    return error == std::errc() && end == text.data() + text.size() && value <= 0xFFFF ? static_cast<std::uint16_t>(value)
-                                                                                     : 0;
+    return error == std::errc() && end == text.data() + text.size() && value <= 0xFFFF
+               ? static_cast<std::uint16_t>(value)
+               : 0;
 }
 
 // The USB device a tty hangs off: the nearest directory above its device

@@ -2,8 +2,8 @@
 
 #include "link/win32/windows_api.h"
 
-#include <cstdio>
 #include <io.h>
+#include <cstdio>
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004

@@ -53,7 +53,8 @@ std::string portName(HDEVINFO set, SP_DEVINFO_DATA& device) {
     DWORD bytes = sizeof(name) - sizeof(wchar_t);
     DWORD type = 0;
     std::string result;
-    if (RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name.data()), &bytes) == ERROR_SUCCESS &&
+    if (RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name.data()), &bytes) ==
+            ERROR_SUCCESS &&
         type == REG_SZ) {
         result = utf8(name.data(), wcsnlen(name.data(), bytes / sizeof(wchar_t)));
     }
@@ -93,11 +94,12 @@ std::vector<RegistryValue> serialCommValues() {
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD dataBytes = sizeof(data) - sizeof(wchar_t);
         DWORD type = 0;
-        LONG status = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                                    &dataBytes);
+        LONG status = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type,
+                                    reinterpret_cast<BYTE*>(data.data()), &dataBytes);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS || type != REG_SZ) continue;  // too long for a port name, or not text
-        values.push_back({utf8(name.data(), nameLength), utf8(data.data(), wcsnlen(data.data(), dataBytes / sizeof(wchar_t)))});
+        values.push_back(
+            {utf8(name.data(), nameLength), utf8(data.data(), wcsnlen(data.data(), dataBytes / sizeof(wchar_t)))});
     }
     RegCloseKey(key);
     return values;
@@ -106,8 +108,8 @@ std::vector<RegistryValue> serialCommValues() {
 // A port that opens and tells its line settings. Wine opens any COM name it
 // maps, whether or not something is behind it; the settings it cannot tell.
 bool canOpen(const std::string& name) {
-    HANDLE handle = CreateFileA(devicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    HANDLE handle =
+        CreateFileA(devicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     DCB settings{};
     settings.DCBlength = sizeof(settings);

@@ -41,11 +41,11 @@ OpenError classify(DWORD err) {
 // The system's own words for an error code, without the trailing line break.
 std::string systemMessage(DWORD err) {
     std::array<char, 256> text{};
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err, 0,
-                             text.data(), static_cast<DWORD>(text.size()), nullptr);
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err, 0, text.data(),
+                             static_cast<DWORD>(text.size()), nullptr);
     std::string message(text.data(), n);
-    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' ' ||
-                                message.back() == '.')) {
+    while (!message.empty() &&
+           (message.back() == '\r' || message.back() == '\n' || message.back() == ' ' || message.back() == '.')) {
         message.pop_back();
     }
     if (message.empty()) message = "Windows error " + std::to_string(err);
@@ -69,7 +69,7 @@ bool namesAFile(const std::string& path) {
 OpenResult notSerial(const std::string& name, DWORD attributes) {
     const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return openFailed(OpenError::NotSerial, name,
-                    directory ? "is a directory, not a serial port" : "is a file, not a serial port");
+                      directory ? "is a directory, not a serial port" : "is a file, not a serial port");
 }
 
 // Binary 8N1 at 115200 on top of what the driver reports; flow control and

@@ -63,8 +63,8 @@ TEST(LiveRegion, RewritesItsLinesInPlaceWithinTheWidth) {
     LiveRegion region({3, 4});
     const LiveLine one{"", "Writing Data To Address: 03000H", 3};
     EXPECT_EQ(region.format(one, 40).size(), 39u) << "never into the last column, so it never wraps";
-    EXPECT_EQ(region.format(one, 120), "[" + std::string(20, '#') + std::string(20, ' ') +
-                                           "]  50%  Writing Data To Address: 03000H");
+    EXPECT_EQ(region.format(one, 120),
+              "[" + std::string(20, '#') + std::string(20, ' ') + "]  50%  Writing Data To Address: 03000H");
     EXPECT_EQ(region.format({"ttyUSB10", "Writing Data To Address: 03000H", 3}, 60),
               "ttyUSB10  [###    ]  50%  Writing Data To Address: 03000H")
         << "a narrow terminal gets a shorter bar, not a shorter address";
@@ -73,8 +73,10 @@ TEST(LiveRegion, RewritesItsLinesInPlaceWithinTheWidth) {
     EXPECT_EQ(first, region.format(one, 40) + "\n") << "nothing to go back over yet";
     const LiveLine two{"b", "Connecting...", 0};
     const std::string second = region.draw({"a: Connecting Error!"}, {one, two}, 40);
-    EXPECT_EQ(second, "\r\x1b[1A\x1b[J" "a: Connecting Error!\n" + region.format(one, 40) + "\n" +
-                          region.format(two, 40) + "\n");
+    EXPECT_EQ(second,
+              "\r\x1b[1A\x1b[J"
+              "a: Connecting Error!\n" +
+                  region.format(one, 40) + "\n" + region.format(two, 40) + "\n");
     EXPECT_EQ(region.clear(), "\r\x1b[2A\x1b[J");
     EXPECT_EQ(region.clear(), "") << "nothing left to clear";
 }
@@ -143,8 +145,9 @@ TEST(ConsoleView, JobsOnTheirOwnThreadsShareIt) {
     // A lasting line starts a line, or follows the erase of the live lines.
     std::string text = "\n" + test::readAndClose(tty);
     for (std::size_t at; (at = text.find("\x1b[J")) != std::string::npos;) text.replace(at, 3, "\n");
-    for (const char* line : {"\na: Connecting...\n", "\nb: Connecting...\n",
-                             "\na: Data Writed OK!  Time Elapsed 1.0S\n", "\nb: Data Writed OK!  Time Elapsed 1.0S\n"}) {
+    for (const char* line :
+         {"\na: Connecting...\n", "\nb: Connecting...\n", "\na: Data Writed OK!  Time Elapsed 1.0S\n",
+          "\nb: Data Writed OK!  Time Elapsed 1.0S\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
     }
 }

@@ -1,6 +1,6 @@
 // What the console does with a reader that is slow or gone.
-#include "cli/output_backlog.h"
 #include "cli/output_queue.h"
+#include "cli/output_backlog.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -21,12 +21,21 @@ TEST(OutputBacklog, DropsWholePiecesPastItsCapAndSaysWhereOnce) {
     const std::string note1 = "qelisp-cli: 1 line dropped here; the reader fell behind\n";
     const std::string caughtUp = "defg\n" + note2 + "l\n";
     const Step steps[] = {
-        {'a', "abc\n"},  {'t', "abc\n"},
-        {'a', "defg\n"},                 // 4 being written + 5: fits the 10
-        {'a', "hi\n"},   {'a', "jk\n"},  // past the cap while "abc\n" is still being written
-        {'w', ""},       {'a', "l\n"},   {'t', caughtUp.c_str()}, {'w', ""},
-        {'a', "too long for the cap\n"}, {'c', ""}, {'t', note1.c_str()}, {'w', ""},
-        {'c', ""},       {'t', ""},      // one note per gap
+        {'a', "abc\n"},
+        {'t', "abc\n"},
+        {'a', "defg\n"},  // 4 being written + 5: fits the 10
+        {'a', "hi\n"},
+        {'a', "jk\n"},  // past the cap while "abc\n" is still being written
+        {'w', ""},
+        {'a', "l\n"},
+        {'t', caughtUp.c_str()},
+        {'w', ""},
+        {'a', "too long for the cap\n"},
+        {'c', ""},
+        {'t', note1.c_str()},
+        {'w', ""},
+        {'c', ""},
+        {'t', ""},  // one note per gap
     };
     OutputBacklog backlog(10);
     for (const Step& s : steps) {

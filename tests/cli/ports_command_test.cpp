@@ -1,7 +1,7 @@
 // qelisp-cli ports: the table for people and the JSON for scripts, on port
 // lists as the backends give them, odd bytes included.
-#include "cli/cli_options.h"
 #include "cli/ports_command.h"
+#include "cli/cli_options.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,14 @@ const std::vector<PortInfo> kPorts{
     {"ttyUSB0", "FT232R USB UART", 0x0403, 0x6001, "FTDI", "A600ABCD", "/dev/serial/by-id/usb-FTDI-if00-port0"},
     {"ttyS0", "Built-in serial port", 0, 0, {}, {}, {}},
     // What a cheap adapter's strings may hold.
-    {"ttyACM0", "Caf\xc3\xa9 \"2\"\x1b[2J\\", 0x2341, 0x0043, "bad\xff\xc0\xaf" "byte", "\xed\xa0\x80", {}},
+    {"ttyACM0",
+     "Caf\xc3\xa9 \"2\"\x1b[2J\\",
+     0x2341,
+     0x0043,
+     "bad\xff\xc0\xaf"
+     "byte",
+     "\xed\xa0\x80",
+     {}},
 };
 
 TEST(PortsCommand, TableHasAColumnEachAndTheByIdNameUnderItsPort) {

@@ -20,7 +20,8 @@ TEST(SamePort, NamesTwoSpellingsOfOnePort) {
         {{"COM3", "COM13"}, ""},
 #else
         {{"null", "/dev/null"}, "--port null and --port /dev/null are the same port"},
-        {{"/dev/zero", "/dev/./null", "/dev/../dev/zero"}, "--port /dev/zero and --port /dev/../dev/zero are the same port"},
+        {{"/dev/zero", "/dev/./null", "/dev/../dev/zero"},
+         "--port /dev/zero and --port /dev/../dev/zero are the same port"},
         {{"null", "zero"}, ""},
         // Nothing there (yet): the same path, however written, is one port.
         {{"ttyQELISP-none", "/dev/ttyQELISP-none"},

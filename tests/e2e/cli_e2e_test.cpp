@@ -6,16 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <fstream>
-#include <pty.h>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace qelisp {

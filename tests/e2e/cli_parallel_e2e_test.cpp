@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <unistd.h>
 #include <filesystem>
 #include <memory>
-#include <pty.h>
 #include <sstream>
-#include <unistd.h>
 
 namespace qelisp::test {
 namespace {
@@ -106,8 +106,8 @@ TEST(CliParallelE2e, PortAutoUsesTheOneInstrumentThatAnswers) {
     EXPECT_EQ(lastLine(found.out).rfind(a->ptyPath() + ": Data Writed OK!", 0), 0u) << lastLine(found.out);
 
     auto b = startSim();
-    CliRun two = runCli({"verify", "--port", "auto", "--auto-candidates",
-                         a->ptyPath() + "," + quiet + "," + b->ptyPath()});
+    CliRun two =
+        runCli({"verify", "--port", "auto", "--auto-candidates", a->ptyPath() + "," + quiet + "," + b->ptyPath()});
     EXPECT_EQ(two.exitCode, 2);
     EXPECT_NE(two.err.find("instruments answered on " + a->ptyPath() + " and " + b->ptyPath()), std::string::npos)
         << two.err;

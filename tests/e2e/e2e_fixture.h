@@ -2,10 +2,10 @@
 // End-to-end: the program's own link, protocol and jobs over a real
 // pseudo-terminal to qelisp-sim running as a separate process.
 #include "image/firmware_image.h"
-#include "state/clock.h"
 #include "jobs/job_context.h"
 #include "jobs/job_runner.h"
 #include "link/port.h"
+#include "state/clock.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -68,8 +68,8 @@ protected:
         });
         if (flip) flash[flipAddress] ^= flip;
         std::string file = path("loaded.bin");
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(flash.data()),
-                                                    static_cast<std::streamsize>(flash.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(flash.data()), static_cast<std::streamsize>(flash.size()));
         return file;
     }
 

@@ -125,24 +125,23 @@ TEST_P(ProgramFaultE2e, EndsWithItsMessage) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryExit, ProgramFaultE2e,
-    ::testing::Values(ProgramFault{"u1:silence+u2:wrong", "Connecting Error!", false},
-                      ProgramFault{"1:wrong", "Connecting Error!", true},
-                      ProgramFault{"1:erase-bad", "Connecting Error!", true},
-                      ProgramFault{"2:silence", "Connecting Error 3!", false},
-                      ProgramFault{"3:wrong", "Connecting Error 4!", false},
-                      ProgramFault{"35:erase-bad", "Connecting Error 2!", false},
-                      ProgramFault{"3779:silence", "Connecting Error 2!", false},
-                      ProgramFault{"3780:wrong", "Connecting Error 1!", false},
-                      ProgramFault{"40:hangup", "Connecting Error 4!", false}),
-    [](const ::testing::TestParamInfo<ProgramFault>& info) {
-        std::string name = std::string("line_") + info.param.fault;
-        for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        }
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(EveryExit, ProgramFaultE2e,
+                         ::testing::Values(ProgramFault{"u1:silence+u2:wrong", "Connecting Error!", false},
+                                           ProgramFault{"1:wrong", "Connecting Error!", true},
+                                           ProgramFault{"1:erase-bad", "Connecting Error!", true},
+                                           ProgramFault{"2:silence", "Connecting Error 3!", false},
+                                           ProgramFault{"3:wrong", "Connecting Error 4!", false},
+                                           ProgramFault{"35:erase-bad", "Connecting Error 2!", false},
+                                           ProgramFault{"3779:silence", "Connecting Error 2!", false},
+                                           ProgramFault{"3780:wrong", "Connecting Error 1!", false},
+                                           ProgramFault{"40:hangup", "Connecting Error 4!", false}),
+                         [](const ::testing::TestParamInfo<ProgramFault>& info) {
+                             std::string name = std::string("line_") + info.param.fault;
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name;
+                         });
 
 TEST_F(JobsE2e, VerifyExits) {
     struct Case {

@@ -93,8 +93,8 @@ bool acknowledges(const Answer& answer, std::uint8_t awaited) {
 // link delivers (quiet reads and the user's cancel are no bytes) must be the
 // awaited byte, or 'E' and '.'; for a read request then any bytes but 'A',
 // 'A' and at most the 256 characters (a short block is a wrong answer, read
-// again, not a second one). Nothing may come while the next line goes out. After the job's last line, what comes after a quiet read is past the
-// program's listening and not held against it.
+// again, not a second one). Nothing may come while the next line goes out. After the job's last line, what comes after
+// a quiet read is past the program's listening and not held against it.
 bool oneAnswer(const Answer& answer, std::uint8_t awaited, bool readRequest, bool last) {
     // The bytes as they arrive, with a quiet read as kQuiet between them.
     std::vector<std::uint8_t> s;
@@ -175,8 +175,8 @@ public:
         answers.push_back(std::move(answer));
     }
 
-    std::vector<std::string> written;  // every write, the 'U's included
-    std::vector<Answer> answers;       // the answer scripted after each
+    std::vector<std::string> written;    // every write, the 'U's included
+    std::vector<Answer> answers;         // the answer scripted after each
     std::size_t writesBeforeCancel = 0;  // when the user cancelled, if they did
 
 private:
@@ -262,8 +262,7 @@ void check(bool program, const Outcome& o) {
     if (o.busy) violated("busy cleared", o.status);
 
     // Every text the job showed is one of its own.
-    static const std::regex common(
-        "Connecting\\.\\.\\.|Erasing Flash \\.{0,37}|Erase Flash Failer!|User Canceled!?");
+    static const std::regex common("Connecting\\.\\.\\.|Erasing Flash \\.{0,37}|Erase Flash Failer!|User Canceled!?");
     static const std::regex programTexts(
         "Writing Data To Address: 0[3-4][0-9A-F]{3}H|Connecting Error( [1-4])?!|"
         "Data Writed OK!  Time Elapsed [0-9]+\\.[0-9]S");
@@ -349,8 +348,8 @@ void check(bool program, const Outcome& o) {
             const auto& steps = o.answers[i].steps;
             std::string text(steps.begin(), steps.end());
             for (std::size_t at = text.find('A'); at != std::string::npos && !seen; at = text.find('A', at + 1)) {
-                seen = text.size() - at >= want.size() &&
-                       strncasecmp(text.c_str() + at, want.c_str(), want.size()) == 0;
+                seen =
+                    text.size() - at >= want.size() && strncasecmp(text.c_str() + at, want.c_str(), want.size()) == 0;
             }
         }
         if (!seen) violated("success needs every block read back right", printableBytes(request));

@@ -199,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string sourceArg = source.string();
     const std::string binaryArg = binary.string();
-    const std::string_view args[] = {"--hex",   hexPath,   "--model",  kModel,   "--version",
+    const std::string_view args[] = {"--hex",  hexPath,    "--model", kModel,     "--version",
                                      kVersion, "--output", sourceArg, "--binary", binaryArg};
     const MkimageRun run = runMkimage(args);
     auto after = snapshot(dir);

@@ -43,9 +43,9 @@ TEST(ImageRecordTest, ReadsTheBlockNumberBigEndianAndTheDataInPlace) {
 
 TEST(FindStartRecordTest, FindsTheFirstRecordOfBlock0060BeforeTheEndMarker) {
     const std::pair<Blocks, std::optional<std::size_t>> cases[] = {
-        {{0x0060, 0x0061}, 0},                // the first record already
+        {{0x0060, 0x0061}, 0},                  // the first record already
         {{0x0000, 0x0060, 0x0060, 0x0061}, 1},  // the first of two
-        {{0xFF00, 0x00FF, 0x0060}, 2},        // half end markers are ordinary records
+        {{0xFF00, 0x00FF, 0x0060}, 2},          // half end markers are ordinary records
         // 0x6000 is 0x0060 with its bytes swapped; the others are near misses.
         {{0x0000, 0x005F, 0x0061, 0x6000, 0x0160}, std::nullopt},
         {{0x0000, kEndMarkerBlock, 0x0060}, std::nullopt},

@@ -89,8 +89,9 @@ TEST(ImageBuilderTest, HeaderHoldsMarkerAndTextsPaddedToFifteenThenNul) {
     HexText hex;
     hex.data(0x3000, {0}).end();
     std::vector<std::uint8_t> block = build(hex, {kDefaultMarker, "QX-7", "2010.06.29"});
-    EXPECT_EQ(std::string(block.begin(), block.begin() + 48),
-              std::string("QelIsp image v1 QX-7           \0" "2010.06.29     \0", 48));
+    EXPECT_EQ(std::string(block.begin(), block.begin() + 48), std::string("QelIsp image v1 QX-7           \0"
+                                                                          "2010.06.29     \0",
+                                                                          48));
     block = build(hex, {"0123456789abcdef", "MODEL-123456789", "VERSION-1234567"});
     EXPECT_EQ(std::string(block.begin(), block.begin() + 48),
               std::string("0123456789abcdefMODEL-123456789\0VERSION-1234567\0", 48));
@@ -99,14 +100,14 @@ TEST(ImageBuilderTest, HeaderHoldsMarkerAndTextsPaddedToFifteenThenNul) {
 TEST(ImageBuilderTest, ScatteredPartialBlocksRoundTripInAscendingOrder) {
     Firmware firmware;
     // Written out of order, partly filling blocks, across both address forms.
-    firmware.linear(0x000F).data(0xFF80, 128, 0x01);   // last block, 0x1FFF
-    firmware.linear(0x0000).data(0x3000, 16, 0x02);    // block 0x0060, start only
-    firmware.data(0x307F, 2, 0x03);                    // end of 0x0060, start of 0x0061
-    firmware.data(0x3100, 1, 0xFF);                    // 0x0062: its one given byte reads as erased
-    firmware.segment(0x0400).data(0x0001, 1, 0x04);    // 0x04001: block 0x0080
-    firmware.data(0x0000, 0, 0x00);                    // empty data record
-    firmware.segment(0x7000).data(0xFFF0, 16, 0xFF);   // 0x7FFF0: block 0x0FFF
-    firmware.linear(0x0000).data(0x0005, 3, 0x05);     // block 0x0000
+    firmware.linear(0x000F).data(0xFF80, 128, 0x01);  // last block, 0x1FFF
+    firmware.linear(0x0000).data(0x3000, 16, 0x02);   // block 0x0060, start only
+    firmware.data(0x307F, 2, 0x03);                   // end of 0x0060, start of 0x0061
+    firmware.data(0x3100, 1, 0xFF);                   // 0x0062: its one given byte reads as erased
+    firmware.segment(0x0400).data(0x0001, 1, 0x04);   // 0x04001: block 0x0080
+    firmware.data(0x0000, 0, 0x00);                   // empty data record
+    firmware.segment(0x7000).data(0xFFF0, 16, 0xFF);  // 0x7FFF0: block 0x0FFF
+    firmware.linear(0x0000).data(0x0005, 3, 0x05);    // block 0x0000
     firmware.hex.end();
     std::vector<std::uint8_t> block = build(firmware.hex);
 
@@ -142,8 +143,7 @@ TEST(ImageBuilderTest, EightThousandOneHundredNinetyOneBlocksFitButNotOneMore) {
         FAIL() << "8,192 blocks accepted";
     } catch (const InputError& error) {
         EXPECT_EQ(error.line(), InputError::kWholeFile);
-        EXPECT_STREQ(error.what(),
-                     "data in 8192 blocks of 128 bytes; the image has room for 8191 and the end marker");
+        EXPECT_STREQ(error.what(), "data in 8192 blocks of 128 bytes; the image has room for 8191 and the end marker");
     }
 }
 

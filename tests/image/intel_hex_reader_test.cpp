@@ -18,13 +18,13 @@ TEST(IntelHexReaderTest, PlacesEachByteAtItsDeviceAddress) {
     hex.data(0x3000, {0x11, 0x22, 0x33}).data(0x0010, {0xFF});
     hex.linear(0x0007).data(0x2080, {0xAB}).linear(0x000F).data(0xFFF0, {0xCD});
     hex.segment(0x1234).data(0x0005, {0x5A}).segment(0xF000).data(0xFFFE, {0x01, 0x02});  // segment * 16
-    hex.segment(0x1000).linear(0x0002).data(0x0000, {0x07});                             // the last one wins
+    hex.segment(0x1000).linear(0x0002).data(0x0000, {0x07});                              // the last one wins
     hex.linear(0x0000).data(0x3003, {0x44}).data(0x2FFF, {0x00});  // adjacent records do not overlap
     hex.end();
     DeviceMemory memory = readIntelHex(hex.str());
 
     const std::pair<std::uint32_t, int> given[] = {
-        {0x3000, 0x11}, {0x3002, 0x33}, {0x3003, 0x44}, {0x2FFF, 0x00}, {0x0010, 0xFF}, {0x72080, 0xAB},
+        {0x3000, 0x11},  {0x3002, 0x33},  {0x3003, 0x44},  {0x2FFF, 0x00},  {0x0010, 0xFF},  {0x72080, 0xAB},
         {0xFFFF0, 0xCD}, {0x12345, 0x5A}, {0xFFFFE, 0x01}, {0xFFFFF, 0x02}, {0x20000, 0x07},
     };
     for (auto [address, value] : given) {
@@ -69,7 +69,11 @@ TEST(IntelHexReaderTest, AcceptsCrLfLowerCaseBlankLinesAndNoFinalNewline) {
     const Case cases[] = {
         {":0230000011aa13\r\n\r\n:00000001ff\r\n\r\n", 0x3001, 0xAA},
         {":01300000428D\n:00000001FF", 0x3000, 0x42},
-        {lower, 0x3000, 0x1B}, {lower, 0x3002, 0x3D}, {lower, 0x3004, 0x5F}, {lower, 0x3005, 0xA6}, {lower, 0x3006, 0xC9},
+        {lower, 0x3000, 0x1B},
+        {lower, 0x3002, 0x3D},
+        {lower, 0x3004, 0x5F},
+        {lower, 0x3005, 0xA6},
+        {lower, 0x3006, 0xC9},
     };
     for (const Case& c : cases) EXPECT_EQ(readIntelHex(c.text).at(c.address), c.value) << c.text;
 }
@@ -84,8 +88,8 @@ TEST(IntelHexReaderTest, RefusesBadInputNamingTheLine) {
     std::vector<Case> cases{
         {HexText().data(0x3000, {1}).raw(":0130010002CB").end().str(), 2,  // the right checksum is CC
          "bad checksum: the line has 0xCB, its bytes need 0xCC"},
-        {HexText().data(0x3000, {1}).raw(test::hexRecord(0x04, 0, std::vector<std::uint8_t>{0, 0, 1})).end().str(),
-         2, "extended address record carries 2 data bytes"},
+        {HexText().data(0x3000, {1}).raw(test::hexRecord(0x04, 0, std::vector<std::uint8_t>{0, 0, 1})).end().str(), 2,
+         "extended address record carries 2 data bytes"},
         {HexText().data(0x3000, {1}).raw(test::hexRecord(0x01, 0, std::vector<std::uint8_t>{0})).str(), 2,
          "end-of-file record carries data"},
         {HexText().data(0x3000, {1}).linear(0x0010).data(0x0000, {2}).end().str(), 3,
@@ -94,8 +98,7 @@ TEST(IntelHexReaderTest, RefusesBadInputNamingTheLine) {
         {HexText().segment(0xF001).data(0xFFE0, std::vector<std::uint8_t>(32, 0)).end().str(), 2,
          "data at 0xFFFF0-0x10000F reaches beyond"},  // starts inside, ends outside
         {HexText().linear(0xFFFF).data(0xFFFF, {1}).end().str(), 2, "beyond the 1 MB"},
-        {HexText().linear(0x0001).data(0xFFFF, {1, 2}).end().str(), 2,
-         "runs past the end of its 64 KB address window"},
+        {HexText().linear(0x0001).data(0xFFFF, {1, 2}).end().str(), 2, "runs past the end of its 64 KB address window"},
         {HexText().data(0x3000, {1, 2, 3, 4}).data(0x4000, {5}).data(0x3003, {9, 9}).end().str(), 3,
          "data at 0x03003 overlaps data given on line 1"},
         // Segment 0x0300 and linear 0 both reach 0x03000.
@@ -109,14 +112,13 @@ TEST(IntelHexReaderTest, RefusesBadInputNamingTheLine) {
     };
     for (int type : {0x03, 0x05}) {
         for (std::size_t size : {0, 2, 5}) {
-            cases.push_back({HexText()
-                                 .data(0x3000, {1})
-                                 .raw(test::hexRecord(static_cast<std::uint8_t>(type), 0,
-                                                      std::vector<std::uint8_t>(size)))
-                                 .end()
-                                 .str(),
-                             2, "malformed line: a start address record carries 4 data bytes, this one " +
-                                    std::to_string(size)});
+            cases.push_back(
+                {HexText()
+                     .data(0x3000, {1})
+                     .raw(test::hexRecord(static_cast<std::uint8_t>(type), 0, std::vector<std::uint8_t>(size)))
+                     .end()
+                     .str(),
+                 2, "malformed line: a start address record carries 4 data bytes, this one " + std::to_string(size)});
         }
     }
     for (int type : {0x06, 0x80, 0xFF}) {

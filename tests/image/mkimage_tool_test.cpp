@@ -135,8 +135,12 @@ TEST(MkimageToolTest, BadInputIsNamedWithFileAndLineAndWritesNothing) {
     const Case cases[] = {
         {HexText().data(0x3000, {0x01}).raw(":0130010002CB").end().str(), "QX-T",
          "FILE:2: bad checksum: the line has 0xCB, its bytes need 0xCC"},
-        {HexText().data(0x3000, {1}).data(0x3001, {2}).raw(test::hexRecord(0x06, 0, std::vector<std::uint8_t>(4)))
-             .end().str(),
+        {HexText()
+             .data(0x3000, {1})
+             .data(0x3001, {2})
+             .raw(test::hexRecord(0x06, 0, std::vector<std::uint8_t>(4)))
+             .end()
+             .str(),
          "QX-T", "FILE:3: unsupported record type 06 (only 00 to 05 are read)"},
         {HexText().data(0x0000, {0x01}).data(0x3001, {0x02}).end().str(), "QX-T",
          "FILE: no data at device address 0x03000, where the program starts writing"},
@@ -257,9 +261,8 @@ TEST(MkimageToolTest, ADeviceNodeOutputStaysADevice) {
 #ifndef _WIN32
     if (geteuid() != 0) GTEST_SKIP() << "only root can make the device node this case needs";
 #endif
-    const std::string why =
-        runOutputCase({"image.bin", false, "--output MADE is a character device" + kNotRegular, 1, "made",
-                       Made::kDevice});
+    const std::string why = runOutputCase(
+        {"image.bin", false, "--output MADE is a character device" + kNotRegular, 1, "made", Made::kDevice});
     if (!why.empty()) GTEST_SKIP() << "no device node: " << why;
 }
 
@@ -322,8 +325,16 @@ TEST(MkimageToolTest, ASignalRemovesTheTemporaryFilesAndEndsTheRunAsItWould) {
             writeFile(dir / "image.cpp", "earlier source");
             writeFile(dir / "image.bin", "earlier binary");
         }
-        std::vector<std::string> args = {QELISP_MKIMAGE_PATH, "--hex", (dir / "fw.hex").string(), "--model", "M",
-                                         "--version", "V", "--output", (dir / "image.cpp").string(), "--binary",
+        std::vector<std::string> args = {QELISP_MKIMAGE_PATH,
+                                         "--hex",
+                                         (dir / "fw.hex").string(),
+                                         "--model",
+                                         "M",
+                                         "--version",
+                                         "V",
+                                         "--output",
+                                         (dir / "image.cpp").string(),
+                                         "--binary",
                                          (dir / "image.bin").string()};
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
@@ -368,8 +379,8 @@ TEST(MkimageToolTest, ASignalRemovesTheTemporaryFilesAndEndsTheRunAsItWould) {
             EXPECT_TRUE(readFile(dir / "image.cpp") == "earlier source") << "replaced";
             EXPECT_TRUE(readFile(dir / "image.bin") == "earlier binary") << "replaced";
         }
-        expectNoOutputs(dir, c.earlier ? std::vector<std::string>{"image.cpp", "image.bin"}
-                                       : std::vector<std::string>{});
+        expectNoOutputs(dir,
+                        c.earlier ? std::vector<std::string>{"image.cpp", "image.bin"} : std::vector<std::string>{});
     }
 }
 #endif

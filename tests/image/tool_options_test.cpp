@@ -22,8 +22,8 @@ TEST(ToolOptionsTest, EitherOutputIsEnoughAndValuesMayLookLikeOptions) {
     ASSERT_TRUE(binaryOnly.options) << binaryOnly.error;
     EXPECT_EQ(binaryOnly.options->model, "--x");
     EXPECT_EQ(binaryOnly.options->marker, "QelIsp image v1 ");
-    ParsedOptions marked = parse({"--hex", "f", "--model", "m", "--version", "v", "--marker", "0123456789ABCDEF",
-                                  "--output", "o.cpp"});
+    ParsedOptions marked =
+        parse({"--hex", "f", "--model", "m", "--version", "v", "--marker", "0123456789ABCDEF", "--output", "o.cpp"});
     ASSERT_TRUE(marked.options) << marked.error;
     EXPECT_EQ(marked.options->marker, "0123456789ABCDEF");
     EXPECT_TRUE(parse({"--hex", "f", "-h"}).help);

@@ -17,10 +17,10 @@
 namespace qelisp::test {
 namespace {
 
-constexpr std::uint32_t kPause = 1000;             // before each handshake attempt
-constexpr std::uint32_t kRead = 200;               // one read's budget
-constexpr std::uint32_t kEraseWait = 76 * kRead;   // an erase that never ends
-constexpr std::uint32_t kAWait = 10 * kRead;       // verify's wait for 'A'
+constexpr std::uint32_t kPause = 1000;            // before each handshake attempt
+constexpr std::uint32_t kRead = 200;              // one read's budget
+constexpr std::uint32_t kEraseWait = 76 * kRead;  // an erase that never ends
+constexpr std::uint32_t kAWait = 10 * kRead;      // verify's wait for 'A'
 
 // What the protocol allows a fault at a line step, from the line going out
 // to the job's end.
@@ -55,7 +55,7 @@ std::vector<MatrixCase> programCases() {
     };
     const Step steps[] = {
         {"begin line 06", 1, "Connecting Error!"},          {"page select 04", 2, "Connecting Error 3!"},
-        {"data record 00", 3, "Connecting Error 4!"},        {"page end 05", 35, "Connecting Error 2!"},
+        {"data record 00", 3, "Connecting Error 4!"},       {"page end 05", 35, "Connecting Error 2!"},
         {"final page end 05", 3779, "Connecting Error 2!"}, {"end line 01", 3780, "Connecting Error 1!"},
     };
     for (const Step& s : steps) {
@@ -65,8 +65,15 @@ std::vector<MatrixCase> programCases() {
                 {Job::Program, s.name, f, {"--fault", line + ":" + f}, {}, s.status, 1, lineCost(f), s.line});
         }
         // Held in an erase that does not end; only this one may say "Erasing".
-        cases.push_back({Job::Program, s.name, "Ctrl-C", {"--no-erase", "--fault", line + ":erase-forever"},
-                         CancelAt{"Erasing Flash ", 100}, "User Canceled", 1, 0, s.line});
+        cases.push_back({Job::Program,
+                         s.name,
+                         "Ctrl-C",
+                         {"--no-erase", "--fault", line + ":erase-forever"},
+                         CancelAt{"Erasing Flash ", 100},
+                         "User Canceled",
+                         1,
+                         0,
+                         s.line});
     }
     return cases;
 }
@@ -79,25 +86,31 @@ std::vector<MatrixCase> verifyCases() {
         if (f != "hangup") sim.insert(sim.end(), {"--fault", "u2:" + f});
         cases.push_back({Job::Verify, "handshake", f, sim, {}, "Connecting Error11!", 1, handshakeCost(f), 0});
     }
-    cases.push_back(
-        {Job::Verify, "handshake", "Ctrl-C", {}, CancelAt{"Connecting...", 100}, "User Canceled", 1, 0, 0});
+    cases.push_back({Job::Verify, "handshake", "Ctrl-C", {}, CancelAt{"Connecting...", 100}, "User Canceled", 1, 0, 0});
 
     // The fifth block, 03200H: request line 5, asked again on lines 6 and 7.
     const std::string block = "Verifying Data At Address: 03200H";
     for (const std::string& f : faults) {
-        cases.push_back({Job::Verify, "read request 02", f, {"--fault", "5:" + f}, {}, "Connecting Error33!", 1,
-                         lineCost(f), 5});
+        cases.push_back(
+            {Job::Verify, "read request 02", f, {"--fault", "5:" + f}, {}, "Connecting Error33!", 1, lineCost(f), 5});
     }
-    cases.push_back({Job::Verify, "read request 02", "Ctrl-C", {"--fault", "5:erase-forever"},
-                     CancelAt{"Erasing Flash ", 100}, "User Canceled", 1, 0, 5});
+    cases.push_back({Job::Verify,
+                     "read request 02",
+                     "Ctrl-C",
+                     {"--fault", "5:erase-forever"},
+                     CancelAt{"Erasing Flash ", 100},
+                     "User Canceled",
+                     1,
+                     0,
+                     5});
 
     cases.push_back(
         {Job::Verify, "wait for A", "silence", {"--fault", "5:no-a"}, {}, "Connecting Error33!", 1, kAWait, 5});
     cases.push_back({Job::Verify, "wait for A", "noise", {"--fault", "5:noise"}, {}, "Data Verify OK!", 0, 0, 3554});
-    cases.push_back({Job::Verify, "wait for A", "hangup", {"--fault", "5:hangup-after-ack"}, {}, "Connecting Error33!",
-                     1, 0, 5});
-    cases.push_back({Job::Verify, "wait for A", "Ctrl-C", {"--fault", "5:no-a"}, CancelAt{block, 300}, "User Canceled",
-                     1, 0, 5});
+    cases.push_back(
+        {Job::Verify, "wait for A", "hangup", {"--fault", "5:hangup-after-ack"}, {}, "Connecting Error33!", 1, 0, 5});
+    cases.push_back(
+        {Job::Verify, "wait for A", "Ctrl-C", {"--fault", "5:no-a"}, CancelAt{block, 300}, "User Canceled", 1, 0, 5});
 
     auto thrice = [](const std::string& kind) {
         return std::vector<std::string>{"--fault", "5:" + kind, "--fault", "6:" + kind, "--fault", "7:" + kind};
@@ -106,16 +119,16 @@ std::vector<MatrixCase> verifyCases() {
     cases.push_back(
         {Job::Verify, "read-back", "short once", {"--fault", "5:short"}, {}, "Data Verify OK!", 0, kRead, 3555});
     // 100 characters are 50 bytes: byte 50 of the block is the first that never came.
-    cases.push_back({Job::Verify, "read-back", "short 3 times", thrice("short"), {}, "Verify Error At: 03232H", 1,
-                     kRead, 7});
+    cases.push_back(
+        {Job::Verify, "read-back", "short 3 times", thrice("short"), {}, "Verify Error At: 03232H", 1, kRead, 7});
     cases.push_back(
         {Job::Verify, "read-back", "corrupt once", {"--fault", "5:corrupt"}, {}, "Data Verify OK!", 0, 0, 3555});
-    cases.push_back({Job::Verify, "read-back", "corrupt 3 times", thrice("corrupt"), {}, "Verify Error At: 03205H", 1,
-                     0, 7});
-    cases.push_back({Job::Verify, "read-back", "hangup", {"--fault", "5:hangup-in-block"}, {}, "Connecting Error33!", 1,
-                     kRead, 5});
-    cases.push_back({Job::Verify, "read-back", "Ctrl-C", {"--fault", "5:short"}, CancelAt{block, 50}, "User Canceled",
-                     1, 0, 5});
+    cases.push_back(
+        {Job::Verify, "read-back", "corrupt 3 times", thrice("corrupt"), {}, "Verify Error At: 03205H", 1, 0, 7});
+    cases.push_back(
+        {Job::Verify, "read-back", "hangup", {"--fault", "5:hangup-in-block"}, {}, "Connecting Error33!", 1, kRead, 5});
+    cases.push_back(
+        {Job::Verify, "read-back", "Ctrl-C", {"--fault", "5:short"}, CancelAt{block, 50}, "User Canceled", 1, 0, 5});
     return cases;
 }
 
@@ -164,7 +177,8 @@ std::vector<MatrixCase> surplusCases() {
 
 std::string table(const std::vector<MatrixCase>& cases, const std::vector<MatrixResult>& results) {
     std::ostringstream out;
-    out << "| job | step | fault | last status | exit | lines heard | time (ms) | step (ms) | allowed (ms) | verdict |\n"
+    out << "| job | step | fault | last status | exit | lines heard | time (ms) | step (ms) | allowed (ms) | verdict "
+           "|\n"
         << "|---|---|---|---|---|---|---|---|---|---|\n";
     std::map<std::string, std::uint32_t> worst;
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -173,11 +187,11 @@ std::string table(const std::vector<MatrixCase>& cases, const std::vector<Matrix
         const std::string step = std::string(jobName(c.job)) + " | " + c.step;
         worst[step] = std::max(worst[step], r.elapsedMs);
         std::string measured = c.cancel ? "Ctrl-C to end " + std::to_string(r.cancelToEndMs) : std::to_string(r.stepMs);
-        std::string allowed = c.cancel              ? std::to_string(kCancelHeardMs)
+        std::string allowed = c.cancel            ? std::to_string(kCancelHeardMs)
                               : expectsSuccess(c) ? "2 x clean run + " + std::to_string(c.costMs)
                                                   : std::to_string(c.costMs);
-        out << "| " << step << " | " << c.fault << " | " << r.lastStatus << " | " << r.exitCode << " | "
-            << r.linesHeard << " | " << r.elapsedMs << " | " << measured << " | " << allowed << " | "
+        out << "| " << step << " | " << c.fault << " | " << r.lastStatus << " | " << r.exitCode << " | " << r.linesHeard
+            << " | " << r.elapsedMs << " | " << measured << " | " << allowed << " | "
             << (r.problems.empty() ? "pass" : "FAIL: " + r.problems) << " |\n";
     }
     out << "\nWorst case per step (ms):\n\n| job | step | worst time |\n|---|---|---|\n";

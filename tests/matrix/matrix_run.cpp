@@ -57,9 +57,7 @@ bool isSuccessText(const std::string& line) {
     return line.rfind("Data Writed OK!", 0) == 0 || line.rfind("Data Verify OK!", 0) == 0;
 }
 
-void note(std::string& problems, const std::string& text) {
-    problems += (problems.empty() ? "" : "; ") + text;
-}
+void note(std::string& problems, const std::string& text) { problems += (problems.empty() ? "" : "; ") + text; }
 
 }  // namespace
 
@@ -106,8 +104,7 @@ std::string programmedFlash() {
     return flash;
 }
 
-CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel,
-                  std::uint32_t timeoutMs) {
+CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel, std::uint32_t timeoutMs) {
     CliOutcome outcome;
     const auto start = Clock::now();
     std::vector<std::string> args = {jobName(job), "--port", port, "--trace"};
@@ -117,9 +114,8 @@ CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt
     ChildProcess cli(QELISP_CLI_PATH, args);
     Clock::time_point interrupted{};
     if (cancel) {
-        auto seen = cli.waitForLine(
-            [&](const std::string& l) { return statusOf(l, port).rfind(cancel->line, 0) == 0; },
-            std::chrono::milliseconds(timeoutMs));
+        auto seen = cli.waitForLine([&](const std::string& l) { return statusOf(l, port).rfind(cancel->line, 0) == 0; },
+                                    std::chrono::milliseconds(timeoutMs));
         if (seen) {
             std::this_thread::sleep_for(std::chrono::milliseconds(cancel->delayMs));
             interrupted = Clock::now();
@@ -163,8 +159,9 @@ CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt
 MatrixRunner::MatrixRunner() : flashFile_((dir_ / "programmed.bin").string()) {
     writeFile(flashFile_, programmedFlash());
     for (Job job : {Job::Program, Job::Verify}) {
-        MatrixCase clean{job, "clean run", "none", {}, {}, job == Job::Program ? "Data Writed OK!" : "Data Verify OK!",
-                         0, 0, std::nullopt};
+        MatrixCase clean{job, "clean run", "none",
+                         {},  {},          job == Job::Program ? "Data Writed OK!" : "Data Verify OK!",
+                         0,   0,           std::nullopt};
         MatrixResult result = run(clean);
         EXPECT_TRUE(result.problems.empty()) << "clean " << jobName(job) << " run: " << result.problems;
         (job == Job::Program ? cleanProgramMs_ : cleanVerifyMs_) = result.elapsedMs;

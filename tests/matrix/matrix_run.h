@@ -46,7 +46,6 @@ struct MatrixCase {
 // reading).
 bool expectsSuccess(const MatrixCase& c);
 
-
 struct MatrixResult {
     std::string lastStatus;
     int exitCode = -1;
@@ -101,8 +100,7 @@ struct CliOutcome {
 // no such byte.
 std::string strayByteStatus(Job job, const CliOutcome& outcome);
 
-CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel,
-                  std::uint32_t timeoutMs);
+CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel, std::uint32_t timeoutMs);
 
 // A raw 1 MB flash as a programmed instrument holds it: the image's records
 // from 03000H up, 0xFF everywhere else.

@@ -16,11 +16,11 @@ namespace {
 
 struct Interruption {
     const char* where;
-    int line;             // the command line it hits
-    const char* shows;    // the status line that says the job has reached it
-    bool hangUp;          // else Ctrl-C while the loader holds the line
-    bool powerCycle;      // a new simulator for the runs after it
-    const char* status;   // how the interrupted run ends
+    int line;            // the command line it hits
+    const char* shows;   // the status line that says the job has reached it
+    bool hangUp;         // else Ctrl-C while the loader holds the line
+    bool powerCycle;     // a new simulator for the runs after it
+    const char* status;  // how the interrupted run ends
 };
 
 // In the development image: line 1 is the begin line, line 20 a data record
@@ -53,9 +53,9 @@ std::string recover(const Interruption& c, const TempDir& dir) {
     // A hang-up fault closes the line at once; a Ctrl-C needs the job held
     // at its line, by an erase that does not end.
     const std::string fault = std::to_string(c.line) + (c.hangUp ? ":hangup" : ":erase-forever");
-    auto sim = std::make_unique<SimProcess>(
-        QELISP_SIM_PATH, std::vector<std::string>{"--no-pacing", "--erase-ms", "0", "--save",
-                                                  c.powerCycle ? first : last, "--fault", fault});
+    auto sim = std::make_unique<SimProcess>(QELISP_SIM_PATH,
+                                            std::vector<std::string>{"--no-pacing", "--erase-ms", "0", "--save",
+                                                                     c.powerCycle ? first : last, "--fault", fault});
     if (!sim->started()) return "simulator did not start";
 
     std::optional<CancelAt> cancel;
@@ -66,8 +66,8 @@ std::string recover(const Interruption& c, const TempDir& dir) {
 
     if (c.powerCycle) {
         sim->stop();
-        sim = std::make_unique<SimProcess>(
-            QELISP_SIM_PATH, std::vector<std::string>{"--no-pacing", "--erase-ms", "0", "--load", first, "--save", last});
+        sim = std::make_unique<SimProcess>(QELISP_SIM_PATH, std::vector<std::string>{"--no-pacing", "--erase-ms", "0",
+                                                                                     "--load", first, "--save", last});
         if (!sim->started()) return problems + "simulator did not start again";
     }
     CliOutcome program = runCli(Job::Program, sim->ptyPath(), std::nullopt, kRunTimeoutMs);

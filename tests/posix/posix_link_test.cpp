@@ -7,16 +7,16 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <chrono>
-#include <filesystem>
 #include <fcntl.h>
 #include <pty.h>
-#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <string>
 
 namespace qelisp {
 namespace {
@@ -37,7 +37,9 @@ public:
         if (master >= 0) ::close(master);
         master = -1;
     }
-    void send(std::string_view bytes) { ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+    void send(std::string_view bytes) {
+        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
     std::string receive() {
         std::array<char, 512> buf{};
         std::string got;

@@ -20,7 +20,8 @@ public:
     DeviceTree tree() const { return {sys(), dir_ / "dev"}; }
 
     // A tty with its device at devices/`devicePath`, as sys/class/tty links it.
-    void tty(const std::string& name, const std::string& devicePath, std::map<std::string, std::string> attributes = {}) {
+    void tty(const std::string& name, const std::string& devicePath,
+             std::map<std::string, std::string> attributes = {}) {
         const fs::path ttyDir = sys() / "devices" / devicePath / "tty" / name;
         fs::create_directories(ttyDir);
         fs::create_directory_symlink("../../../" + devicePath.substr(devicePath.rfind('/') + 1), ttyDir / "device");
@@ -47,15 +48,18 @@ private:
 TEST(SysfsPorts, ListsAdaptersAndRealUartsWithWhatTheirUsbDeviceSays) {
     FakeDeviceTree fake;
     const std::string hub = "pci0000:00/0000:00:14.0/usb1/";
-    fake.usbDevice(hub + "1-2", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "FTDI"},
-                                 {"product", "FT232R USB UART"}, {"serial", "A600ABCD"}});
+    fake.usbDevice(hub + "1-2", {{"idVendor", "0403"},
+                                 {"idProduct", "6001"},
+                                 {"manufacturer", "FTDI"},
+                                 {"product", "FT232R USB UART"},
+                                 {"serial", "A600ABCD"}});
     fake.tty("ttyUSB10", hub + "1-2/1-2:1.0/ttyUSB10");
     fake.usbDevice(hub + "1-3", {{"idVendor", "1a86"}, {"idProduct", "7523"}});  // no strings at all
     fake.tty("ttyUSB2", hub + "1-3/1-3:1.0/ttyUSB2");
     fake.usbDevice(hub + "1-4", {{"idVendor", "2341"}, {"idProduct", "0043"}, {"product", "Arduino Uno"}});
     fake.tty("ttyACM0", hub + "1-4/1-4:1.0");  // a ttyACM hangs off the interface itself
     fake.tty("ttyS0", "pnp0/00:00/00:00:0/00:00:0.0", {{"type", "4"}, {"console", "N"}});
-    fake.tty("ttyS1", "platform/serial8250/serial8250:0.1", {{"type", "0"}});       // no UART answered
+    fake.tty("ttyS1", "platform/serial8250/serial8250:0.1", {{"type", "0"}});  // no UART answered
     fake.tty("ttyS2", "platform/serial8250/serial8250:0.2", {{"type", "4"}, {"console", "Y"}});
     fake.tty("ttyUSBx", hub + "1-2/1-2:1.1/ttyUSBx");
     fs::create_directories(fake.sys() / "devices" / "virtual" / "tty" / "ttyUSB7");  // no device behind it

@@ -126,8 +126,9 @@ void QtWindowTest::programAndVerifyFollowTheJobAndDropASecondClick() {
         const char* done;
         bool erases;
     };
-    for (const Job& job : {Job{"program", "verify", "Writing Data To Address: ", "Data Writed OK!  Time Elapsed ", true},
-                           Job{"verify", "program", "Verifying Data At Address: ", "Data Verify OK!  Time Elapsed ", false}}) {
+    for (const Job& job :
+         {Job{"program", "verify", "Writing Data To Address: ", "Data Writed OK!  Time Elapsed ", true},
+          Job{"verify", "program", "Verifying Data At Address: ", "Data Verify OK!  Time Elapsed ", false}}) {
         shown.clear();
         positions.clear();
         {
@@ -140,9 +141,12 @@ void QtWindowTest::programAndVerifyFollowTheJobAndDropASecondClick() {
         // The other button while this job runs: dropped.
         QTest::mouseClick(child<QPushButton>(&window, job.other), Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return !model.busy(); }, 20000));
-        QVERIFY(QTest::qWaitFor([&] { return progress->value() == 0 && statusOf(&window).startsWith(job.done); }, 1000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return progress->value() == 0 && statusOf(&window).startsWith(job.done); }, 1000));
 
-        QVERIFY2(QRegularExpression(QStringLiteral("^%1\\d+\\.\\dS$").arg(QLatin1String(job.done))).match(statusOf(&window)).hasMatch(),
+        QVERIFY2(QRegularExpression(QStringLiteral("^%1\\d+\\.\\dS$").arg(QLatin1String(job.done)))
+                     .match(statusOf(&window))
+                     .hasMatch(),
                  qPrintable(statusOf(&window)));
         // What the box showed is what the worker wrote, in order, seen
         // often enough to follow it: the handshake, the erase dots, the records.
@@ -153,7 +157,8 @@ void QtWindowTest::programAndVerifyFollowTheJobAndDropASecondClick() {
             while (at < written.size() && written[at] != line.toStdString()) ++at;
             QVERIFY2(at < written.size(), qPrintable("shown but not written, or out of order: " + line));
         }
-        QVERIFY2(shown.first() == QLatin1String("Connecting...") && shown.filter(QLatin1String(job.working)).size() >= 20 &&
+        QVERIFY2(shown.first() == QLatin1String("Connecting...") &&
+                     shown.filter(QLatin1String(job.working)).size() >= 20 &&
                      shown.contains(QLatin1String("Erasing Flash ..")) == job.erases,
                  qPrintable(shown.join(QLatin1String(" | "))));
         // The bar showed both 4 KB pages of the image, then went back to 0.

@@ -44,11 +44,11 @@ inline std::string dataRecord(std::uint32_t device, const Block& block) {
 }
 
 inline std::string readRequest(std::uint32_t start, std::uint32_t end) {
-    return record(0, 0x02,
-                  {static_cast<std::uint8_t>(start >> 24), static_cast<std::uint8_t>(start >> 16),
-                   static_cast<std::uint8_t>(start >> 8), static_cast<std::uint8_t>(start),
-                   static_cast<std::uint8_t>(end >> 24), static_cast<std::uint8_t>(end >> 16),
-                   static_cast<std::uint8_t>(end >> 8), static_cast<std::uint8_t>(end)});
+    return record(
+        0, 0x02,
+        {static_cast<std::uint8_t>(start >> 24), static_cast<std::uint8_t>(start >> 16),
+         static_cast<std::uint8_t>(start >> 8), static_cast<std::uint8_t>(start), static_cast<std::uint8_t>(end >> 24),
+         static_cast<std::uint8_t>(end >> 16), static_cast<std::uint8_t>(end >> 8), static_cast<std::uint8_t>(end)});
 }
 
 inline std::string readRequest(std::uint32_t start) { return readRequest(start, start + 127); }

@@ -72,7 +72,7 @@ TEST(LoaderRules, EachRuleIsReportedWithTheLoadersAnswer) {
         {begun, ":00000004FC\r\n", ".", {Rule::PageSelectCount}},  // count 0 is well formed
         {open3, pageSelect(4), ".", {Rule::PageStillOpen}},
         {plus(begun, {pageSelect(4), kPageEnd}), pageSelect(4), ".", {Rule::PageOrder}},  // the same again
-        {plus(open3, {kPageEnd}), pageSelect(2), ".", {Rule::PageOrder}},                // going back
+        {plus(open3, {kPageEnd}), pageSelect(2), ".", {Rule::PageOrder}},                 // going back
         // Data lands where the page register and the low 12 bits say; with no
         // page ever selected the register is 0.
         {begun, dataRecord(0x3000, one), ".", {Rule::DataNoPage, Rule::DataBelowApplication}, {}, 0x0000, one[0]},
@@ -85,12 +85,19 @@ TEST(LoaderRules, EachRuleIsReportedWithTheLoadersAnswer) {
         {plus(begun, {pageSelect(2)}), dataRecord(0x2F80, one), ".", {Rule::DataBelowApplication}, {}, 0x2F80, one[0]},
         // A second run without the begin line's erase: the flash holds old & new.
         {plus(open3, {dataRecord(0x3000, filled(0xF0)), kPageEnd, "U", pageSelect(3)}),
-         dataRecord(0x3000, filled(0x0F)), ".", {Rule::UnerasedFlash}, {}, 0x3000, 0x00},
+         dataRecord(0x3000, filled(0x0F)),
+         ".",
+         {Rule::UnerasedFlash},
+         {},
+         0x3000,
+         0x00},
         {u, kPageEnd, ".", {Rule::PageEndNoPage}},
         {u, kEnd, ".", {Rule::EndBeforeBegin}},
         {open3, kEnd, ".", {Rule::EndWithPageOpen}},
         // Read requests are answered from their start whatever else is wrong.
-        {u, record(0, 0x02, {0x00, 0x00, 0x30, 0x00, 0x00, 0x00, 0x30, 0x7F, 0x00}), ".A" + kErasedHex,
+        {u,
+         record(0, 0x02, {0x00, 0x00, 0x30, 0x00, 0x00, 0x00, 0x30, 0x7F, 0x00}),
+         ".A" + kErasedHex,
          {Rule::ReadCount}},
         {u, record(0, 0x02, {0x00, 0x00, 0x30, 0x00}), "?", {Rule::ReadCount}},  // no start and end to read
         {u, readRequest(0x3000, 0x3080), ".A" + kErasedHex, {Rule::ReadRange}},

@@ -40,14 +40,29 @@ TEST(CommandLine, DefaultsAndTheOptionsNotRunElsewhere) {
 
 TEST(CommandLine, BadUsageIsRefusedWithAReason) {
     const std::vector<std::vector<std::string>> cases{
-        {"--bogus"},         {"file.bin"},           {"--erase-ms"},          {"--erase-ms", "-1"},
-        {"--erase-ms", "x"}, {"--erase-ms", "2s"},   {"--erase-ms=700000"},  {"--fault", "0:silence"},
-        {"--fault", "3"},    {"--fault=u1:corrupt"}, {"--verbose=yes"},      {"--link"},
-        {"--load="},         {"--fault", "1:wrong", "--fault", "1:silence"},
-        {"--latency-ms", "1001"}, {"--latency-ms=-5"},
+        {"--bogus"},
+        {"file.bin"},
+        {"--erase-ms"},
+        {"--erase-ms", "-1"},
+        {"--erase-ms", "x"},
+        {"--erase-ms", "2s"},
+        {"--erase-ms=700000"},
+        {"--fault", "0:silence"},
+        {"--fault", "3"},
+        {"--fault=u1:corrupt"},
+        {"--verbose=yes"},
+        {"--link"},
+        {"--load="},
+        {"--fault", "1:wrong", "--fault", "1:silence"},
+        {"--latency-ms", "1001"},
+        {"--latency-ms=-5"},
         {"--fault", "*:wrong", "--fault", "*:silence"},
-        {"--dot-stream"}, {"--dot-stream", "0"}, {"--dot-stream", "1001"}, {"--dot-stream", "Fast"},
-        {"--dot-stream=5ms"}, {"--dot-stream", "-1"},
+        {"--dot-stream"},
+        {"--dot-stream", "0"},
+        {"--dot-stream", "1001"},
+        {"--dot-stream", "Fast"},
+        {"--dot-stream=5ms"},
+        {"--dot-stream", "-1"},
     };
     for (const auto& args : cases) {
         const auto p = parse(args);
@@ -98,11 +113,32 @@ TEST(FaultPlan, TakesLargeLineNumbersAndRefusesMalformedTexts) {
     std::string bigError;
     ASSERT_TRUE(big.add("12345678901:hangup", bigError)) << bigError;
     EXPECT_EQ(big.forLine(12345678901u), Fault{FaultKind::HangUp});
-    for (const char* bad : {"", "5", "5:", ":silence", "0:silence", "u0:wrong", "u:wrong", "x:silence",
-                            "-1:silence", "5 :silence", "5:Silence", "5:bogus", "1.5:wrong", "U1:wrong",
-                            "99999999999999999999999:wrong", "u*:wrong", "**:wrong", "*5:wrong", "5:double",
-                            "5:double@", "5:double@-1", "5:double@1001", "5:double@5x", "5:silence@5",
-                            "5:erase-double@0", "5:double@@5"}) {
+    for (const char* bad : {"",
+                            "5",
+                            "5:",
+                            ":silence",
+                            "0:silence",
+                            "u0:wrong",
+                            "u:wrong",
+                            "x:silence",
+                            "-1:silence",
+                            "5 :silence",
+                            "5:Silence",
+                            "5:bogus",
+                            "1.5:wrong",
+                            "U1:wrong",
+                            "99999999999999999999999:wrong",
+                            "u*:wrong",
+                            "**:wrong",
+                            "*5:wrong",
+                            "5:double",
+                            "5:double@",
+                            "5:double@-1",
+                            "5:double@1001",
+                            "5:double@5x",
+                            "5:silence@5",
+                            "5:erase-double@0",
+                            "5:double@@5"}) {
         FaultPlan plan;
         std::string error;
         EXPECT_FALSE(plan.add(bad, error)) << "'" << bad << "'";

@@ -1,7 +1,7 @@
 // The qelisp-sim executable, run through the test-support SimProcess.
+#include "tests/support/sim_process.h"
 #include "tests/sim/loader_harness.h"
 #include "tests/sim/pty_client.h"
-#include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -66,7 +66,8 @@ int FakeLink::readWaiting(std::span<std::uint8_t> buf) {
 int FakeLink::awaitSent(std::span<std::uint8_t> buf) {
     if (dead_) return -1;
     // Only what came while the last line was going out.
-    return take(buf, [this](const Step& step) { return step.kind == Step::InFlight && step.launchedBy == writes.size(); });
+    return take(buf,
+                [this](const Step& step) { return step.kind == Step::InFlight && step.launchedBy == writes.size(); });
 }
 
 int FakeLink::write(std::span<const std::uint8_t> bytes) {

@@ -3,8 +3,8 @@
 // what the script offers next, and an empty read costs 200 ms of the virtual
 // clock, as a real one would. A line takes its time on the wire: bytes the
 // script puts there arrive while the next line is going out.
-#include "state/clock.h"
 #include "link/serial_link.h"
+#include "state/clock.h"
 
 #include <cstdint>
 #include <deque>
@@ -32,11 +32,11 @@ public:
     explicit FakeLink(VirtualClock& clock) : clock_(clock) {}
 
     // Script, consumed by reads in order.
-    void reply(std::string_view bytes);   // bytes that are waiting to be read
+    void reply(std::string_view bytes);         // bytes that are waiting to be read
     void whileSending(std::string_view bytes);  // bytes that arrive while the next line goes out
-    void silence(int reads = 1);          // reads that find nothing
-    void fail();                          // the port dies: every later read gives -1
-    void act(std::function<void()> action);  // runs when the reads get here
+    void silence(int reads = 1);                // reads that find nothing
+    void fail();                                // the port dies: every later read gives -1
+    void act(std::function<void()> action);     // runs when the reads get here
     // Called after every write with the bytes written; may script replies.
     std::function<void(const std::string&)> onWrite;
 

@@ -38,8 +38,9 @@ SimProcess::SimProcess(const std::string& executable, const std::vector<std::str
         started_ = true;
         return;
     }
-    error_ = first || !process_.running() ? "first line on stdout is not 'pty: PATH'"
-                                          : "no 'pty: PATH' line within " + std::to_string(startTimeout.count()) + " ms";
+    error_ = first || !process_.running()
+                 ? "first line on stdout is not 'pty: PATH'"
+                 : "no 'pty: PATH' line within " + std::to_string(startTimeout.count()) + " ms";
     error_ += "; stdout: '" + stdoutText() + "', stderr: '" + stderrText() + "'";
     ADD_FAILURE() << "qelisp-sim (" << executable << ") not started: " << error_;
 }

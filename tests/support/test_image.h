@@ -14,8 +14,7 @@ std::array<std::uint8_t, kRecordDataSize> blockData(std::uint16_t block);
 
 // An image block with the given records (contents from blockData) in the given
 // order, then the end marker and 0xFF fill.
-std::vector<std::uint8_t> makeImageBlock(const std::vector<std::uint16_t>& blocks,
-                                         const std::string& model = "QX-TEST",
+std::vector<std::uint8_t> makeImageBlock(const std::vector<std::uint16_t>& blocks, const std::string& model = "QX-TEST",
                                          const std::string& version = "2026.01.02");
 
 // Keeps the bytes alive alongside the image that views them.

@@ -8,8 +8,7 @@ namespace {
 
 TEST(AboutText, IsExactWithTheImagesFieldsTrailingSpacesKept) {
     OwnedImage owned{makeImageBlock({0x60}, "QX-9", "2010.06.29")};
-    PortAccess none{[] { return std::vector<PortInfo>{}; },
-                    [](const std::string&, OpenMode) { return OpenResult{}; }};
+    PortAccess none{[] { return std::vector<PortInfo>{}; }, [](const std::string&, OpenMode) { return OpenResult{}; }};
     MainWindowModel window(owned.image, none);
 
     EXPECT_EQ(window.aboutText(),

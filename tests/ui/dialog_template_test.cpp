@@ -22,7 +22,8 @@ struct ParsedControl {
     DialogRect rect;
     bool operator==(const ParsedControl&) const = default;
     friend std::ostream& operator<<(std::ostream& out, const ParsedControl& c) {
-        return out << '"' << c.text << "\" " << c.rect.x << "," << c.rect.y << "," << c.rect.width << "," << c.rect.height;
+        return out << '"' << c.text << "\" " << c.rect.x << "," << c.rect.y << "," << c.rect.width << ","
+                   << c.rect.height;
     }
 };
 
@@ -61,8 +62,8 @@ ParsedDialog readDialog(const std::string& rc, const std::string& name) {
 TEST(DialogTemplate, TableMatchesTheWindowsResourceTemplates) {
     const std::string rc = readFile(QELISP_SOURCE_DIR "/ui/win32/qelisp.rc");
     ASSERT_FALSE(rc.empty());
-    for (const auto& [name, table] : {std::pair{"IDD_QELISP_DIALOG", main_dialog::kTemplate},
-                                      std::pair{"IDD_ABOUTBOX", about_dialog::kTemplate}}) {
+    for (const auto& [name, table] :
+         {std::pair{"IDD_QELISP_DIALOG", main_dialog::kTemplate}, std::pair{"IDD_ABOUTBOX", about_dialog::kTemplate}}) {
         ParsedDialog parsed = readDialog(rc, name);
         EXPECT_EQ(parsed.title, table.title) << name;
         EXPECT_EQ(parsed.fontPoints, table.fontPoints) << name;
@@ -86,8 +87,7 @@ TEST(DialogTemplate, UnitsBecomePixelsAsWindowsMapsThem) {
     };
     for (const Case& c : {Case{{0, 0, 4, 8}, 0, 0, 6, 13},
                           // Corners round on their own: 4.5 -> 5, 276 -> 276.
-                          Case{{3, 0, 181, 60}, 5, 0, 271, 98},
-                          Case{{37, 11, 141, 12}, 56, 18, 211, 19}}) {
+                          Case{{3, 0, 181, 60}, 5, 0, 271, 98}, Case{{37, 11, 141, 12}, 56, 18, 211, 19}}) {
         PixelRect p = toPixels(c.rect, units);
         EXPECT_EQ((std::vector<int>{p.x, p.y, p.width, p.height}), (std::vector<int>{c.x, c.y, c.width, c.height}))
             << c.rect.x << "," << c.rect.y;
@@ -100,7 +100,8 @@ TEST(DialogTemplate, UnitsBecomePixelsAsWindowsMapsThem) {
 }
 
 TEST(DialogTemplate, CharacterWidthGrowsUntilNoTextIsClipped) {
-    const DialogControl controls[] = {{"Model:", {10, 10, 22, 8}}, {"", {37, 11, 4, 12}}, {"Version:", {10, 24, 26, 8}}};
+    const DialogControl controls[] = {
+        {"Model:", {10, 10, 22, 8}}, {"", {37, 11, 4, 12}}, {"Version:", {10, 24, 26, 8}}};
     // Ten pixels per character: "Version:" needs 80, 26 units give 80 at 12.3.
     auto width = [](std::string_view text) { return static_cast<int>(text.size()) * 10; };
     EXPECT_EQ(widenToFit({7, 15}, controls, width).charWidth, 13);

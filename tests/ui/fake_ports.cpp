@@ -14,7 +14,9 @@ public:
     int readWaiting(std::span<std::uint8_t> buf) override {
         return ports_->target() ? ports_->target()->readWaiting(buf) : -1;
     }
-    int awaitSent(std::span<std::uint8_t> buf) override { return ports_->target() ? ports_->target()->awaitSent(buf) : -1; }
+    int awaitSent(std::span<std::uint8_t> buf) override {
+        return ports_->target() ? ports_->target()->awaitSent(buf) : -1;
+    }
     int write(std::span<const std::uint8_t> bytes) override {
         ports_->gate.noteWrite(std::string(bytes.begin(), bytes.end()));
         return ports_->target() ? ports_->target()->write(bytes) : -1;
@@ -85,7 +87,8 @@ PortAccess FakePorts::access() {
             auto self = weak.lock();
             self->log("open " + name + (mode == OpenMode::StartUp ? " StartUp" : " Reselect"));
             OpenResult result;
-            for (auto [set, error] : {std::pair{&self->heldElsewhere, OpenError::Busy}, std::pair{&self->missing, OpenError::NotFound}}) {
+            for (auto [set, error] :
+                 {std::pair{&self->heldElsewhere, OpenError::Busy}, std::pair{&self->missing, OpenError::NotFound}}) {
                 if (set->count(name)) {
                     result.error = error;
                     result.message = name + ": " + describe(error);

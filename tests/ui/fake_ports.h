@@ -47,10 +47,10 @@ public:
     // What the model gets instead of the real backend.
     PortAccess access();
 
-    std::vector<PortInfo> listed;        // what enumerate returns
+    std::vector<PortInfo> listed;                     // what enumerate returns
     std::optional<std::vector<std::string>> present;  // what present returns
-    std::set<std::string> heldElsewhere;  // these fail to open as Busy
-    std::set<std::string> missing;        // these fail to open as NotFound
+    std::set<std::string> heldElsewhere;              // these fail to open as Busy
+    std::set<std::string> missing;                    // these fail to open as NotFound
     int enumerations = 0;
     ReadGate gate;
 

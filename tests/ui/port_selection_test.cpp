@@ -50,7 +50,7 @@ TEST_F(PortSelection, AChangeOpensTheNewPortFirstAndKeepsTheOldOneWhenTheNewFail
         std::function<PortChange(MainWindowModel&)> change;
         std::set<std::string> missing, held;  // from the change on
         PortChangeOutcome outcome;
-        Events events;  // after start-up
+        Events events;     // after start-up
         const char* open;  // the port the job would use now; "" none
         int selected;
     };
@@ -58,17 +58,50 @@ TEST_F(PortSelection, AChangeOpensTheNewPortFirstAndKeepsTheOldOneWhenTheNewFail
     auto type = [](const char* name) { return [name](MainWindowModel& w) { return w.enterPortName(name); }; };
     const Case cases[] = {
         {"another port", pick(1), {}, {}, PortChangeOutcome::Opened, {"open COM5 Reselect", "close COM2"}, "COM5", 1},
-        {"a typed port", type(" COM12 "), {}, {}, PortChangeOutcome::Opened, {"open COM12 Reselect", "close COM2"}, "COM12", 2},
-        {"a listed name typed", type("com5"), {}, {}, PortChangeOutcome::Opened, {"open COM5 Reselect", "close COM2"}, "COM5", 1},
+        {"a typed port",
+         type(" COM12 "),
+         {},
+         {},
+         PortChangeOutcome::Opened,
+         {"open COM12 Reselect", "close COM2"},
+         "COM12",
+         2},
+        {"a listed name typed",
+         type("com5"),
+         {},
+         {},
+         PortChangeOutcome::Opened,
+         {"open COM5 Reselect", "close COM2"},
+         "COM5",
+         1},
         {"a missing port", pick(1), {"COM5"}, {}, PortChangeOutcome::OpenFailed, {"open COM5 Reselect"}, "COM2", 0},
-        {"a mistyped name", type("COM77"), {"COM77"}, {}, PortChangeOutcome::OpenFailed, {"open COM77 Reselect"}, "COM2", 0},
+        {"a mistyped name",
+         type("COM77"),
+         {"COM77"},
+         {},
+         PortChangeOutcome::OpenFailed,
+         {"open COM77 Reselect"},
+         "COM2",
+         0},
         // Busy may be our own port under another name: tried again with ours closed, then ours back.
-        {"a busy port", pick(1), {}, {"COM5"}, PortChangeOutcome::OpenFailed,
-         {"open COM5 Reselect", "close COM2", "open COM5 Reselect", "open COM2 Reselect"}, "COM2", 0},
+        {"a busy port",
+         pick(1),
+         {},
+         {"COM5"},
+         PortChangeOutcome::OpenFailed,
+         {"open COM5 Reselect", "close COM2", "open COM5 Reselect", "open COM2 Reselect"},
+         "COM2",
+         0},
         // The same port again: closed first, since it is opened without sharing.
         {"the same port", pick(0), {}, {}, PortChangeOutcome::Opened, {"close COM2", "open COM2 Reselect"}, "COM2", 0},
-        {"the same port, gone", pick(0), {"COM2"}, {}, PortChangeOutcome::OpenFailed,
-         {"close COM2", "open COM2 Reselect", "open COM2 Reselect"}, "", 0},
+        {"the same port, gone",
+         pick(0),
+         {"COM2"},
+         {},
+         PortChangeOutcome::OpenFailed,
+         {"close COM2", "open COM2 Reselect", "open COM2 Reselect"},
+         "",
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,12 +168,14 @@ TEST_F(PortSelection, PortNamedAtStartUpIsOpenedInsteadOfTheFirst) {
 
 TEST_F(PortSelection, BoxShowsThePortsByNumberWithDescriptionAndPlaceInTheList) {
     ports->listed = {{"ttyUSB10", "FT232R USB UART", 0x0403, 0x6001, {}, {}, {}},
-                     {"COM10", "USB Serial Port", 0, 0, {}, {}, {}}, {"com2", "", 0, 0, {}, {}, {}},
+                     {"COM10", "USB Serial Port", 0, 0, {}, {}, {}},
+                     {"com2", "", 0, 0, {}, {}, {}},
                      {"ttyUSB2", "CP2102", 0, 0, {}, {}, {}}};
     window = std::make_unique<MainWindowModel>(owned.image, ports->access(), std::move(clockOwner));
     window->startUp("/dev/pts/3");
     std::vector<std::string> shown;
-    for (const PortEntry& e : window->portEntries()) shown.push_back(e.name + "|" + e.description + "|" + std::to_string(e.index));
+    for (const PortEntry& e : window->portEntries())
+        shown.push_back(e.name + "|" + e.description + "|" + std::to_string(e.index));
     EXPECT_EQ(shown, (Events{"/dev/pts/3||4", "com2||2", "COM10|USB Serial Port|1", "ttyUSB2|CP2102|3",
                              "ttyUSB10|FT232R USB UART|0"}));
 }

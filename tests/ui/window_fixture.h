@@ -53,8 +53,7 @@ protected:
     // Starts Program and holds it in its first read.
     bool startHeldProgram(BeepHook beep = nullptr) {
         ports->gate.arm();
-        return window->startProgram(beep ? beep : countingBeep()) &&
-               ports->gate.waitUntilHeld(std::chrono::seconds(5));
+        return window->startProgram(beep ? beep : countingBeep()) && ports->gate.waitUntilHeld(std::chrono::seconds(5));
     }
 
     void TearDown() override {

@@ -54,9 +54,9 @@ TEST(CommandRecord, SendFailsWithoutPortOnShortWriteAndOnDeadPort) {
 
 TEST(DecodeReadBack, TakesEitherCaseAndStopsTrustingAtTheFirstNonDigit) {
     struct Case {
-        std::size_t at;      // where `text` goes
+        std::size_t at;  // where `text` goes
         const char* text;
-        std::size_t valid;   // bytes from two real digits, from the first
+        std::size_t valid;  // bytes from two real digits, from the first
     };
     // Line noise that flips bit 4 or 5 turns digits into punctuation or
     // letters ('3' 0x33 -> '#' 0x23, 'A' 0x41 -> 'Q' 0x51); such a pair must

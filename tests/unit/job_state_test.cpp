@@ -1,5 +1,5 @@
-#include "jobs/job_runner.h"
 #include "state/job_state.h"
+#include "jobs/job_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -169,17 +169,15 @@ TEST_P(ProgramCancel, StopsAtTheNextRecordAndNeverEndsInSuccess) {
 INSTANTIATE_TEST_SUITE_P(Cancel, ProgramCancel,
                          ::testing::Values(CancelCase{kBegin + 1, nullptr},  // before the first page
                                            CancelCase{5, nullptr},           // between records
-                                           CancelCase{kBegin + 1, "E~~."},
-                                           CancelCase{kFirstSelect + 1, "E~~."},
+                                           CancelCase{kBegin + 1, "E~~."}, CancelCase{kFirstSelect + 1, "E~~."},
                                            CancelCase{kPageEndBetween + 1, "E~~."},
-                                           CancelCase{kFinalPageEnd + 1, "E~~."},
-                                           CancelCase{kEnd + 1, "E~~."}));
+                                           CancelCase{kFinalPageEnd + 1, "E~~."}, CancelCase{kEnd + 1, "E~~."}));
 
 TEST_F(ProgramJobTest, CancelIsHeardWhileConnecting) {
     struct Case {
         const char* when;
-        bool beforeStart;         // set before the job starts: the first pause sees it
-        const char* answerToU;    // otherwise set as the 'U' goes out, with this answer
+        bool beforeStart;       // set before the job starts: the first pause sees it
+        const char* answerToU;  // otherwise set as the 'U' goes out, with this answer
         int handshakes;
     };
     const Case cases[] = {

@@ -35,8 +35,8 @@ bool underWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-#define REQUIRE_PORT(var, name)                                 \
-    const std::string var = env(name);                          \
+#define REQUIRE_PORT(var, name)        \
+    const std::string var = env(name); \
     if (var.empty()) GTEST_SKIP() << name " is not set";
 
 std::unique_ptr<SerialLink> openOrFail(const std::string& name, OpenMode mode = OpenMode::StartUp) {

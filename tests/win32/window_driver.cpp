@@ -132,7 +132,8 @@ bool isFinal(const std::string& status) {
 }
 
 // Waits for the job's last message; `during` is called on every poll.
-std::string waitForEnd(const App& app, std::chrono::seconds timeout, const std::function<void(const std::string&)>& during) {
+std::string waitForEnd(const App& app, std::chrono::seconds timeout,
+                       const std::function<void(const std::string&)>& during) {
     std::string status;
     waitFor(
         [&] {
@@ -248,8 +249,8 @@ void checkAboutBox(App& app, ScriptRequests& shots) {
     check(about != nullptr, "About opens the about box");
     if (!about) return;
     const qelisp::FirmwareImage& image = qelisp::embeddedImage();
-    const std::string expected = image.model() + "\r\n     Total Station In System Updata Software\r\n\r\nVersion:  " +
-                                 image.version();
+    const std::string expected =
+        image.model() + "\r\n     Total Station In System Updata Software\r\n\r\nVersion:  " + image.version();
     std::string text = textOf(GetDlgItem(about, kAboutText));
     check(text == expected, "about text is exact, trailing spaces included", shown(text));
     bool notice = false;
@@ -318,7 +319,8 @@ void checkPortList(const App& app) {
     std::vector<std::string> expected;
     for (const qelisp::PortInfo& port : qelisp::listPorts()) expected.push_back(port.name);
     const std::vector<std::string> shown = app.listedPorts();
-    check(shown == expected, "port list is every port that opens, by number", joined(shown) + " / system: " + joined(expected));
+    check(shown == expected, "port list is every port that opens, by number",
+          joined(shown) + " / system: " + joined(expected));
     check(app.portIndex("COM12") >= 0, "port list offers COM12", joined(shown));
 }
 
@@ -384,8 +386,9 @@ void checkDroppedList(App& app, ScriptRequests& shots) {
     RECT box{}, dropped{};
     GetWindowRect(app.ports, &box);
     GetWindowRect(list, &dropped);
-    check(dropped.right - dropped.left > box.right - box.left, "dropped list is wider than the box",
-          std::to_string(dropped.right - dropped.left) + " px for a " + std::to_string(box.right - box.left) + " px box");
+    check(
+        dropped.right - dropped.left > box.right - box.left, "dropped list is wider than the box",
+        std::to_string(dropped.right - dropped.left) + " px for a " + std::to_string(box.right - box.left) + " px box");
 
     // COM12's row, in screen pixels: the list's client area less its scroll bar.
     const LRESULT row = app.portIndex("COM12");
@@ -450,8 +453,8 @@ void checkExitDuringJob(App& app, ScriptRequests& shots) {
     app.pickPort("COM2");
     waitFor([&] { return app.selectedPort() == "COM2"; }, 2s);
     app.click(kProgramButton);
-    bool writing = waitFor([&] { return startsWith(app.statusText(), "Writing Data To Address: ") &&
-                                        app.progressPos() >= 0x18; }, 60s);
+    bool writing = waitFor(
+        [&] { return startsWith(app.statusText(), "Writing Data To Address: ") && app.progressPos() >= 0x18; }, 60s);
     check(writing, "second programming run under way on COM2", "status " + shown(app.statusText()));
     shots.take(app.dialog, "main-window");
     auto started = SteadyClock::now();

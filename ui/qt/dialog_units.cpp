@@ -8,8 +8,10 @@ namespace qelisp::qt {
 DialogBaseUnits baseUnitsOf(const QFont& font, const DialogTemplate& dialog) {
     const QFontMetrics metrics(font);
     const DialogBaseUnits units = baseUnitsFromFont(
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")), metrics.height());
-    return widenToFit(units, dialog.controls, [&](std::string_view text) { return metrics.horizontalAdvance(textOf(text)); });
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")),
+        metrics.height());
+    return widenToFit(units, dialog.controls,
+                      [&](std::string_view text) { return metrics.horizontalAdvance(textOf(text)); });
 }
 
 QRect pixelRect(const DialogRect& rect, DialogBaseUnits units) {

@@ -1,7 +1,7 @@
 // qelisp: the Linux firmware updater's window.
+#include "link/standard_descriptors.h"
 #include "ui/qt/qelisp_app.h"
 #include "ui/window_command_line.h"
-#include "link/standard_descriptors.h"
 
 #include <cstdio>
 #include <string>

@@ -46,7 +46,9 @@ void PortItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 QSize PortItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     const QString description = index.data(kDescriptionRole).toString();
-    const int width = kPadding + nameColumn + (description.isEmpty() ? 0 : kColumnGap + option.fontMetrics.horizontalAdvance(description)) + kPadding;
+    const int width = kPadding + nameColumn +
+                      (description.isEmpty() ? 0 : kColumnGap + option.fontMetrics.horizontalAdvance(description)) +
+                      kPadding;
     return {std::max(size.width(), width), size.height()};
 }
 
@@ -79,9 +81,7 @@ void PortBox::setEntries(const std::vector<PortEntry>& entries, int selected) {
     if (typing) setEditText(shown);
 }
 
-void PortBox::showIndex(int index) {
-    setCurrentIndex(findData(index));
-}
+void PortBox::showIndex(int index) { setCurrentIndex(findData(index)); }
 
 void PortBox::showPopup() {
     if (beforePopup) beforePopup();

@@ -24,7 +24,9 @@ using qelisp::qt::textOf;
 const QString kWidestPortName = QStringLiteral("/dev/pts/10");
 
 // Windows' line ends in the fixed texts; Qt breaks lines at "\n" alone.
-QString shownText(const std::string& text) { return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString shownText(const std::string& text) {
+    return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 
 // A read-only edit shows the dialog's face, as on Windows.
 void makeReadOnly(QLineEdit& box) {
@@ -88,11 +90,20 @@ void CQelIspDlg::layOut() {
     setFont(qelisp::qt::dialogFont(kTemplate));
     const qelisp::DialogBaseUnits units = qelisp::qt::baseUnitsOf(font(), kTemplate);
     const std::pair<QWidget*, Control> placed[] = {
-        {&frame_, Frame},         {&modelLabel_, ModelLabel},     {&modelBox_, ModelBox},
-        {&versionLabel_, VersionLabel}, {&versionBox_, VersionBox}, {&statusLabel_, StatusLabel},
-        {&statusBox_, StatusBox}, {&progress_, ProgressBar},       {&portLabel_, PortLabel},
-        {&portBox_, PortBox},     {&programButton_, ProgramButton}, {&verifyButton_, VerifyButton},
-        {&aboutButton_, AboutButton}, {&exitButton_, ExitButton},
+        {&frame_, Frame},
+        {&modelLabel_, ModelLabel},
+        {&modelBox_, ModelBox},
+        {&versionLabel_, VersionLabel},
+        {&versionBox_, VersionBox},
+        {&statusLabel_, StatusLabel},
+        {&statusBox_, StatusBox},
+        {&progress_, ProgressBar},
+        {&portLabel_, PortLabel},
+        {&portBox_, PortBox},
+        {&programButton_, ProgramButton},
+        {&verifyButton_, VerifyButton},
+        {&aboutButton_, AboutButton},
+        {&exitButton_, ExitButton},
     };
     for (const auto& [widget, control] : placed) {
         widget->setGeometry(pixelRect(kControls[control].rect, units));

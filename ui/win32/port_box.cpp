@@ -110,7 +110,8 @@ void PortBox::SetDroppedWidth() {
     // Room for the list's frame and its scroll bar, which is always shown.
     const int frame = 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL);
     const int rows = kItemPadding + nameColumn_ + (descriptions > 0 ? kColumnGap + descriptions : 0) + kItemPadding;
-    const int width = std::clamp(rows + frame, static_cast<int>(box.right - box.left), GetSystemMetrics(SM_CXSCREEN) / 2);
+    const int width =
+        std::clamp(rows + frame, static_cast<int>(box.right - box.left), GetSystemMetrics(SM_CXSCREEN) / 2);
     SendMessageW(box_, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
 }
 

@@ -55,9 +55,7 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // Any timer ID refreshes.
             OnTimer();
             return TRUE;
-        case WM_COMMAND:
-            OnCommand(LOWORD(wParam), HIWORD(wParam));
-            return TRUE;
+        case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return TRUE;
         case WM_DRAWITEM:
             if (wParam != IDC_PORT) return FALSE;
             portBox_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -69,14 +67,11 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 OnPortListRead(model_.devicesChanged());
             }
             return TRUE;
-        case WM_PAINT:
-            return OnPaintIconic() ? TRUE : FALSE;
+        case WM_PAINT: return OnPaintIconic() ? TRUE : FALSE;
         case WM_QUERYDRAGICON:
             // One of the messages whose result a dialog procedure returns itself.
             return reinterpret_cast<INT_PTR>(bigIcon_);
-        case WM_DESTROY:
-            KillTimer(dialog_, kRefreshTimer);
-            return FALSE;
+        case WM_DESTROY: KillTimer(dialog_, kRefreshTimer); return FALSE;
         default: return FALSE;
     }
 }
