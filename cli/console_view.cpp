@@ -37,13 +37,13 @@ void ConsoleView::keep(std::size_t port, const std::vector<std::string>& lines) 
     out_.append(text);
 }
 
-void ConsoleView::status(std::size_t port, const std::string& text, int progress) {
+void ConsoleView::status(std::size_t port, const StatusChange& change) {
     std::lock_guard lock(mutex_);
     if (port >= lines_.size()) return;
-    lines_[port].text = text;
-    lines_[port].progress = progress;
+    lines_[port].text = change.text;
+    lines_[port].progress = change.progress;
     changed_ = true;
-    const std::vector<std::string> lasting = filters_[port].take(text, progress);
+    const std::vector<std::string> lasting = filters_[port].take(change);
     if (!lasting.empty()) keep(port, lasting);
 }
 

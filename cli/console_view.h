@@ -27,7 +27,7 @@ public:
     ConsoleView(OutputQueue& out, const std::vector<std::string>& ports, const Setup& setup);
 
     // A job's new status; called on its worker's thread.
-    void status(std::size_t port, const std::string& text, int progress);
+    void status(std::size_t port, const StatusChange& change);
     // Redraws the live lines if they changed; the caller's poll does this
     // every 20 ms, like the window's timer. `columns` as in Setup.
     void refresh(int columns);

@@ -41,7 +41,8 @@ std::string formatSummary(const ImageSummary& s) {
     out +=
         "records:  " + std::to_string(s.tableRecords) + " in the table, " + std::to_string(s.sentRecords) + " sent\n";
     if (!s.hasStart) {
-        out += "range:    none: the table has no record for 03000H, so every job ends with \"Data Error!\"\n";
+        out += "range:    none: the table has no record for 03000H, so every job ends with \"" +
+               std::string(kDataError) + "\"\n";
         return out;
     }
     out += addressStatus("range:    ", s.firstAddress) + addressStatus("-", s.lastAddress) + "\n";

@@ -5,7 +5,10 @@
 
 namespace qelisp::cli {
 
-enum ExitStatus { kExitOk = 0, kExitJobFailed = 1, kExitUsage = 2 };
+// The program's exit status.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitJobFailed = 1;
+inline constexpr int kExitUsage = 2;
 
 struct PortOutcome {
     enum class Kind {

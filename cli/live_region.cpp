@@ -1,5 +1,7 @@
 #include "cli/live_region.h"
 
+#include "jobs/status_text.h"
+
 #include <algorithm>
 
 namespace qelisp::cli {
@@ -9,8 +11,8 @@ namespace {
 constexpr int kAssumedColumns = 80;
 constexpr int kMaxBar = 40;
 constexpr int kMinBar = 5;
-// "Verifying Data At Address: 03000H", the longest line a job rewrites often.
-constexpr int kAddressText = 33;
+// The longest line a job rewrites often: its address line.
+constexpr int kAddressText = static_cast<int>(kAddressStatusWidth);
 // "[" + "]" + " 100%" around the cells, and two spaces either side.
 constexpr int kBarFrame = 7;
 constexpr int kGap = 2;

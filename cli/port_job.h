@@ -7,7 +7,6 @@
 #include "cli/job_summary.h"
 #include "cli/tracing_link.h"
 #include "image/firmware_image.h"
-#include "jobs/job_context.h"
 #include "jobs/job_runner.h"
 #include "state/clock.h"
 #include "state/job_state.h"
@@ -28,10 +27,13 @@ public:
     PortJob& operator=(const PortJob&) = delete;
     ~PortJob();
 
-    // Runs `command` on the worker; every status goes to `view` as line `index`.
-    void start(Command command, const FirmwareImage& image, ConsoleView& view, std::size_t index);
+    // Runs the job of `kind` on the worker; every status goes to `view` as
+    // line `index`.
+    void start(JobKind kind, const FirmwareImage& image, ConsoleView& view, std::size_t index);
     bool busy() const { return state_.busy.load(); }
-    void cancel() { state_.cancel.store(true); }
+    void cancel() { runner_.cancel(); }
+    // Waits for the job to end, until `deadline`; true when it did.
+    bool awaitEnd(std::chrono::steady_clock::time_point deadline) { return runner_.awaitEnd(deadline); }
     // Waits for the worker; the job has ended (busy clear) or is about to.
     void join() { runner_.join(); }
 
@@ -42,12 +44,10 @@ private:
     using Clock = std::chrono::steady_clock;
 
     std::string port_;
-    Command command_ = Command::Program;
     std::unique_ptr<SerialLink> link_;
     std::unique_ptr<TracingLink> tracer_;
     JobState state_;
     SystemClock clock_;
-    std::unique_ptr<JobContext> context_;
     JobRunner runner_;
     Clock::time_point started_{};
     std::atomic<Clock::rep> ended_{0};  // ticks of Clock since its epoch; 0 while it runs

@@ -54,7 +54,7 @@ FoundInstrument findInstrument(const std::vector<std::string>& candidates, std::
         threads.emplace_back([&g = *g] {
             SystemClock clock;
             Session session{g.link.get(), g.state, clock};
-            g.answered = ConnectDevice(session) == Connected;
+            g.answered = ConnectDevice(session) == ConnectResult::Connected;
             g.done.store(true);
         });
     }

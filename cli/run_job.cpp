@@ -25,8 +25,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kPollPeriod = std::chrono::milliseconds(20);
-// As long as a closing window gives a running job.
-constexpr auto kCancelGrace = std::chrono::milliseconds(300);
 // After Ctrl-C, what a reader gets to take the last lines before the process
 // ends without them; a run nobody interrupted waits for its reader instead.
 constexpr auto kOutputGrace = std::chrono::milliseconds(100);
@@ -163,7 +161,8 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
     setup.columns = setup.live ? terminalColumns() : 0;
     setup.pages = pageSpan(image);
     ConsoleView view(streams.out, running, setup);
-    for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i]->start(options.command, image, view, i);
+    const JobKind kind = options.command == Command::Program ? JobKind::Program : JobKind::Verify;
+    for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i]->start(kind, image, view, i);
 
     auto outcomes = [&] {
         std::vector<PortOutcome> all;
@@ -181,11 +180,11 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
     while (anyBusy(jobs)) {
         if (interrupted.load()) {
             for (auto& job : jobs) job->cancel();
+            // One grace period for all of them, as a closing window gives its one job.
             const auto deadline = Clock::now() + kCancelGrace;
-            while (anyBusy(jobs) && Clock::now() < deadline) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-            if (anyBusy(jobs)) {
+            bool ended = true;
+            for (auto& job : jobs) ended = job->awaitEnd(deadline) && ended;
+            if (!ended) {
                 // Like a closed window: the jobs had their grace period; the
                 // process ends and takes the workers with it.
                 view.finish();

@@ -2,27 +2,14 @@
 
 namespace qelisp::cli {
 
-namespace {
-
-constexpr std::string_view kErasing = "Erasing Flash ";
-
-bool startsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
-
-bool isAddressStatus(const std::string& text) {
-    return startsWith(text, "Writing Data To Address: ") || startsWith(text, "Verifying Data At Address: ");
-}
-
-}  // namespace
-
-bool isSuccessStatus(const std::string& text) {
-    return startsWith(text, "Data Writed OK!") || startsWith(text, "Data Verify OK!");
-}
-
-std::vector<std::string> StatusFilter::take(const std::string& text, int progress) {
+std::vector<std::string> StatusFilter::take(const StatusChange& change) {
+    const std::string& text = change.text;
     std::vector<std::string> keep;
+    // An erase that goes on gains dots: the same kind, a longer text.
     const bool moreDots =
-        startsWith(previous_, kErasing) && text.size() > previous_.size() && startsWith(text, previous_);
+        change.kind == StatusKind::Erasing && previousKind_ == StatusKind::Erasing && text.size() > previous_.size();
     previous_ = text;
+    previousKind_ = change.kind;
     if (addresses_ == AddressLines::All) return {text};
 
     // The dots of an erase: only its last state is kept, once it is over.
@@ -33,9 +20,9 @@ std::vector<std::string> StatusFilter::take(const std::string& text, int progres
     if (!heldErase_.empty()) keep.push_back(std::move(heldErase_));
     heldErase_.clear();
 
-    if (isAddressStatus(text)) {
-        if (addresses_ == AddressLines::FirstOfPage && progress != lastPage_) {
-            lastPage_ = progress;
+    if (change.kind == StatusKind::Address) {
+        if (addresses_ == AddressLines::FirstOfPage && change.progress != lastPage_) {
+            lastPage_ = change.progress;
             heldAddress_.clear();
             keep.push_back(text);
         } else {
@@ -44,7 +31,8 @@ std::vector<std::string> StatusFilter::take(const std::string& text, int progres
         return keep;
     }
     // Where the job was when it failed, was stopped or began an erase.
-    if (!heldAddress_.empty() && !isSuccessStatus(text)) keep.push_back(heldAddress_);
+    const bool success = change.kind == StatusKind::Result && change.succeeded;
+    if (!heldAddress_.empty() && !success) keep.push_back(heldAddress_);
     heldAddress_.clear();
     keep.push_back(text);
     return keep;

@@ -1,15 +1,23 @@
 #pragma once
 // Which of one job's status lines the console keeps for good. A run sets
-// "Writing Data To Address" thousands of times and "Erasing Flash " gains a
-// dot every 400 ms; what is worth keeping is connecting, the erase, every
-// error and the final result, and where the job was when it failed.
+// its address line thousands of times and an erase line gains a dot every
+// 400 ms; what is worth keeping is connecting, the erase, every error and
+// the final result, and where the job was when it failed.
+#include "state/job_outcome.h"
+
 #include <string>
 #include <vector>
 
 namespace qelisp::cli {
 
-// The job's success texts.
-bool isSuccessStatus(const std::string& text);
+// One status change as a job made it: the text, and what it is, so that
+// nothing here needs to read the text.
+struct StatusChange {
+    std::string text;
+    StatusKind kind = StatusKind::Step;
+    bool succeeded = false;  // for a Result: the job succeeded
+    int progress = 0;        // the job's page (address >> 12)
+};
 
 class StatusFilter {
 public:
@@ -21,13 +29,13 @@ public:
 
     explicit StatusFilter(AddressLines addresses) : addresses_(addresses) {}
 
-    // The lines to keep, in order, for a new status text; `progress` is the
-    // job's page (address >> 12) when the text names an address.
-    std::vector<std::string> take(const std::string& text, int progress);
+    // The lines to keep, in order, for a new status.
+    std::vector<std::string> take(const StatusChange& change);
 
 private:
     AddressLines addresses_;
     std::string previous_;
+    StatusKind previousKind_ = StatusKind::Step;
     int lastPage_ = -1;
     std::string heldAddress_;  // the last address line not kept
     std::string heldErase_;    // the erase line with the dots it has gained, not kept yet

@@ -1,7 +1,7 @@
 #pragma once
 // Everything one job works with.
 #include "image/firmware_image.h"
-#include "jobs/job_runner.h"
+#include "jobs/job_ending.h"
 #include "protocol/session.h"
 
 namespace qelisp {

@@ -1,5 +1,5 @@
 #pragma once
-// What both jobs do first, and how they end on a failure.
+// What both jobs do first, and how they end.
 #include "jobs/job_context.h"
 
 #include <cstddef>
@@ -12,9 +12,16 @@ namespace qelisp {
 // How a job ends when the user stopped it between two steps.
 inline constexpr const char* kUserCanceled = "User Canceled";
 
-// Sets the job's last status and ends it (beep and progress back to 0 unless
-// silent). Returns the worker's result, 0.
-int FailJob(JobContext& job, const std::string& message, EndKind kind = EndKind::Normal);
+// Records the job's result, shows its last status text, then ends it (beep
+// and progress back to 0 unless silent). Returns the worker's result, 0.
+int FinishJob(JobContext& job, JobResult result, const std::string& text, EndKind kind = EndKind::Normal);
+
+// FinishJob for a failure at `step`.
+int FailJob(JobContext& job, const std::string& message, JobStep step, FailureCause cause,
+            EndKind kind = EndKind::Normal);
+
+// FinishJob for a cancel heard at `step`: "User Canceled".
+int CancelJob(JobContext& job, JobStep step);
 
 struct JobStart {
     std::size_t startSlot;    // the record for 03000H

@@ -4,7 +4,7 @@
 
 namespace qelisp {
 
-std::string addressStatus(const char* prefix, std::uint32_t address) {
+std::string addressStatus(std::string_view prefix, std::uint32_t address) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%05X", static_cast<unsigned>(address));
     return std::string(prefix) + digits + "H";

@@ -19,7 +19,7 @@ CommandRecord readRequest(std::uint32_t address) {
     const std::uint32_t end = address + kRecordDataSize - 1;
     CommandRecord record;
     record.count = 8;
-    record.type = kTypeReadRequest;
+    record.type = RecordType::ReadRequest;
     for (int i = 0; i < 4; ++i) {
         record.data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(address >> (24 - 8 * i));
         record.data[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(end >> (24 - 8 * i));
@@ -30,15 +30,18 @@ CommandRecord readRequest(std::uint32_t address) {
 enum class BlockRead { Got, Failed, Cancelled };
 
 // Skips whatever the loader sends before the 'A', looking at the cancel flag
-// after every read. Failed when the 'A' did not come: too many quiet reads,
-// too much noise, or a dead port.
-BlockRead awaitReadBackStart(Session& session) {
+// after every read. Failed when the 'A' did not come: too many quiet reads
+// (NoAnswer), too much noise (WrongAnswer), or a dead port.
+BlockRead awaitReadBackStart(Session& session, FailureCause& cause) {
     int quiet = 0;
     int noise = 0;
     std::array<std::uint8_t, 1> byte{};
     while (quiet < kReadBackStartEmptyReads && noise < kReadBackStartNoiseLimit) {
         int n = session.link->read(byte);
-        if (n < 0) return BlockRead::Failed;
+        if (n < 0) {
+            cause = FailureCause::PortGone;
+            return BlockRead::Failed;
+        }
         if (n == 1 && byte[0] == kReadBackStart) return BlockRead::Got;
         if (session.state.cancel.load()) return BlockRead::Cancelled;
         if (n == 0) {
@@ -47,25 +50,34 @@ BlockRead awaitReadBackStart(Session& session) {
             ++noise;
         }
     }
+    cause = noise >= kReadBackStartNoiseLimit ? FailureCause::WrongAnswer : FailureCause::NoAnswer;
     return BlockRead::Failed;
 }
 
 // Asks for one block and decodes it into `buffer`. `valid` is the number of
 // bytes, from the first, that arrived as two hexadecimal digits: a short or
 // garbled answer leaves the rest unknown, never stale bytes of an earlier
-// block. Failed when the loader did not answer the request or never opened
-// the block; Cancelled when the user stopped the job meanwhile.
-BlockRead readBlock(Session& session, std::uint32_t address, std::array<std::uint8_t, 256>& buffer,
-                    std::size_t& valid) {
-    if (SendRecord(session, readRequest(address), 8) != 0 || WaitReply(session, kAckByte) != ReplyOk) {
+// block. Failed (with `cause`) when the loader did not answer the request or
+// never opened the block; Cancelled when the user stopped the job meanwhile.
+BlockRead readBlock(Session& session, std::uint32_t address, std::array<std::uint8_t, 256>& buffer, std::size_t& valid,
+                    FailureCause& cause) {
+    const int sent = SendRecord(session, readRequest(address), 8);
+    cause = SendFailure(session, sent);
+    if (cause != FailureCause::None) return BlockRead::Failed;
+    ReplyDetail reply;
+    if (WaitReply(session, kAckByte, reply) != ReplyResult::ReplyOk) {
+        cause = reply.cause;
         return BlockRead::Failed;
     }
     // An erase wait that saw the cancel returns as answered.
     if (session.state.cancel.load()) return BlockRead::Cancelled;
-    if (BlockRead start = awaitReadBackStart(session); start != BlockRead::Got) return start;
+    if (BlockRead start = awaitReadBackStart(session, cause); start != BlockRead::Got) return start;
     buffer.fill(0);
     int got = session.link->read(buffer);
-    if (got < 0) return BlockRead::Failed;
+    if (got < 0) {
+        cause = FailureCause::PortGone;
+        return BlockRead::Failed;
+    }
     valid = std::min(DecodeReadBack(buffer), static_cast<std::size_t>(got) / 2);
     return BlockRead::Got;
 }
@@ -86,47 +98,59 @@ int VerifyJob(JobContext& job) {
     JobState& state = job.session.state;
     auto opened = OpenJob(job, "Connecting Error11!");
     if (!opened) return 0;
-    if (state.cancel.load()) return FailJob(job, kUserCanceled);
+    if (state.cancel.load()) return CancelJob(job, JobStep::Handshake);
 
     std::array<std::uint8_t, 256> buffer{};
-    std::string failure;
+    // How the run stops, when it does.
+    std::string ending;
+    JobResult result;
     job.image.walk(opened->startSlot, [&](const ImageRecord& record) {
         const std::uint32_t address = record.address();
         int mismatches = 0;
         for (;;) {
             state.progress.store(static_cast<int>(address >> 12));
-            state.setStatus(addressStatus("Verifying Data At Address: ", address));
+            state.setStatus(addressStatus(kVerifyingAt, address), StatusKind::Address);
             // The current address is the end of the block asked for.
             state.currentAddress.store(address + kRecordDataSize - 1);
 
             std::size_t valid = 0;
-            switch (readBlock(job.session, address, buffer, valid)) {
+            FailureCause cause = FailureCause::None;
+            switch (readBlock(job.session, address, buffer, valid, cause)) {
                 case BlockRead::Got: break;
-                case BlockRead::Failed: failure = "Connecting Error33!"; return false;
-                case BlockRead::Cancelled: failure = kUserCanceled; return false;
+                case BlockRead::Failed:
+                    ending = "Connecting Error33!";
+                    result = {JobOutcome::Failed, JobStep::ReadRequest, cause};
+                    return false;
+                case BlockRead::Cancelled:
+                    ending = kUserCanceled;
+                    result = {JobOutcome::Cancelled, JobStep::ReadRequest, FailureCause::None};
+                    return false;
             }
             std::size_t j = firstDifference(record.data(), buffer, valid);
             bool matched = j == kRecordDataSize;
             if (!matched && ++mismatches >= kMismatchLimit) {
-                failure = addressStatus("Verify Error At: ", address + static_cast<std::uint32_t>(j));
+                ending = addressStatus("Verify Error At: ", address + static_cast<std::uint32_t>(j));
+                result = {JobOutcome::Failed, JobStep::ReadBack, FailureCause::ReadBackDiffers};
                 return false;
             }
             if (state.cancel.load()) {
-                failure = kUserCanceled;
+                ending = kUserCanceled;
+                result = {JobOutcome::Cancelled, JobStep::ReadBack, FailureCause::None};
                 return false;
             }
             if (matched) return true;
         }
     });
-    if (!failure.empty()) return FailJob(job, failure);
+    if (!ending.empty()) return FinishJob(job, result, ending);
 
     const std::uint32_t endTick = job.session.clock.tickMs();
     // As after the program's end line: the last block must be the loader's
     // last word, or some block may not have been the one asked for.
-    if (!NothingMoreComes(job.session)) return FailJob(job, "Connecting Error33!");
-    state.setStatus(elapsedStatus("Data Verify OK!  Time Elapsed ", opened->startTick, endTick));
-    EndJob(state, job.beep);
-    return 0;
+    if (const FailureCause after = NothingMoreComes(job.session); after != FailureCause::None) {
+        return FailJob(job, "Connecting Error33!", JobStep::ReadRequest, after);
+    }
+    return FinishJob(job, {JobOutcome::Succeeded},
+                     elapsedStatus("Data Verify OK!  Time Elapsed ", opened->startTick, endTick));
 }
 
 }  // namespace qelisp

@@ -59,7 +59,7 @@ std::size_t EncodeRecord(const CommandRecord& record, std::size_t n, std::span<s
     field(record.count);
     field(record.addressHigh);
     field(record.addressLow);
-    field(record.type);
+    field(static_cast<std::uint8_t>(record.type));
     for (std::size_t i = 0; i < n; ++i) field(record.data[i]);
     putHex(out, pos, static_cast<std::uint8_t>(-sum));
     out[pos++] = '\r';
@@ -76,6 +76,12 @@ int SendRecord(Session& session, const CommandRecord& record, std::size_t n) {
 int SendLine(Session& session, std::string_view line) {
     auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
     return writeAll(session, bytes);
+}
+
+FailureCause SendFailure(const Session& session, int sent) {
+    if (sent == kSendOk) return FailureCause::None;
+    if (session.link == nullptr) return FailureCause::NoPort;
+    return sent == kSendUnexpected ? FailureCause::StrayBytes : FailureCause::PortGone;
 }
 
 std::size_t DecodeReadBack(std::span<std::uint8_t, 256> buffer) {

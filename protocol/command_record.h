@@ -15,20 +15,21 @@ inline constexpr std::size_t kMaxRecordData = 128;
 // ':' + 2 * (4 + 128 + 1) digits + CR LF
 inline constexpr std::size_t kMaxLineLength = 1 + 2 * (4 + kMaxRecordData + 1) + 2;
 
-enum RecordType : std::uint8_t {
-    kTypeData = 0x00,
-    kTypeEndOfFile = 0x01,
-    kTypeReadRequest = 0x02,
-    kTypePageSelect = 0x04,
-    kTypePageEnd = 0x05,
-    kTypeBegin = 0x06,
+// The loader's commands, as the type field of a line.
+enum class RecordType : std::uint8_t {
+    Data = 0x00,
+    EndOfFile = 0x01,
+    ReadRequest = 0x02,
+    PageSelect = 0x04,
+    PageEnd = 0x05,
+    Begin = 0x06,
 };
 
 struct CommandRecord {
     std::uint8_t count = 0;
     std::uint8_t addressHigh = 0;
     std::uint8_t addressLow = 0;
-    std::uint8_t type = 0;
+    RecordType type = RecordType::Data;
     std::array<std::uint8_t, kMaxRecordData> data{};
 };
 
@@ -54,6 +55,9 @@ int SendRecord(Session& session, const CommandRecord& record, std::size_t n);
 
 // Writes a fixed line. Same result as SendRecord.
 int SendLine(Session& session, std::string_view line);
+
+// Why a send that did not come to kSendOk failed.
+FailureCause SendFailure(const Session& session, int sent);
 
 inline constexpr std::size_t kReadBackBytes = 128;
 

@@ -19,56 +19,77 @@ int readByte(Session& session, bool& portFailed) {
     return n == 1 ? byte[0] : -1;
 }
 
-ReplyResult judgeAfterErase(int byte) { return byte == kAckByte ? ReplyOk : ReplyTimeout; }
-
 }  // namespace
 
 ReplyResult WaitReply(Session& session, std::uint8_t awaited) {
-    bool cancelled = false;
-    return WaitReply(session, awaited, cancelled);
+    ReplyDetail detail;
+    return WaitReply(session, awaited, detail);
 }
 
-ReplyResult WaitReply(Session& session, std::uint8_t awaited, bool& cancelled) {
-    cancelled = false;
+ReplyResult WaitReply(Session& session, std::uint8_t awaited, ReplyDetail& detail) {
+    detail = {};
+    if (session.link == nullptr) {
+        detail.cause = FailureCause::NoPort;
+        return ReplyResult::ReplyTimeout;
+    }
     bool portFailed = false;
+    auto judgeAfterErase = [&](int byte) {
+        if (byte == kAckByte) return ReplyResult::ReplyOk;
+        detail.cause = FailureCause::WrongAnswer;
+        return ReplyResult::ReplyTimeout;
+    };
     int first = readByte(session, portFailed);
-    if (first < 0) return ReplyTimeout;
-    if (first == awaited) return ReplyOk;
-    if (first != kEraseByte) return ReplyUnexpected;
+    if (first < 0) {
+        detail.cause = portFailed ? FailureCause::PortGone : FailureCause::NoAnswer;
+        return ReplyResult::ReplyTimeout;
+    }
+    if (first == awaited) return ReplyResult::ReplyOk;
+    if (first != kEraseByte) {
+        detail.cause = FailureCause::WrongAnswer;
+        return ReplyResult::ReplyUnexpected;
+    }
 
-    session.state.setStatus("Erasing Flash ");
-    ReplyResult result = ReplyOk;
+    session.state.setStatus("Erasing Flash ", StatusKind::Erasing);
+    ReplyResult result = ReplyResult::ReplyOk;
     int last = -1;
     for (int i = 0;;) {
         last = readByte(session, portFailed);
         ++i;
         // A port that died cannot finish the erase; reading it 75 more times
         // would only spin.
-        if (portFailed) return ReplyTimeout;
+        if (portFailed) {
+            detail.cause = FailureCause::PortGone;
+            return ReplyResult::ReplyTimeout;
+        }
         if (i > kEraseReadLimit) {
             session.state.setStatus("Erase Flash Failer!");
-            result = ReplyEraseFailed;
+            result = ReplyResult::ReplyEraseFailed;
+            detail.cause = FailureCause::EraseNeverEnded;
             break;
         }
         if (i % 2 == 0) session.state.appendStatus(".");
         if (session.state.cancel.load()) {
             session.state.setStatus("User Canceled!");
-            cancelled = last < 0;
+            detail.cancelled = last < 0;
             break;
         }
         if (last >= 0) return judgeAfterErase(last);
     }
     // The byte of the last read, if any, decides over the limit or the cancel.
-    if (last >= 0) return judgeAfterErase(last);
+    if (last >= 0) {
+        detail.cause = FailureCause::None;
+        return judgeAfterErase(last);
+    }
     return result;
 }
 
-bool NothingMoreComes(Session& session) {
-    if (session.link == nullptr) return false;
+FailureCause NothingMoreComes(Session& session) {
+    if (session.link == nullptr) return FailureCause::NoPort;
     std::array<std::uint8_t, 32> stray{};
     const int n = session.link->read(stray);
     if (n > 0) session.link->note("unexpected: bytes after the last answer");
-    return n == 0;
+    if (n < 0) return FailureCause::PortGone;
+    return n == 0 ? FailureCause::None : FailureCause::StrayBytes;
 }
 
 bool PauseUnlessCancelled(Session& session, std::uint32_t ms) {
@@ -82,19 +103,33 @@ bool PauseUnlessCancelled(Session& session, std::uint32_t ms) {
 }
 
 ConnectResult ConnectDevice(Session& session) {
+    FailureCause cause = FailureCause::None;
+    return ConnectDevice(session, cause);
+}
+
+ConnectResult ConnectDevice(Session& session, FailureCause& cause) {
     session.state.setStatus("Connecting...");
+    cause = FailureCause::None;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!PauseUnlessCancelled(session, kHandshakePauseMs)) return ConnectCancelled;
-        if (session.link == nullptr) continue;
+        if (!PauseUnlessCancelled(session, kHandshakePauseMs)) return ConnectResult::ConnectCancelled;
+        if (session.link == nullptr) {
+            cause = FailureCause::NoPort;
+            continue;
+        }
         session.link->purge();
         const std::array<std::uint8_t, 1> handshake{kHandshakeByte};
-        if (session.link->write(handshake) != 1) continue;
-        const ReplyResult reply = WaitReply(session, kHandshakeByte);
+        if (session.link->write(handshake) != 1) {
+            cause = FailureCause::PortGone;
+            continue;
+        }
+        ReplyDetail detail;
+        const ReplyResult reply = WaitReply(session, kHandshakeByte, detail);
         // An erase wait that saw the cancel returns as answered.
-        if (session.state.cancel.load()) return ConnectCancelled;
-        if (reply == ReplyOk) return Connected;
+        if (session.state.cancel.load()) return ConnectResult::ConnectCancelled;
+        if (reply == ReplyResult::ReplyOk) return ConnectResult::Connected;
+        cause = detail.cause;
     }
-    return NotConnected;
+    return ConnectResult::NotConnected;
 }
 
 }  // namespace qelisp

@@ -7,7 +7,7 @@
 
 namespace qelisp {
 
-enum ReplyResult : std::uint8_t {
+enum class ReplyResult : std::uint8_t {
     ReplyOk = 0,           // the awaited byte; or '.' after an erase; or cancelled during an erase
     ReplyTimeout = 1,      // nothing within 200 ms; or a byte other than '.' after an erase; or a dead port
     ReplyUnexpected = 2,   // first byte neither the awaited one nor 'E'
@@ -29,21 +29,27 @@ inline constexpr std::uint32_t kCancelCheckMs = 50;
 
 ReplyResult WaitReply(Session& session, std::uint8_t awaited);
 
-// The same; `cancelled` tells whether the wait ended because the user
-// cancelled during an erase, before any byte came (the result is then
-// ReplyOk, but the line was never answered).
-ReplyResult WaitReply(Session& session, std::uint8_t awaited, bool& cancelled);
+// What a wait came to beyond its result.
+struct ReplyDetail {
+    // The wait ended because the user cancelled during an erase, before any
+    // byte came: the result is ReplyResult::ReplyOk, but the line was never answered.
+    bool cancelled = false;
+    // For any other result than ReplyResult::ReplyOk: why.
+    FailureCause cause = FailureCause::None;
+};
 
-// After a job's last answer: listens one read budget more. True when nothing
-// came; a byte now answers no line, so the conversation was not what it
-// seemed, and the job must not report success.
-bool NothingMoreComes(Session& session);
+ReplyResult WaitReply(Session& session, std::uint8_t awaited, ReplyDetail& detail);
+
+// After a job's last answer: listens one read budget more. None when nothing
+// came; a byte now answers no line (StrayBytes), so the conversation was not
+// what it seemed, and the job must not report success.
+FailureCause NothingMoreComes(Session& session);
 
 // Sleeps `ms` in slices of kCancelCheckMs. False when the cancel flag was
 // seen set, at once or during the pause.
 bool PauseUnlessCancelled(Session& session, std::uint32_t ms);
 
-enum ConnectResult : std::uint8_t {
+enum class ConnectResult : std::uint8_t {
     Connected = 0,
     NotConnected = 1,      // neither attempt was answered
     ConnectCancelled = 2,  // the cancel flag was seen in a pause or after a wait
@@ -54,5 +60,8 @@ enum ConnectResult : std::uint8_t {
 // after each wait, also after an answered one: a job cancelled while it
 // connected sends nothing more.
 ConnectResult ConnectDevice(Session& session);
+
+// The same; for ConnectResult::NotConnected, `cause` says why the last attempt failed.
+ConnectResult ConnectDevice(Session& session, FailureCause& cause);
 
 }  // namespace qelisp

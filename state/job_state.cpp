@@ -2,11 +2,12 @@
 
 namespace qelisp {
 
-void JobState::setStatus(std::string_view text) {
+void JobState::setStatus(std::string_view text, StatusKind kind) {
     std::string copy;
     {
         std::lock_guard lock(mutex_);
         status_.assign(text);
+        kind_ = kind;
         if (listener_) copy = status_;
     }
     if (listener_) listener_(copy);
@@ -25,6 +26,21 @@ void JobState::appendStatus(std::string_view text) {
 std::string JobState::status() const {
     std::lock_guard lock(mutex_);
     return status_;
+}
+
+StatusKind JobState::statusKind() const {
+    std::lock_guard lock(mutex_);
+    return kind_;
+}
+
+JobResult JobState::result() const {
+    std::lock_guard lock(mutex_);
+    return result_;
+}
+
+void JobState::setResult(JobResult result) {
+    std::lock_guard lock(mutex_);
+    result_ = result;
 }
 
 void JobState::setStatusListener(std::function<void(const std::string&)> listener) {

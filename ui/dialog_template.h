@@ -4,6 +4,7 @@
 // templates; and the conversion to pixels Windows makes from the dialog font,
 // so that both programs' windows look alike.
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <span>
 #include <string_view>
@@ -31,7 +32,7 @@ struct DialogTemplate {
 
 // The main window's controls, by their place in the template.
 namespace main_dialog {
-enum Control {
+enum class Control {
     Frame,
     ModelLabel,
     ModelBox,
@@ -46,9 +47,9 @@ enum Control {
     VerifyButton,
     AboutButton,
     ExitButton,
-    ControlCount
+    Count
 };
-inline constexpr std::array<DialogControl, ControlCount> kControls{{
+inline constexpr std::array<DialogControl, static_cast<std::size_t>(Control::Count)> kControls{{
     {"", {3, 0, 181, 60}},  // group box without caption
     {"Model:", {10, 10, 22, 8}},
     {"", {37, 11, 141, 12}},
@@ -65,17 +66,19 @@ inline constexpr std::array<DialogControl, ControlCount> kControls{{
     {"Exit", {204, 68, 37, 14}},
 }};
 inline constexpr DialogTemplate kTemplate{"QelIsp", 9, 251, 95, kControls};
+constexpr const DialogControl& control(Control c) { return kControls[static_cast<std::size_t>(c)]; }
 }  // namespace main_dialog
 
 namespace about_dialog {
-enum Control { OkButton, Icon, TextBox, MakerNotice, ControlCount };
-inline constexpr std::array<DialogControl, ControlCount> kControls{{
+enum class Control { OkButton, Icon, TextBox, MakerNotice, Count };
+inline constexpr std::array<DialogControl, static_cast<std::size_t>(Control::Count)> kControls{{
     {"OK", {200, 7, 50, 14}},
     {"", {7, 7, 21, 20}},
     {"", {36, 28, 206, 33}},
     {"QelIsp \u2014 firmware updater", {29, 68, 200, 8}},
 }};
 inline constexpr DialogTemplate kTemplate{"About", 8, 258, 90, kControls};
+constexpr const DialogControl& control(Control c) { return kControls[static_cast<std::size_t>(c)]; }
 }  // namespace about_dialog
 
 // Pixels per 4 horizontal and per 8 vertical dialog units.

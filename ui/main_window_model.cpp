@@ -1,8 +1,5 @@
 #include "ui/main_window_model.h"
 
-#include "jobs/job_context.h"
-#include "jobs/program_job.h"
-#include "jobs/verify_job.h"
 #include "link/port_order.h"
 #include "ui/about_text.h"
 
@@ -182,17 +179,15 @@ bool MainWindowModel::watchPorts() {
 
 bool MainWindowModel::busy() const { return shared_->state.busy.load(); }
 
-bool MainWindowModel::start(Job job, BeepHook beep) {
+bool MainWindowModel::start(JobKind kind, BeepHook beep) {
     // The worker holds its own reference to the state, clock and port.
-    return runner_.start(shared_->state, [shared = shared_, &image = image_, job, beep = std::move(beep)] {
-        JobContext context{Session{shared->link.get(), shared->state, *shared->clock}, image, beep};
-        job(context);
-    });
+    return runner_.start(kind, Session{shared_->link.get(), shared_->state, *shared_->clock}, image_, std::move(beep),
+                         shared_);
 }
 
-bool MainWindowModel::startProgram(BeepHook beep) { return start(&ProgramJob, std::move(beep)); }
+bool MainWindowModel::startProgram(BeepHook beep) { return start(JobKind::Program, std::move(beep)); }
 
-bool MainWindowModel::startVerify(BeepHook beep) { return start(&VerifyJob, std::move(beep)); }
+bool MainWindowModel::startVerify(BeepHook beep) { return start(JobKind::Verify, std::move(beep)); }
 
 JobDisplay MainWindowModel::poll() const { return JobDisplay{shared_->state.status(), shared_->state.progress.load()}; }
 
@@ -218,19 +213,10 @@ BeepHook MainWindowModel::tickBeep() {
 std::string MainWindowModel::aboutText() const { return qelisp::aboutText(image_.model(), image_.version()); }
 
 bool MainWindowModel::shutdown(std::chrono::milliseconds grace) {
+    // A job that never started has nothing to cancel, but the flag stays
+    // set, as a closing window leaves it.
     shared_->state.cancel.store(true);
-    // Jobs look at the cancel flag between records and in the erase wait,
-    // so a cancelled job is normally gone well within the grace period.
-    const auto deadline = std::chrono::steady_clock::now() + grace;
-    while (busy() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (busy()) {
-        runner_.abandon();
-        return false;
-    }
-    runner_.join();
-    return true;
+    return runner_.stop(grace);
 }
 
 JobState& MainWindowModel::jobState() { return shared_->state; }

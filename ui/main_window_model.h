@@ -20,11 +20,6 @@
 
 namespace qelisp {
 
-struct JobContext;
-
-// How long the application waits for a cancelled job before it ends anyway.
-inline constexpr std::chrono::milliseconds kShutdownGrace{300};
-
 // The period of the timer that copies the job's status and progress.
 inline constexpr std::chrono::milliseconds kRefreshPeriod{20};
 
@@ -142,7 +137,7 @@ public:
     // The main window has closed: cancel the job, give it `grace` to end,
     // then let go of it. Returns false when a job was left running; it
     // keeps what it uses alive until the process ends.
-    bool shutdown(std::chrono::milliseconds grace = kShutdownGrace);
+    bool shutdown(std::chrono::milliseconds grace = kCancelGrace);
 
     // The job state the worker writes; for front ends that need more than
     // the timer copy, and for tests.
@@ -158,8 +153,7 @@ private:
         std::atomic<int> endedJobs{0};  // beeps owed by tickBeep()
     };
 
-    using Job = int (*)(JobContext&);
-    bool start(Job job, BeepHook beep);
+    bool start(JobKind kind, BeepHook beep);
     // Makes `name` the open port; on failure the status says why and the
     // port open before stays open.
     PortChange open(const std::string& name, OpenMode mode);

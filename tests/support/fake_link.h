@@ -59,11 +59,11 @@ private:
         // InFlight: not there before the next line goes out; they come
         // while it does (the write that launched them is `launchedBy`, a
         // count of writes), and are then waiting like any other bytes.
-        enum Kind { Bytes, InFlight, Silence, Fail, Action } kind;
+        enum class Kind { Bytes, InFlight, Silence, Fail, Action } kind;
         std::string bytes;
         std::function<void()> action = {};
         std::size_t launchedBy = 0;
-        bool arrived() const { return kind == Bytes || (kind == InFlight && launchedBy > 0); }
+        bool arrived() const { return kind == Kind::Bytes || (kind == Kind::InFlight && launchedBy > 0); }
     };
     void dropWaiting();
     // Bytes from the front of the script while its steps have arrived and

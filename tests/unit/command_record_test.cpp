@@ -15,7 +15,7 @@ TEST(CommandRecord, DataRecordIsOneLineOf269BytesWithUpperCaseDigits) {
     data.count = 0x80;
     data.addressHigh = 0x23;  // device address 0x12380
     data.addressLow = 0x80;
-    data.type = kTypeData;
+    data.type = RecordType::Data;
     for (std::size_t i = 0; i < kMaxRecordData; ++i) data.data[i] = static_cast<std::uint8_t>(0xA0 + i);
 
     test::VirtualClock clock;

@@ -44,6 +44,8 @@ TEST_F(ProgramJobTest, WritesPagesInTheLoaderOrderAndReportsTheTime) {
 
     std::string status = state.status();
     EXPECT_EQ(status.rfind("Data Writed OK!  Time Elapsed ", 0), 0u) << status;
+    EXPECT_EQ(state.result().outcome, JobOutcome::Succeeded);
+    EXPECT_EQ(state.statusKind(), StatusKind::Result);
     EXPECT_EQ(status.back(), 'S');
     expectLoudEnd(status);
 }
@@ -115,6 +117,8 @@ struct StepFailure {
     const char* answer;
     const char* status;
     std::size_t linesSent;
+    JobStep step;
+    FailureCause cause;
 };
 
 class ProgramStepFailure : public JobFixture, public ::testing::WithParamInterface<StepFailure> {};
@@ -124,16 +128,21 @@ TEST_P(ProgramStepFailure, EndsWithItsOwnErrorAndSendsNothingMore) {
     run(ProgramJob);
     expectLoudEnd(GetParam().status);
     EXPECT_EQ(loader.lines.size(), GetParam().linesSent);
+    const JobResult want{JobOutcome::Failed, GetParam().step, GetParam().cause};
+    EXPECT_TRUE(state.result() == want) << "the result is the value front ends read";
 }
 
-INSTANTIATE_TEST_SUITE_P(EachStep, ProgramStepFailure,
-                         ::testing::Values(StepFailure{kFirstSelect, "", "Connecting Error 3!", 2},
-                                           StepFailure{kFirstData, "x", "Connecting Error 4!", 3},
-                                           StepFailure{kPageEndBetween, "?", "Connecting Error 2!", 35},
-                                           // an erase that never ends
-                                           StepFailure{kSecondSelect, "E", "Connecting Error 3!", 36},
-                                           StepFailure{kFinalPageEnd, "E~x", "Connecting Error 2!", 39},
-                                           StepFailure{kEnd, "", "Connecting Error 1!", 40}));
+INSTANTIATE_TEST_SUITE_P(
+    EachStep, ProgramStepFailure,
+    ::testing::Values(
+        StepFailure{kFirstSelect, "", "Connecting Error 3!", 2, JobStep::PageSelect, FailureCause::NoAnswer},
+        StepFailure{kFirstData, "x", "Connecting Error 4!", 3, JobStep::DataRecord, FailureCause::WrongAnswer},
+        StepFailure{kPageEndBetween, "?", "Connecting Error 2!", 35, JobStep::PageEnd, FailureCause::WrongAnswer},
+        // an erase that never ends
+        StepFailure{kSecondSelect, "E", "Connecting Error 3!", 36, JobStep::PageSelect, FailureCause::EraseNeverEnded},
+        StepFailure{kFinalPageEnd, "E~x", "Connecting Error 2!", 39, JobStep::PageEnd, FailureCause::WrongAnswer},
+        StepFailure{kEnd, "", "Connecting Error 1!", 40, JobStep::EndLine, FailureCause::NoAnswer},
+        StepFailure{kEnd, "..", "Connecting Error 1!", 40, JobStep::EndLine, FailureCause::StrayBytes}));
 
 TEST_F(ProgramJobTest, FailedEraseShowsThenGivesWayToTheStepError) {
     std::vector<std::string> seen;
@@ -162,6 +171,7 @@ TEST_P(ProgramCancel, StopsAtTheNextRecordAndNeverEndsInSuccess) {
     run(ProgramJob);
     expectLoudEnd("User Canceled");
     EXPECT_EQ(loader.lines.size(), c.cancelAfter) << "nothing is sent after a cancel";
+    EXPECT_EQ(state.result().outcome, JobOutcome::Cancelled);
 }
 
 // An erase wait that sees the cancel returns as answered; whatever line it
@@ -294,6 +304,7 @@ TEST_F(ProgramJobTest, DeadPortMidRunEndsPromptly) {
     run(ProgramJob);
     expectLoudEnd("Connecting Error 4!");
     EXPECT_LT(link.reads, 20);
+    EXPECT_EQ(state.result().cause, FailureCause::PortGone) << "told apart from silence";
 }
 
 TEST_F(ProgramJobTest, ProgressFollowsThePageAndStatusTheRecord) {

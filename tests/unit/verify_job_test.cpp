@@ -67,6 +67,8 @@ TEST_F(VerifyJobTest, ThirdMismatchNamesTheFirstDifferingByte) {
         VerifyJob(ctx);
         EXPECT_EQ(state.status(), status);
         EXPECT_EQ(loader.lines.size(), 3u);
+        const JobResult want{JobOutcome::Failed, JobStep::ReadBack, FailureCause::ReadBackDiffers};
+        EXPECT_TRUE(state.result() == want);
     }
 }
 

@@ -23,13 +23,13 @@ QelIspAbout::QelIspAbout(const QString& text, QWidget* parent) : QDialog(parent)
     const qelisp::DialogBaseUnits units = qelisp::qt::baseUnitsOf(font(), kTemplate);
 
     okButton_.setObjectName(QStringLiteral("ok"));
-    okButton_.setText(textOf(kControls[OkButton].text));
-    okButton_.setGeometry(pixelRect(kControls[OkButton].rect, units));
+    okButton_.setText(textOf(control(Control::OkButton).text));
+    okButton_.setGeometry(pixelRect(control(Control::OkButton).rect, units));
     okButton_.setDefault(true);
     connect(&okButton_, &QPushButton::clicked, this, &QDialog::accept);
 
     icon_.setPixmap(windowIcon().pixmap(kIconPixels, kIconPixels));
-    icon_.setGeometry(QRect(pixelRect(kControls[Icon].rect, units).topLeft(), QSize(kIconPixels, kIconPixels)));
+    icon_.setGeometry(QRect(pixelRect(control(Control::Icon).rect, units).topLeft(), QSize(kIconPixels, kIconPixels)));
 
     // Read-only and without a frame, on the dialog's face: a frame would
     // leave room for three of the four lines.
@@ -44,11 +44,11 @@ QelIspAbout::QelIspAbout(const QString& text, QWidget* parent) : QDialog(parent)
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     text_.setPalette(palette);
     text_.setPlainText(text);
-    text_.setGeometry(pixelRect(kControls[TextBox].rect, units));
+    text_.setGeometry(pixelRect(control(Control::TextBox).rect, units));
 
-    notice_.setText(textOf(kControls[MakerNotice].text));
+    notice_.setText(textOf(control(Control::MakerNotice).text));
     notice_.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    notice_.setGeometry(pixelRect(kControls[MakerNotice].rect, units));
+    notice_.setGeometry(pixelRect(control(Control::MakerNotice).rect, units));
 
     setFixedSize(pixelRect({0, 0, kTemplate.width, kTemplate.height}, units).size());
 }

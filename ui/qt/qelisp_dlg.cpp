@@ -90,24 +90,24 @@ void CQelIspDlg::layOut() {
     setFont(qelisp::qt::dialogFont(kTemplate));
     const qelisp::DialogBaseUnits units = qelisp::qt::baseUnitsOf(font(), kTemplate);
     const std::pair<QWidget*, Control> placed[] = {
-        {&frame_, Frame},
-        {&modelLabel_, ModelLabel},
-        {&modelBox_, ModelBox},
-        {&versionLabel_, VersionLabel},
-        {&versionBox_, VersionBox},
-        {&statusLabel_, StatusLabel},
-        {&statusBox_, StatusBox},
-        {&progress_, ProgressBar},
-        {&portLabel_, PortLabel},
-        {&portBox_, PortBox},
-        {&programButton_, ProgramButton},
-        {&verifyButton_, VerifyButton},
-        {&aboutButton_, AboutButton},
-        {&exitButton_, ExitButton},
+        {&frame_, Control::Frame},
+        {&modelLabel_, Control::ModelLabel},
+        {&modelBox_, Control::ModelBox},
+        {&versionLabel_, Control::VersionLabel},
+        {&versionBox_, Control::VersionBox},
+        {&statusLabel_, Control::StatusLabel},
+        {&statusBox_, Control::StatusBox},
+        {&progress_, Control::ProgressBar},
+        {&portLabel_, Control::PortLabel},
+        {&portBox_, Control::PortBox},
+        {&programButton_, Control::ProgramButton},
+        {&verifyButton_, Control::VerifyButton},
+        {&aboutButton_, Control::AboutButton},
+        {&exitButton_, Control::ExitButton},
     };
     for (const auto& [widget, control] : placed) {
-        widget->setGeometry(pixelRect(kControls[control].rect, units));
-        const QString text = textOf(kControls[control].text);
+        widget->setGeometry(pixelRect(qelisp::main_dialog::control(control).rect, units));
+        const QString text = textOf(qelisp::main_dialog::control(control).text);
         if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
         if (auto* button = qobject_cast<QPushButton*>(widget)) button->setText(text);
     }
