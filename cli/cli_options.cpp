@@ -1,10 +1,17 @@
 #include "cli/cli_options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <memory>
 
 namespace qelisp::cli {
 
 namespace {
+
+constexpr const char* kExitStatusText =
+    "exit status: 0 every job succeeded, 1 a job failed, 2 usage error or a port not usable\n"
+    "(with several ports the others still run; the summary says which), 130 Ctrl-C.";
 
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> items;
@@ -18,110 +25,144 @@ std::vector<std::string> splitList(const std::string& text) {
     }
 }
 
+// The command line as CLI11 reads it, filling `options` and `autoList`.
+struct Parser {
+    CLI::App app{
+        "QelIsp's console program: writes the built-in firmware into a surveying instrument, or reads it "
+        "back and compares.",
+        "qelisp-cli"};
+    CLI::App* ports = nullptr;
+    CLI::App* info = nullptr;
+    CLI::App* program = nullptr;
+    CLI::App* verify = nullptr;
+    CLI::App* help = nullptr;
+    bool version = false;
+    bool noPacing = false;
+    std::string autoList;
+
+    explicit Parser(Options& o) {
+        app.footer(kExitStatusText);
+        app.require_subcommand(0, 1);
+        app.add_flag("-V,--version", version,
+                     "this program's version and the built-in firmware's model, version and SHA-256");
+        ports = app.add_subcommand("ports", "list the serial ports found, and whether and why not each can be opened");
+        ports->add_flag("--json", o.json, "as JSON, with maker and serial number");
+        info = app.add_subcommand("info", "model, version and contents of the built-in firmware");
+        program = app.add_subcommand("program", "write the built-in firmware into the instrument");
+        verify = app.add_subcommand("verify", "read the instrument's flash back and compare");
+        help = app.add_subcommand("help", "this text");
+        for (CLI::App* job : {program, verify}) {
+            job->footer(kExitStatusText);
+            job->add_option("-p,--port", o.ports,
+                            "the port the instrument is on (COM3, ttyUSB0, /dev/pts/4); once per instrument to "
+                            "update several side by side; 'auto': the one port an instrument answers on")
+                ->type_name("PORT")
+                ->expected(1)
+                ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+            job->add_option("--wait", o.waitSeconds,
+                            "wait up to SECONDS for the port to appear and the instrument to answer, then run")
+                ->type_name("SECONDS")
+                ->check(CLI::Range(1, kMaxWaitSeconds));
+            job->add_flag("--json", o.json, "JSON Lines on standard output instead of text: one event a line");
+            job->add_option("--log", o.logPath, "append one JSON line per finished job to FILE")->type_name("FILE");
+            job->add_flag("-q,--quiet", o.quiet, "only each job's result, its hint and the summary");
+            job->add_flag("-v,--trace", o.trace, "print every line sent and every byte received to standard error");
+            job->add_flag("--all-lines", o.allLines,
+                          "into a file or pipe: every status line, not one address per 4 KB page");
+            job->add_flag("--simulate", o.simulate, "use a simulated instrument started for this run");
+            job->add_flag("--no-pacing", noPacing, "with --simulate: answer at once instead of at 115200 baud");
+            job->add_option("--sim-flash", o.simFlash,
+                            "with --simulate: load the flash from FILE if it exists, save "
+                            "it back")
+                ->type_name("FILE");
+            job->add_option("--auto-candidates", autoList)->group("");
+        }
+        program->add_flag("--verify", o.thenVerify, "after a successful programming run, verify it");
+    }
+
+    // What `command` means once CLI11 has read the line.
+    Command command() const {
+        if (ports->parsed()) return Command::Ports;
+        if (info->parsed()) return Command::Info;
+        if (program->parsed()) return Command::Program;
+        if (verify->parsed()) return Command::Verify;
+        if (version) return Command::Version;
+        return Command::Help;
+    }
+};
+
+// The rules CLI11 cannot state: which options go together.
+std::string checkJob(const Options& o, const std::string& name) {
+    if (o.simulate == !o.ports.empty()) return "'" + name + "' needs either --port PORT or --simulate";
+    if (!o.simulate && (!o.simPacing || !o.simFlash.empty())) return "--no-pacing and --sim-flash go with --simulate";
+    if (o.simulate && o.waitSeconds > 0) return "--wait goes with --port";
+    for (auto it = o.ports.begin(); it != o.ports.end(); ++it) {
+        if (it->empty()) return "--port needs a port name";
+        if (std::find(it + 1, o.ports.end(), *it) != o.ports.end()) return "--port " + *it + " is given twice";
+    }
+    if (o.ports.size() > 1 && std::find(o.ports.begin(), o.ports.end(), kAutoPort) != o.ports.end()) {
+        return "--port auto finds one instrument; it goes alone";
+    }
+    if (o.autoCandidates && !o.autoPort()) return "--auto-candidates goes with --port auto";
+    if (o.json && o.trace) return "--json and --trace: the trace is for eyes; choose one";
+    if (o.quiet && o.allLines) return "--quiet and --all-lines ask for opposite things; choose one";
+    return {};
+}
+
 }  // namespace
 
-const char* usageText() {
-    return "usage: qelisp-cli ports [--json]\n"
-           "       qelisp-cli info\n"
-           "       qelisp-cli program (--port NAME... | --port auto | --simulate) [--trace] [--all-lines]\n"
-           "       qelisp-cli verify  (--port NAME... | --port auto | --simulate) [--trace] [--all-lines]\n"
-           "       qelisp-cli --version\n"
-           "\n"
-           "  ports             list the serial ports that can be opened now, with their descriptions\n"
-           "                    (--json: as JSON, with maker and serial number)\n"
-           "  info              model, version and contents of the built-in firmware\n"
-           "  program           write the built-in firmware into the instrument\n"
-           "  verify            read the instrument's flash back and compare\n"
-           "  --port NAME       the port the instrument is on (COM3, ttyUSB0, /dev/pts/4); give it\n"
-           "                    once per instrument to update several side by side\n"
-           "  --port auto       greet every port that can be opened and use the one instrument\n"
-           "                    that answers\n"
-           "  --simulate        use a simulated instrument started for this run\n"
-           "  --no-pacing       with --simulate: answer at once instead of at 115200 baud\n"
-           "  --sim-flash FILE  with --simulate: load the flash from FILE if it exists, save it back\n"
-           "  --trace           print every line sent and every byte received to stderr\n"
-           "  --all-lines       into a file or pipe: every status line, not one address per 4 KB page\n"
-           "  --version         this program's version and the built-in firmware's model,\n"
-           "                    version and SHA-256\n"
-           "\n"
-           "exit status: 0 every instrument succeeded, 1 a job failed, 2 usage error or a port\n"
-           "not usable (with several ports the others still run; the summary says which)\n";
+std::string usageText() {
+    Options ignored;
+    Parser parser(ignored);
+    return parser.app.help();
 }
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
-    if (args.empty()) return {std::nullopt, "no command given"};
     Options options;
-    const std::string& command = args[0];
-    if (command == "ports") {
-        options.command = Command::Ports;
-    } else if (command == "info") {
-        options.command = Command::Info;
-    } else if (command == "program") {
-        options.command = Command::Program;
-    } else if (command == "verify") {
-        options.command = Command::Verify;
-    } else if (command == "help" || command == "--help" || command == "-h") {
-        options.command = Command::Help;
-        return {options, {}};
-    } else if (command == "--version") {
-        options.command = Command::Version;
-    } else {
-        return {std::nullopt, "unknown command '" + command + "'"};
-    }
-
-    const bool isJob = options.command == Command::Program || options.command == Command::Verify;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return false;
-            into = args[++i];
-            return true;
-        };
-        if (options.command == Command::Ports && arg == "--json") {
-            options.json = true;
-            continue;
+    auto parser = std::make_unique<Parser>(options);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    // Where to look when something is wrong: the command's own help.
+    auto helpFor = [&]() -> std::string {
+        for (CLI::App* sub : {parser->ports, parser->info, parser->program, parser->verify}) {
+            if (sub->parsed()) return "qelisp-cli " + sub->get_name() + " --help";
         }
-        if (!isJob) return {std::nullopt, "'" + command + "' takes no options"};
-        if (arg == "--port") {
-            std::string port;
-            if (!value(port)) return {std::nullopt, "--port needs a port name"};
-            if (std::find(options.ports.begin(), options.ports.end(), port) != options.ports.end()) {
-                return {std::nullopt, "--port " + port + " is given twice"};
+        return "qelisp-cli --help";
+    };
+    try {
+        parser->app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        for (CLI::App* sub : {parser->ports, parser->info, parser->program, parser->verify}) {
+            if (!sub->parsed()) continue;
+            // A command's help names it as the user types it.
+            std::string text = sub->help();
+            const std::string usage = "Usage: " + sub->get_name();
+            if (text.find(usage) != std::string::npos) {
+                text.replace(text.find(usage), usage.size(), "Usage: qelisp-cli " + sub->get_name());
             }
-            options.ports.push_back(std::move(port));
-        } else if (arg == "--simulate") {
-            options.simulate = true;
-        } else if (arg == "--no-pacing") {
-            options.simPacing = false;
-        } else if (arg == "--sim-flash") {
-            if (!value(options.simFlash)) return {std::nullopt, "--sim-flash needs a file name"};
-        } else if (arg == "--trace") {
-            options.trace = true;
-        } else if (arg == "--all-lines") {
-            options.allLines = true;
-        } else if (arg == "--auto-candidates") {
-            std::string list;
-            if (!value(list)) return {std::nullopt, "--auto-candidates needs a list of ports"};
-            options.autoCandidates = splitList(list);
-        } else {
-            return {std::nullopt, "unknown option '" + arg + "'"};
+            return {std::nullopt, {}, text};
+        }
+        return {std::nullopt, {}, parser->app.help()};
+    } catch (const CLI::ParseError& error) {
+        return {std::nullopt, std::string(error.what()) + "; see '" + helpFor() + "'", {}};
+    }
+    options.command = parser->command();
+    if (options.command == Command::Help) {
+        if (args.empty()) return {std::nullopt, "no command given; see 'qelisp-cli --help'", {}};
+        return {std::nullopt, {}, parser->app.help()};
+    }
+    if (parser->version && options.command != Command::Version) {
+        return {std::nullopt, "--version goes alone; see 'qelisp-cli --help'", {}};
+    }
+    if (!parser->autoList.empty()) options.autoCandidates = splitList(parser->autoList);
+    options.simPacing = !parser->noPacing;
+    if (options.isJob()) {
+        const std::string name = options.command == Command::Program ? "program" : "verify";
+        if (const std::string problem = checkJob(options, name); !problem.empty()) {
+            return {std::nullopt, problem + "; see '" + helpFor() + "'", {}};
         }
     }
-    if (isJob) {
-        if (options.simulate == !options.ports.empty()) {
-            return {std::nullopt, "'" + command + "' needs either --port NAME or --simulate"};
-        }
-        if (!options.simulate && (!options.simPacing || !options.simFlash.empty())) {
-            return {std::nullopt, "--no-pacing and --sim-flash go with --simulate"};
-        }
-        const bool autoAmongOthers = options.ports.size() > 1 && std::find(options.ports.begin(), options.ports.end(),
-                                                                           kAutoPort) != options.ports.end();
-        if (autoAmongOthers) return {std::nullopt, "--port auto finds one instrument; it goes alone"};
-        if (options.autoCandidates && !options.autoPort()) {
-            return {std::nullopt, "--auto-candidates goes with --port auto"};
-        }
-    }
-    return {options, {}};
+    return {options, {}, {}};
 }
 
 }  // namespace qelisp::cli

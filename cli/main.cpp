@@ -20,13 +20,17 @@ int main(int argc, char** argv) {
     if (!qelisp::ensureStandardDescriptors()) return kExitUsage;
     std::vector<std::string> args(argv + 1, argv + argc);
     ParseResult parsed = parseOptions(args);
+    if (!parsed.help.empty()) {
+        std::fputs(parsed.help.c_str(), stdout);
+        return kExitOk;
+    }
     if (!parsed.options) {
-        std::fprintf(stderr, "qelisp-cli: %s\n\n%s", parsed.error.c_str(), usageText());
+        std::fprintf(stderr, "qelisp-cli: %s\n", parsed.error.c_str());
         return kExitUsage;
     }
     const Options& options = *parsed.options;
     switch (options.command) {
-        case Command::Help: std::fputs(usageText(), stdout); return kExitOk;
+        case Command::Help: std::fputs(usageText().c_str(), stdout); return kExitOk;
         case Command::Ports: return runPortsCommand(options.json);
         case Command::Version:
             std::fputs(formatVersion(QELISP_PROGRAM_VERSION, summarize(qelisp::embeddedImage())).c_str(), stdout);

@@ -30,11 +30,31 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
         {"program", "--port", "A", "--port", "A"},               // one instrument, one job
         {"program", "--port", "auto", "--port", "B"},            // auto finds exactly one
         {"program", "--port", "A", "--auto-candidates", "A,B"},  // the hook is for auto only
+        {"program", "-p", "A", "--wait", "0"},                   // a wait of at least a second
+        {"verify", "--port", "A", "--verify"},                   // verify after program only
+        {"program", "--simulate", "--wait", "5"},                // a simulated instrument is always there
+        {"program", "-p", "A", "--json", "--trace"},
     };
-    for (const auto& args : refused) EXPECT_FALSE(parse(args).options) << ::testing::PrintToString(args);
-    auto bad = parse({"flash"});
-    EXPECT_FALSE(bad.options);
-    EXPECT_NE(bad.error.find("flash"), std::string::npos) << "the reason names it";
+    for (const auto& args : refused) {
+        const ParseResult refusal = parse(args);
+        EXPECT_FALSE(refusal.options) << ::testing::PrintToString(args);
+        EXPECT_EQ(refusal.error.find('\n'), std::string::npos) << "one line: " << refusal.error;
+        EXPECT_NE(refusal.error.find("--help'"), std::string::npos) << "it points to the help: " << refusal.error;
+    }
+    for (const char* wrong : {"flash", "--jsn"}) {
+        auto bad = parse({wrong == std::string("flash") ? "flash" : "ports", wrong});
+        EXPECT_FALSE(bad.options);
+        EXPECT_NE(bad.error.find(wrong), std::string::npos) << "the reason names it: " << bad.error;
+    }
+    auto shortForms = parse({"program", "-p", "A", "--port=B", "-q", "-v", "--verify", "--wait", "30"});
+    ASSERT_TRUE(shortForms.options) << shortForms.error;
+    EXPECT_EQ(shortForms.options->ports, (std::vector<std::string>{"A", "B"}));
+    EXPECT_TRUE(shortForms.options->quiet && shortForms.options->trace && shortForms.options->thenVerify);
+    EXPECT_EQ(shortForms.options->waitSeconds, 30);
+    auto commandHelp = parse({"program", "--help"});
+    EXPECT_FALSE(commandHelp.options);
+    EXPECT_NE(commandHelp.help.find("qelisp-cli program"), std::string::npos) << commandHelp.help;
+    EXPECT_NE(commandHelp.help.find("--verify"), std::string::npos);
 
     auto ok = parse({"program", "--port", "COM3", "--trace", "--port", "COM12"});
     ASSERT_TRUE(ok.options) << ok.error;
@@ -46,8 +66,8 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
     EXPECT_TRUE(probe.options->autoPort());
     EXPECT_EQ(probe.options->autoCandidates, (std::vector<std::string>{"/dev/pts/3", "/dev/pts/9"}));
     auto help = parse({"--help"});
-    ASSERT_TRUE(help.options) << help.error;
-    EXPECT_EQ(help.options->command, Command::Help);
+    EXPECT_FALSE(help.options);
+    EXPECT_NE(help.help.find("program"), std::string::npos) << "the commands are listed";
     auto version = parse({"--version"});
     ASSERT_TRUE(version.options) << version.error;
     EXPECT_EQ(version.options->command, Command::Version);

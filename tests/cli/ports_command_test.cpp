@@ -45,12 +45,14 @@ TEST(PortsCommand, JsonIsValidWhateverTheBytes) {
               "]\n");
 }
 
-TEST(PortsCommand, JsonIsAnOptionOfPortsOnly) {
+TEST(PortsCommand, JsonIsAnOptionOfPortsAndTheJobsNotOfInfo) {
     auto ports = parseOptions({"ports", "--json"});
     ASSERT_TRUE(ports.options) << ports.error;
     EXPECT_TRUE(ports.options->json);
     EXPECT_FALSE(parseOptions({"info", "--json"}).options);
-    EXPECT_FALSE(parseOptions({"program", "--port", "COM3", "--json"}).options);
+    auto job = parseOptions({"program", "--port", "COM3", "--json"});
+    ASSERT_TRUE(job.options) << job.error;
+    EXPECT_TRUE(job.options->json);
 }
 
 }  // namespace
