@@ -1,5 +1,6 @@
 #include "cli/run_job.h"
 
+#include "cli/console.h"
 #include "cli/console_view.h"
 #include "cli/output_queue.h"
 #include "cli/port_job.h"
@@ -7,7 +8,6 @@
 #include "cli/same_port.h"
 #include "cli/simulated_instrument.h"
 #include "image/firmware_image.h"
-#include "link/console.h"
 #include "link/port.h"
 #include "link/printable_name.h"
 

@@ -1,4 +1,4 @@
-# Runs qelisp-mkimage for core/: the firmware's model and version come from
+# Runs qelisp-mkimage for image/: the firmware's model and version come from
 # the files the configure step wrote, not from the build's command line,
 # where CMake would split a text at ';' and expand '$<...>' in it, and Ninja
 # would take '$(' for its own.

@@ -2,7 +2,7 @@
 # so a package can be checked against its commit:
 # - no build paths in the objects: file names in debug information and
 #   __FILE__ are written relative to the source tree ("./cli/main.cpp") and
-#   the build tree ("build/core/embedded_image.cpp"). GCC applies the last
+#   the build tree ("build/image/embedded_image.cpp"). GCC applies the last
 #   matching map first, so the build tree, which lies inside the source tree,
 #   comes last;
 # - no dates: -Wdate-time (cmake/warnings.cmake) refuses __DATE__ and __TIME__;

@@ -10,15 +10,6 @@
 namespace qelisp {
 namespace {
 
-enum RecordType : std::uint8_t {
-    kData = 0x00,
-    kEndOfFile = 0x01,
-    kExtendedSegment = 0x02,
-    kStartSegment = 0x03,
-    kExtendedLinear = 0x04,
-    kStartLinear = 0x05,
-};
-
 std::string hexNumber(std::uint32_t value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
@@ -68,16 +59,16 @@ public:
             throw InputError(number, "bad checksum: the line has " + hexNumber(rec.checksum, 2) + ", its bytes need " +
                                          hexNumber(expectedChecksum(rec), 2));
         }
-        switch (rec.type) {
-            case kData: data(rec, number); break;
-            case kEndOfFile:
+        switch (static_cast<HexRecordType>(rec.type)) {
+            case HexRecordType::Data: data(rec, number); break;
+            case HexRecordType::EndOfFile:
                 if (!rec.data.empty()) throw InputError(number, "malformed line: end-of-file record carries data");
                 ended_ = true;
                 break;
-            case kExtendedSegment: base_ = addressValue(rec, number) << 4; break;
-            case kExtendedLinear: base_ = addressValue(rec, number) << 16; break;
-            case kStartSegment:
-            case kStartLinear:
+            case HexRecordType::ExtendedSegment: base_ = addressValue(rec, number) << 4; break;
+            case HexRecordType::ExtendedLinear: base_ = addressValue(rec, number) << 16; break;
+            case HexRecordType::StartSegment:
+            case HexRecordType::StartLinear:
                 if (rec.data.size() != 4) {
                     throw InputError(number, "malformed line: a start address record carries 4 data bytes, this one " +
                                                  std::to_string(rec.data.size()));

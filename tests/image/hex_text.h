@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "image/mkimage/intel_hex_reader.h"
 #include "protocol/hex_line.h"
 
 namespace qelisp::test {
@@ -22,16 +23,22 @@ inline std::string hexRecord(std::uint8_t type, std::uint16_t address, std::span
     return line;
 }
 
+inline std::string hexRecord(HexRecordType type, std::uint16_t address, std::span<const std::uint8_t> data) {
+    return hexRecord(static_cast<std::uint8_t>(type), address, data);
+}
+
 class HexText {
 public:
     HexText& data(std::uint16_t offset, std::span<const std::uint8_t> bytes) {
-        return raw(hexRecord(0x00, offset, bytes));
+        return raw(hexRecord(HexRecordType::Data, offset, bytes));
     }
     HexText& data(std::uint16_t offset, std::initializer_list<std::uint8_t> bytes) {
         return data(offset, std::span<const std::uint8_t>(bytes.begin(), bytes.size()));
     }
-    HexText& linear(std::uint16_t upper) { return raw(hexRecord(0x04, 0, bigEndian(upper))); }
-    HexText& segment(std::uint16_t segment) { return raw(hexRecord(0x02, 0, bigEndian(segment))); }
+    HexText& linear(std::uint16_t upper) { return raw(hexRecord(HexRecordType::ExtendedLinear, 0, bigEndian(upper))); }
+    HexText& segment(std::uint16_t segment) {
+        return raw(hexRecord(HexRecordType::ExtendedSegment, 0, bigEndian(segment)));
+    }
     HexText& end() { return raw(":00000001FF"); }
     HexText& raw(std::string line) {
         lines_.push_back(std::move(line));

@@ -43,9 +43,11 @@ TEST(IntelHexReaderTest, IgnoresStartAddressRecords) {
     // before the data, between or just before the end; the flash is the same.
     const std::vector<std::uint8_t> start{0x00, 0x00, 0x30, 0x00};
     HexText hex;
-    hex.raw(test::hexRecord(0x03, 0, start)).data(0x3000, {0x11, 0x22});
-    hex.raw(test::hexRecord(0x05, 0, start)).linear(0x0007).data(0x2080, {0x33});
-    hex.raw(test::hexRecord(0x03, 0, start)).raw(test::hexRecord(0x05, 0, start)).end();
+    hex.raw(test::hexRecord(HexRecordType::StartSegment, 0, start)).data(0x3000, {0x11, 0x22});
+    hex.raw(test::hexRecord(HexRecordType::StartLinear, 0, start)).linear(0x0007).data(0x2080, {0x33});
+    hex.raw(test::hexRecord(HexRecordType::StartSegment, 0, start))
+        .raw(test::hexRecord(HexRecordType::StartLinear, 0, start))
+        .end();
     DeviceMemory memory = readIntelHex(hex.str());
 
     DeviceMemory plain =
@@ -88,10 +90,17 @@ TEST(IntelHexReaderTest, RefusesBadInputNamingTheLine) {
     std::vector<Case> cases{
         {HexText().data(0x3000, {1}).raw(":0130010002CB").end().str(), 2,  // the right checksum is CC
          "bad checksum: the line has 0xCB, its bytes need 0xCC"},
-        {HexText().data(0x3000, {1}).raw(test::hexRecord(0x04, 0, std::vector<std::uint8_t>{0, 0, 1})).end().str(), 2,
-         "extended address record carries 2 data bytes"},
-        {HexText().data(0x3000, {1}).raw(test::hexRecord(0x01, 0, std::vector<std::uint8_t>{0})).str(), 2,
-         "end-of-file record carries data"},
+        {HexText()
+             .data(0x3000, {1})
+             .raw(test::hexRecord(HexRecordType::ExtendedLinear, 0, std::vector<std::uint8_t>{0, 0, 1}))
+             .end()
+             .str(),
+         2, "extended address record carries 2 data bytes"},
+        {HexText()
+             .data(0x3000, {1})
+             .raw(test::hexRecord(HexRecordType::EndOfFile, 0, std::vector<std::uint8_t>{0}))
+             .str(),
+         2, "end-of-file record carries data"},
         {HexText().data(0x3000, {1}).linear(0x0010).data(0x0000, {2}).end().str(), 3,
          "data at 0x100000 reaches beyond the 1 MB device address space (0x00000-0xFFFFF)"},
         {HexText().segment(0xFFFF).data(0x0010, {2}).end().str(), 2, "beyond the 1 MB"},  // just past the end
@@ -110,14 +119,10 @@ TEST(IntelHexReaderTest, RefusesBadInputNamingTheLine) {
         {HexText().data(0x3000, {1}).raw(":01300100C20C\r:00000001FF").str(), 2,
          "malformed line: a CR without LF inside the line; use LF or CR LF line ends"},
     };
-    for (int type : {0x03, 0x05}) {
+    for (HexRecordType type : {HexRecordType::StartSegment, HexRecordType::StartLinear}) {
         for (std::size_t size : {0, 2, 5}) {
             cases.push_back(
-                {HexText()
-                     .data(0x3000, {1})
-                     .raw(test::hexRecord(static_cast<std::uint8_t>(type), 0, std::vector<std::uint8_t>(size)))
-                     .end()
-                     .str(),
+                {HexText().data(0x3000, {1}).raw(test::hexRecord(type, 0, std::vector<std::uint8_t>(size))).end().str(),
                  2, "malformed line: a start address record carries 4 data bytes, this one " + std::to_string(size)});
         }
     }

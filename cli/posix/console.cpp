@@ -1,9 +1,9 @@
-#include "link/console.h"
+#include "cli/console.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace qelisp {
+namespace qelisp::cli {
 
 bool stdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 
@@ -16,4 +16,4 @@ int terminalColumns() {
 // Terminals on POSIX systems all speak these sequences.
 bool enableTerminalSequences() { return stdoutIsTerminal(); }
 
-}  // namespace qelisp
+}  // namespace qelisp::cli

@@ -1,7 +1,7 @@
 #pragma once
 // The little the console front end needs to know about where its output goes.
 
-namespace qelisp {
+namespace qelisp::cli {
 
 // True when standard output is an interactive terminal (so a progress bar
 // redrawn in place makes sense), false for a pipe or a file.
@@ -15,4 +15,4 @@ int terminalColumns();
 // and the console then writes plain lines.
 bool enableTerminalSequences();
 
-}  // namespace qelisp
+}  // namespace qelisp::cli

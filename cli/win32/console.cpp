@@ -1,4 +1,4 @@
-#include "link/console.h"
+#include "cli/console.h"
 
 #include "link/win32/windows_api.h"
 
@@ -9,7 +9,7 @@
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
 #endif
 
-namespace qelisp {
+namespace qelisp::cli {
 
 bool stdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 
@@ -27,4 +27,4 @@ bool enableTerminalSequences() {
     return SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-}  // namespace qelisp
+}  // namespace qelisp::cli
