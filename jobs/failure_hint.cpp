@@ -1,0 +1,86 @@
+#include "jobs/failure_hint.h"
+
+namespace qelisp {
+
+namespace {
+
+// Once the begin line was answered the loader has erased its flash: any
+// later end leaves the instrument without whole firmware.
+bool pastTheErase(JobStep step) {
+    return step == JobStep::PageSelect || step == JobStep::DataRecord || step == JobStep::PageEnd ||
+           step == JobStep::EndLine;
+}
+
+}  // namespace
+
+FailureReason failureReason(JobKind kind, const JobResult& result) {
+    switch (result.outcome) {
+        case JobOutcome::Running:
+        case JobOutcome::Succeeded: return FailureReason::None;
+        case JobOutcome::Cancelled:
+            return kind == JobKind::Program && pastTheErase(result.step) ? FailureReason::CutOff
+                                                                         : FailureReason::Cancelled;
+        case JobOutcome::Failed: break;
+    }
+    switch (result.cause) {
+        case FailureCause::NoPort: return FailureReason::NoPort;
+        case FailureCause::PortGone: return FailureReason::PortGone;
+        case FailureCause::EraseNeverEnded: return FailureReason::EraseNeverEnded;
+        case FailureCause::ReadBackDiffers: return FailureReason::ReadBackDiffers;
+        case FailureCause::None:
+            if (result.step == JobStep::StartRecord) return FailureReason::NoFirmware;
+            break;
+        case FailureCause::NoAnswer:
+        case FailureCause::WrongAnswer:
+        case FailureCause::StrayBytes: break;
+    }
+    if (kind == JobKind::Program && pastTheErase(result.step)) return FailureReason::CutOff;
+    return result.cause == FailureCause::NoAnswer ? FailureReason::NoAnswer : FailureReason::WrongAnswer;
+}
+
+std::string_view reasonName(FailureReason reason) {
+    switch (reason) {
+        case FailureReason::None: return "";
+        case FailureReason::NoAnswer: return "no-answer";
+        case FailureReason::PortGone: return "port-gone";
+        case FailureReason::WrongAnswer: return "wrong-answer";
+        case FailureReason::EraseNeverEnded: return "erase-never-ended";
+        case FailureReason::ReadBackDiffers: return "read-back-differs";
+        case FailureReason::CutOff: return "cut-off";
+        case FailureReason::Cancelled: return "cancelled";
+        case FailureReason::NoPort: return "no-port";
+        case FailureReason::NoFirmware: return "no-firmware";
+    }
+    return "";
+}
+
+std::string_view hintText(FailureReason reason) {
+    switch (reason) {
+        case FailureReason::None: return "";
+        case FailureReason::NoAnswer:
+            return "nothing answered: is the instrument switched on and in its loader, the cable plugged in at "
+                   "both ends, and this its port? 'qelisp-cli ports' lists the ports";
+        case FailureReason::PortGone:
+            return "the port went away: was the USB-serial adapter unplugged? Plug it in, check 'qelisp-cli "
+                   "ports', and program again before switching the instrument off";
+        case FailureReason::WrongAnswer:
+            return "something answered, but not as the instrument's loader does: is this the instrument's port, "
+                   "and no other program using it? Switch the instrument off and on into its loader, then again";
+        case FailureReason::EraseNeverEnded:
+            return "the instrument began erasing its flash and never finished: switch it off and on into its "
+                   "loader and program again";
+        case FailureReason::ReadBackDiffers:
+            return "the instrument's flash differs from this firmware: program it again, then verify";
+        case FailureReason::CutOff:
+            return "the update stopped part way: the instrument's flash is incomplete; program again before "
+                   "switching it off";
+        case FailureReason::Cancelled:
+            return "stopped by the user before the flash was touched; run the job again when ready";
+        case FailureReason::NoPort: return "no port is open: choose the instrument's port";
+        case FailureReason::NoFirmware:
+            return "this build holds no firmware for 03000H: build the program with the maker's firmware";
+    }
+    return "";
+}
+
+}  // namespace qelisp

@@ -1,0 +1,33 @@
+#pragma once
+// What a failed job most likely means for the technician, and what to do
+// next: one reason per ending, named for scripts (JSON) and said as a hint
+// for people. Built from the job's result, never from its status text.
+#include "jobs/job_runner.h"
+#include "state/job_outcome.h"
+
+#include <string_view>
+
+namespace qelisp {
+
+enum class FailureReason : std::uint8_t {
+    None,             // the job succeeded
+    NoAnswer,         // nothing answered
+    PortGone,         // the port went away under the job
+    WrongAnswer,      // something answered, not as the loader does
+    EraseNeverEnded,  // the erase began and never ended
+    ReadBackDiffers,  // the flash differs from the firmware
+    CutOff,           // programming stopped part way: the flash is incomplete
+    Cancelled,        // the user stopped the job
+    NoPort,           // no port was open
+    NoFirmware,       // this build holds nothing for 03000H
+};
+
+FailureReason failureReason(JobKind kind, const JobResult& result);
+
+// "no-answer", "port-gone", ...; empty for None.
+std::string_view reasonName(FailureReason reason);
+
+// One line: the likely cause and the next step; empty for None.
+std::string_view hintText(FailureReason reason);
+
+}  // namespace qelisp
