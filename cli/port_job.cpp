@@ -1,5 +1,7 @@
 #include "cli/port_job.h"
 
+#include "jobs/failure_hint.h"
+
 namespace qelisp::cli {
 
 PortJob::PortJob(std::string port, std::unique_ptr<SerialLink> link, OutputQueue* trace, const std::string& tracePrefix)
@@ -15,10 +17,16 @@ void PortJob::start(JobKind kind, const FirmwareImage& image, ConsoleView& view,
     // are the ones that came with the text.
     state_.setStatusListener([this, &view, index](const std::string& text) {
         const StatusKind kind = state_.statusKind();
-        const bool succeeded = state_.result().outcome == JobOutcome::Succeeded;
-        if (kind == StatusKind::Result) ended_.store(Clock::now().time_since_epoch().count());
-        view.status(index, {text, kind, succeeded, state_.progress.load()});
+        const JobResult result = state_.result();
+        const bool succeeded = result.outcome == JobOutcome::Succeeded;
+        std::string hint;
+        if (kind == StatusKind::Result) {
+            ended_.store(Clock::now().time_since_epoch().count());
+            hint = hintText(failureReason(kind_, result));
+        }
+        view.status(index, {text, kind, succeeded, state_.progress.load(), std::move(hint)});
     });
+    kind_ = kind;
     started_ = Clock::now();
     runner_.start(kind, Session{link, state_, clock_}, image, [&view] { view.beep(); });
 }

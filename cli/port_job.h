@@ -44,6 +44,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     std::string port_;
+    JobKind kind_ = JobKind::Program;
     std::unique_ptr<SerialLink> link_;
     std::unique_ptr<TracingLink> tracer_;
     JobState state_;

@@ -10,7 +10,10 @@ std::vector<std::string> StatusFilter::take(const StatusChange& change) {
         change.kind == StatusKind::Erasing && previousKind_ == StatusKind::Erasing && text.size() > previous_.size();
     previous_ = text;
     previousKind_ = change.kind;
-    if (addresses_ == AddressLines::All) return {text};
+    // A failure's text stays as it is; the hint follows it on a line of its own.
+    const std::string hint = change.hint.empty() ? std::string() : "hint: " + change.hint;
+    if (addresses_ == AddressLines::All)
+        return hint.empty() ? std::vector<std::string>{text} : std::vector<std::string>{text, hint};
 
     // The dots of an erase: only its last state is kept, once it is over.
     if (moreDots) {
@@ -35,6 +38,7 @@ std::vector<std::string> StatusFilter::take(const StatusChange& change) {
     if (!heldAddress_.empty() && !success) keep.push_back(heldAddress_);
     heldAddress_.clear();
     keep.push_back(text);
+    if (!hint.empty()) keep.push_back(hint);
     return keep;
 }
 

@@ -17,6 +17,7 @@ struct StatusChange {
     StatusKind kind = StatusKind::Step;
     bool succeeded = false;  // for a Result: the job succeeded
     int progress = 0;        // the job's page (address >> 12)
+    std::string hint;        // for a Result that is a failure: what to check or do next
 };
 
 class StatusFilter {

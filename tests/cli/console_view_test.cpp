@@ -31,24 +31,24 @@ TEST(StatusFilter, KeepsWhatMattersOnATerminalAndOnePageLineInAFile) {
     };
     using K = StatusKind;
     const Step run[] = {
-        {{"Connecting...", K::Step, false, 0}, "Connecting...|", "Connecting...|"},
-        {{"Erasing Flash ", K::Erasing, false, 0}, "Erasing Flash |", "Erasing Flash |"},
-        {{"Erasing Flash .", K::Erasing, false, 0}, "", ""},
-        {{"Erasing Flash ..", K::Erasing, false, 0}, "", ""},
+        {{"Connecting...", K::Step, false, 0, {}}, "Connecting...|", "Connecting...|"},
+        {{"Erasing Flash ", K::Erasing, false, 0, {}}, "Erasing Flash |", "Erasing Flash |"},
+        {{"Erasing Flash .", K::Erasing, false, 0, {}}, "", ""},
+        {{"Erasing Flash ..", K::Erasing, false, 0, {}}, "", ""},
         // The erase is over: its last state, then the first line of the page.
-        {{"Writing Data To Address: 03000H", K::Address, false, 3},
+        {{"Writing Data To Address: 03000H", K::Address, false, 3, {}},
          "Erasing Flash ..|",
          "Erasing Flash ..|Writing Data To Address: 03000H|"},
-        {{"Writing Data To Address: 03080H", K::Address, false, 3}, "", ""},
-        {{"Writing Data To Address: 04000H", K::Address, false, 4}, "", "Writing Data To Address: 04000H|"},
-        {{"Writing Data To Address: 04080H", K::Address, false, 4}, "", ""},
+        {{"Writing Data To Address: 03080H", K::Address, false, 3, {}}, "", ""},
+        {{"Writing Data To Address: 04000H", K::Address, false, 4, {}}, "", "Writing Data To Address: 04000H|"},
+        {{"Writing Data To Address: 04080H", K::Address, false, 4, {}}, "", ""},
         // A failure says where it happened.
-        {{"Connecting Error 4!", K::Result, false, 4},
-         "Writing Data To Address: 04080H|Connecting Error 4!|",
-         "Writing Data To Address: 04080H|Connecting Error 4!|"},
-        {{"Verifying Data At Address: 72080H", K::Address, false, 0x72}, "", "Verifying Data At Address: 72080H|"},
-        {{"Verifying Data At Address: 72100H", K::Address, false, 0x72}, "", ""},
-        {{"Data Verify OK!  Time Elapsed 1.0S", K::Result, true, 0},
+        {{"Connecting Error 4!", K::Result, false, 4, "program again"},
+         "Writing Data To Address: 04080H|Connecting Error 4!|hint: program again|",
+         "Writing Data To Address: 04080H|Connecting Error 4!|hint: program again|"},
+        {{"Verifying Data At Address: 72080H", K::Address, false, 0x72, {}}, "", "Verifying Data At Address: 72080H|"},
+        {{"Verifying Data At Address: 72100H", K::Address, false, 0x72, {}}, "", ""},
+        {{"Data Verify OK!  Time Elapsed 1.0S", K::Result, true, 0, {}},
          "Data Verify OK!  Time Elapsed 1.0S|",
          "Data Verify OK!  Time Elapsed 1.0S|"},
     };
@@ -58,7 +58,8 @@ TEST(StatusFilter, KeepsWhatMattersOnATerminalAndOnePageLineInAFile) {
     for (const Step& s : run) {
         EXPECT_EQ(joined(terminal.take(s.change)), s.terminal) << s.change.text;
         EXPECT_EQ(joined(file.take(s.change)), s.file) << s.change.text;
-        EXPECT_EQ(joined(every.take(s.change)), s.change.text + "|");
+        const std::string hint = s.change.hint.empty() ? "" : "hint: " + s.change.hint + "|";
+        EXPECT_EQ(joined(every.take(s.change)), s.change.text + "|" + hint);
     }
 }
 
@@ -90,9 +91,9 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
     {
         OutputQueue out(log, "log", nullptr);
         ConsoleView view(out, {"ttyUSB0", "/dev/tty\x1b[2J"}, {false, false, 0, {3, 4}});
-        view.status(1, {"Connecting...", StatusKind::Step, false, 0});
-        view.status(0, {"Writing Data To Address: 03000H", StatusKind::Address, false, 3});
-        view.status(0, {"Writing Data To Address: 03080H", StatusKind::Address, false, 3});
+        view.status(1, {"Connecting...", StatusKind::Step, false, 0, {}});
+        view.status(0, {"Writing Data To Address: 03000H", StatusKind::Address, false, 3, {}});
+        view.status(0, {"Writing Data To Address: 03080H", StatusKind::Address, false, 3, {}});
         view.beep();
         view.finish();
     }
@@ -103,9 +104,9 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
     {
         OutputQueue out(tty, "terminal", nullptr);
         ConsoleView view(out, {"ttyUSB0"}, {true, false, 60, {3, 4}});
-        view.status(0, {"Connecting...", StatusKind::Step, false, 0});
+        view.status(0, {"Connecting...", StatusKind::Step, false, 0, {}});
         view.refresh(60);  // drawn with the lasting line already
-        view.status(0, {"Writing Data To Address: 03000H", StatusKind::Address, false, 3});
+        view.status(0, {"Writing Data To Address: 03000H", StatusKind::Address, false, 3, {}});
         view.refresh(60);
         view.refresh(60);
         view.beep();
@@ -130,11 +131,11 @@ TEST(ConsoleView, JobsOnTheirOwnThreadsShareIt) {
         ConsoleView view(out, {"a", "b"}, {true, false, 80, {3, 0x72}});
         std::atomic<int> running{2};
         auto job = [&](std::size_t port) {
-            view.status(port, {"Connecting...", StatusKind::Step, false, 0});
+            view.status(port, {"Connecting...", StatusKind::Step, false, 0, {}});
             for (int page = 3; page <= 0x72; ++page) {
-                view.status(port, {"Writing Data To Address: 03000H", StatusKind::Address, false, page});
+                view.status(port, {"Writing Data To Address: 03000H", StatusKind::Address, false, page, {}});
             }
-            view.status(port, {"Data Writed OK!  Time Elapsed 1.0S", StatusKind::Result, true, 0x72});
+            view.status(port, {"Data Writed OK!  Time Elapsed 1.0S", StatusKind::Result, true, 0x72, {}});
             --running;
         };
         std::thread a(job, 0);

@@ -22,7 +22,7 @@ namespace qelisp {
 namespace {
 
 using test::CliRun;
-using test::lastLine;
+using test::lastStatusLine;
 
 class CliE2e : public ::testing::Test {
 protected:
@@ -46,7 +46,8 @@ TEST_F(CliE2e, ProgramThenVerifyASimulatedInstrument) {
     EXPECT_EQ(port.rfind("/dev/pts/", 0), 0u) << program.out.substr(0, 100);
     EXPECT_EQ(program.out.rfind(port + "Connecting...\n", 0), 0u);
     EXPECT_NE(program.out.find("\n" + port + "Writing Data To Address: 03000H\n"), std::string::npos);
-    EXPECT_EQ(lastLine(program.out).rfind(port + "Data Writed OK!  Time Elapsed ", 0), 0u) << lastLine(program.out);
+    EXPECT_EQ(lastStatusLine(program.out).rfind(port + "Data Writed OK!  Time Elapsed ", 0), 0u)
+        << lastStatusLine(program.out);
     EXPECT_EQ(program.out.find('['), std::string::npos) << "no progress bar into a file";
     EXPECT_NE(program.err.find("violations 0"), std::string::npos) << program.err;
     // One address line per 4 KB page, 03000H to 72000H; every line the port's.
@@ -63,14 +64,15 @@ TEST_F(CliE2e, ProgramThenVerifyASimulatedInstrument) {
 
     CliRun verify = cli({"verify", "--simulate", "--no-pacing", "--sim-flash", flash()});
     EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
-    EXPECT_EQ(lastLine(verify.out).rfind(portPrefix(verify.out) + "Data Verify OK!  Time Elapsed ", 0), 0u)
-        << lastLine(verify.out);
+    EXPECT_EQ(lastStatusLine(verify.out).rfind(portPrefix(verify.out) + "Data Verify OK!  Time Elapsed ", 0), 0u)
+        << lastStatusLine(verify.out);
 }
 
 TEST_F(CliE2e, FailedJobExitsWithOne) {
     CliRun verify = cli({"verify", "--simulate", "--no-pacing"});  // erased flash
     EXPECT_EQ(verify.exitCode, 1);
-    EXPECT_EQ(lastLine(verify.out).rfind(portPrefix(verify.out) + "Verify Error At: 0", 0), 0u) << lastLine(verify.out);
+    EXPECT_EQ(lastStatusLine(verify.out).rfind(portPrefix(verify.out) + "Verify Error At: 0", 0), 0u)
+        << lastStatusLine(verify.out);
 }
 
 TEST_F(CliE2e, PortProblemsAreUsageErrorsWithAClearMessage) {
@@ -119,7 +121,7 @@ TEST_F(CliE2e, CtrlCCancelsTheJob) {
     });
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(lastLine(run.out), portPrefix(run.out) + "User Canceled")
+    EXPECT_EQ(lastStatusLine(run.out), portPrefix(run.out) + "User Canceled")
         << run.out.substr(run.out.size() > 300 ? run.out.size() - 300 : 0);
     EXPECT_LT(took, std::chrono::seconds(6)) << "the job stops at the next record";
 }

@@ -105,7 +105,7 @@ TEST(CliOutputE2e, SignalsEndTheJobWhateverTheReaderDoes) {
         ASSERT_TRUE(sim->stop());
         EXPECT_LE(linesHeard(sim->stderrText()), heard + 1) << "lines after the cancel";
         if (c.stalled != 1) {
-            EXPECT_EQ(lastLine(out.text()), sim->ptyPath() + ": User Canceled");
+            EXPECT_EQ(lastStatusLine(out.text()), sim->ptyPath() + ": User Canceled");
         }
     }
 }

@@ -103,7 +103,7 @@ TEST(CliParallelE2e, PortAutoUsesTheOneInstrumentThatAnswers) {
     CliRun found = runCli({"program", "--port", "auto", "--auto-candidates", std::string(quiet) + "," + a->ptyPath()});
     EXPECT_EQ(found.exitCode, 0) << found.out << found.err;
     EXPECT_NE(found.err.find("the instrument answers on " + a->ptyPath()), std::string::npos) << found.err;
-    EXPECT_EQ(lastLine(found.out).rfind(a->ptyPath() + ": Data Writed OK!", 0), 0u) << lastLine(found.out);
+    EXPECT_EQ(lastStatusLine(found.out).rfind(a->ptyPath() + ": Data Writed OK!", 0), 0u) << lastStatusLine(found.out);
 
     auto b = startSim();
     CliRun two =

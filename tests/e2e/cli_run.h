@@ -27,9 +27,17 @@ inline CliRun runCli(const std::vector<std::string>& args,
     return CliRun{process.exitCode(), process.stdoutText(), process.stderrText()};
 }
 
-inline std::string lastLine(const std::string& text) {
+// The last line that is a job's status: the hint line that follows a
+// failure's text is not one.
+inline std::string lastStatusLine(const std::string& text) {
     std::string trimmed = text.substr(0, text.find_last_not_of('\n') + 1);
-    return trimmed.substr(trimmed.find_last_of('\n') + 1);
+    for (;;) {
+        const std::size_t start = trimmed.find_last_of('\n') + 1;
+        const std::string line = trimmed.substr(start);
+        const bool hint = line.rfind("hint: ", 0) == 0 || line.find(": hint: ") != std::string::npos;
+        if (!hint || start == 0) return line;
+        trimmed.resize(start - 1);
+    }
 }
 
 }  // namespace qelisp::test

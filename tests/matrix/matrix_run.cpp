@@ -131,7 +131,15 @@ CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt
     outcome.exitCode = cli.exitCode();
 
     const std::string out = cli.stdoutText();
-    const auto shown = lines(out, port);
+    std::vector<std::string> shown;
+    for (std::string& line : lines(out, port)) {
+        // A failure's hint follows its text on a line of its own.
+        if (line.rfind("hint: ", 0) == 0) {
+            outcome.hint = line.substr(6);
+        } else {
+            shown.push_back(std::move(line));
+        }
+    }
     outcome.lastStatus = shown.empty() ? "(nothing)" : shown.back();
     outcome.successShown = std::any_of(shown.begin(), shown.end(), isSuccessText);
     outcome.stdoutTail = out.substr(out.size() > 400 ? out.size() - 400 : 0);
@@ -218,6 +226,8 @@ MatrixResult MatrixRunner::run(const MatrixCase& c) {
     }
     if (cli.exitCode != c.exitCode) note(result.problems, "exit status " + std::to_string(cli.exitCode));
     if (!wantSuccess && cli.successShown) note(result.problems, "a success text was printed");
+    if (!wantSuccess && cli.hint.empty()) note(result.problems, "no hint after the failure");
+    if (wantSuccess && !cli.hint.empty()) note(result.problems, "a hint after a success");
     // A failed step is timed by the program's own clock, so a busy machine
     // does not blur it: from its last line out (a failed handshake, with
     // no line at all, from the start) to its last trace line.

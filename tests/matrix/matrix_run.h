@@ -76,6 +76,7 @@ struct CliOutcome {
     int exitCode = -1;
     bool ended = false;
     bool successShown = false;  // a success text appeared, last or not
+    std::string hint;           // the hint after a failure, without "hint: "; empty when none
     std::uint32_t elapsedMs = 0;
     std::uint32_t cancelToEndMs = 0;
     // From the program's own --trace, in ms since it started: when the last
