@@ -12,7 +12,12 @@ int terminalColumns();
 
 // Asks standard output's terminal to act on cursor-movement and erase
 // sequences (on Windows: virtual terminal processing). False when it cannot,
-// and the console then writes plain lines.
+// or when TERM says the terminal is dumb, and the console then writes plain
+// lines.
 bool enableTerminalSequences();
+
+// How to take an adapter's latency timer down to 1 ms on this system, for
+// the note after a run whose answers waited for it.
+const char* adapterLatencyAdvice();
 
 }  // namespace qelisp::cli

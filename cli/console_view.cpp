@@ -7,11 +7,14 @@
 namespace qelisp::cli {
 
 ConsoleView::ConsoleView(OutputQueue& out, const std::vector<std::string>& ports, const Setup& setup)
-    : out_(out), live_(setup.live), columns_(setup.columns), region_(setup.pages) {
+    : out_(out), live_(setup.live && !setup.quiet), columns_(setup.columns), pages_(setup.pages), region_(setup.pages) {
     using Lines = StatusFilter::AddressLines;
-    const Lines addresses = setup.live ? Lines::None : setup.allLines ? Lines::All : Lines::FirstOfPage;
+    const Lines addresses = setup.quiet      ? Lines::ResultsOnly
+                            : live_          ? Lines::None
+                            : setup.allLines ? Lines::All
+                                             : Lines::FirstOfPage;
     // On a terminal a single port needs no name; in a log every line says whose it is.
-    const bool named = !setup.live || ports.size() > 1;
+    const bool named = !live_ || ports.size() > 1;
     std::size_t width = 0;
     for (const std::string& port : ports) width = std::max(width, printableName(port).size());
     for (const std::string& port : ports) {
@@ -22,6 +25,17 @@ ConsoleView::ConsoleView(OutputQueue& out, const std::vector<std::string>& ports
         if (ports.size() > 1) line.label = name + std::string(width - name.size(), ' ');
         lines_.push_back(std::move(line));
     }
+    starts_.assign(ports.size(), std::chrono::steady_clock::now());
+    running_.assign(ports.size(), false);
+}
+
+void ConsoleView::started(std::size_t port, JobKind /*job*/) {
+    std::lock_guard lock(mutex_);
+    if (port >= lines_.size()) return;
+    starts_[port] = std::chrono::steady_clock::now();
+    running_[port] = true;
+    lines_[port].progress = 0;
+    changed_ = true;
 }
 
 void ConsoleView::keep(std::size_t port, const std::vector<std::string>& lines) {
@@ -42,6 +56,7 @@ void ConsoleView::status(std::size_t port, const StatusChange& change) {
     if (port >= lines_.size()) return;
     lines_[port].text = change.text;
     lines_[port].progress = change.progress;
+    if (change.kind == StatusKind::Result) running_[port] = false;
     changed_ = true;
     const std::vector<std::string> lasting = filters_[port].take(change);
     if (!lasting.empty()) keep(port, lasting);
@@ -50,6 +65,17 @@ void ConsoleView::status(std::size_t port, const StatusChange& change) {
 void ConsoleView::refresh(int columns) {
     std::lock_guard lock(mutex_);
     if (!live_ || finished_) return;
+    // The clocks move once a second; a job that has ended keeps its last.
+    const auto now = std::chrono::steady_clock::now();
+    for (std::size_t port = 0; port < lines_.size(); ++port) {
+        if (!running_[port]) continue;
+        const double elapsed = std::chrono::duration<double>(now - starts_[port]).count();
+        std::string clock = jobClock(elapsed, lines_[port].progress, pages_);
+        if (clock != lines_[port].clock) {
+            lines_[port].clock = std::move(clock);
+            changed_ = true;
+        }
+    }
     if (!changed_ && columns == columns_) return;
     columns_ = columns;
     keep(0, {});

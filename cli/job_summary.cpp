@@ -7,27 +7,27 @@
 
 namespace qelisp::cli {
 
-std::string summaryTable(const std::vector<PortOutcome>& outcomes) {
-    struct Row {
-        std::string port, result, time;
-    };
-    std::vector<Row> rows{{"port", "result", "time"}};
+std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs) {
+    using Row = std::vector<std::string>;
+    std::vector<Row> rows{jobs ? Row{"port", "job", "result", "time"} : Row{"port", "result", "time"}};
     for (const PortOutcome& o : outcomes) {
         char time[32] = "-";
         if (o.kind != PortOutcome::Kind::NotOpened) std::snprintf(time, sizeof time, "%.1f s", o.seconds);
-        rows.push_back({printableName(o.port), o.result, time});
+        Row row{printableName(o.port)};
+        if (jobs) row.push_back(o.job.empty() ? "-" : o.job);
+        row.push_back(o.result);
+        row.push_back(time);
+        rows.push_back(std::move(row));
     }
-    std::size_t portWidth = 0;
-    std::size_t resultWidth = 0;
+    std::vector<std::size_t> widths(rows[0].size(), 0);
     for (const Row& row : rows) {
-        portWidth = std::max(portWidth, row.port.size());
-        resultWidth = std::max(resultWidth, row.result.size());
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
     }
     std::string out;
     for (const Row& row : rows) {
-        out += row.port + std::string(portWidth - row.port.size() + 2, ' ');
-        out += row.result + std::string(resultWidth - row.result.size() + 2, ' ');
-        out += row.time + "\n";
+        for (std::size_t c = 0; c + 1 < row.size(); ++c)
+            out += row[c] + std::string(widths[c] - row[c].size() + 2, ' ');
+        out += row.back() + "\n";
     }
     return out;
 }

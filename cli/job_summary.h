@@ -9,6 +9,8 @@ namespace qelisp::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitJobFailed = 1;
 inline constexpr int kExitUsage = 2;
+// Stopped by Ctrl-C, SIGTERM or a closed terminal, as shells count SIGINT.
+inline constexpr int kExitInterrupted = 130;
 
 struct PortOutcome {
     enum class Kind {
@@ -20,10 +22,12 @@ struct PortOutcome {
     Kind kind = Kind::Failed;
     std::string result;  // the job's last status, or why the port could not be opened
     double seconds = 0;  // from the job's start to its end
+    std::string job;     // "program" or "verify"; empty for a port that was not opened
 };
 
-// "port  result  time" with a row per port, columns aligned.
-std::string summaryTable(const std::vector<PortOutcome>& outcomes);
+// "port  result  time" with a row per port and job, columns aligned; with
+// `jobs` a column says which job each row is.
+std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs = false);
 
 // 0 when every instrument succeeded; 2 when a port could not be opened (a
 // setup fault, as for a single port), even though the others ran; else 1.

@@ -3,6 +3,8 @@
 #include "jobs/status_text.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 namespace qelisp::cli {
 
@@ -25,12 +27,34 @@ std::string rewind(int rows) {
 
 }  // namespace
 
+std::string minutesAndSeconds(double seconds) {
+    const long whole = std::lround(std::max(0.0, seconds));
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+std::string jobClock(double elapsed, int progress, PageSpan span) {
+    std::string clock = minutesAndSeconds(elapsed);
+    const int total = span.last - span.first + 1;
+    const int done = progress - span.first;
+    // The first pages say little about the pace (the handshake, an erase):
+    // the estimate waits for a twentieth of the run, at least two pages.
+    if (done >= std::max(2, total / 20) && done < total) {
+        clock += ", " + minutesAndSeconds(elapsed * (total - done) / done) + " left";
+    }
+    return clock;
+}
+
 std::string LiveRegion::format(const LiveLine& line, int columns) const {
     if (columns <= 0) columns = kAssumedColumns;
     const int label = line.label.empty() ? 0 : static_cast<int>(line.label.size()) + kGap;
-    const int bar = std::clamp(columns - 1 - label - kBarFrame - kGap - kAddressText, kMinBar, kMaxBar);
+    const int clock = line.clock.empty() ? 0 : static_cast<int>(line.clock.size()) + kGap;
+    const int bar = std::clamp(columns - 1 - label - kBarFrame - kGap - clock - kAddressText, kMinBar, kMaxBar);
     std::string text = line.label.empty() ? "" : line.label + std::string(kGap, ' ');
-    text += progressBar(line.progress, span_, bar) + std::string(kGap, ' ') + line.text;
+    text += progressBar(line.progress, span_, bar) + std::string(kGap, ' ');
+    if (!line.clock.empty()) text += line.clock + std::string(kGap, ' ');
+    text += line.text;
     const auto room = static_cast<std::size_t>(std::max(columns - 1, 1));
     if (text.size() > room) text.resize(room);
     return text;

@@ -13,7 +13,15 @@ struct LiveLine {
     std::string label;  // the port, padded by the caller to a common width; empty for a single port
     std::string text;   // the job's status
     int progress = 0;
+    std::string clock;  // the job's time so far and, once it can be told, the time left
 };
+
+// "1:05" for a minute and five seconds.
+std::string minutesAndSeconds(double seconds);
+
+// "0:42, 1:10 left": the time so far and, once some pages are done, what the
+// rest will take at the pace so far. `progress` as in LiveLine.
+std::string jobClock(double elapsed, int progress, PageSpan span);
 
 class LiveRegion {
 public:

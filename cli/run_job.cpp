@@ -2,14 +2,19 @@
 
 #include "cli/console.h"
 #include "cli/console_view.h"
+#include "cli/image_info.h"
+#include "cli/json_events.h"
 #include "cli/output_queue.h"
 #include "cli/port_job.h"
 #include "cli/port_probe.h"
+#include "cli/port_waiter.h"
+#include "cli/result_log.h"
 #include "cli/same_port.h"
 #include "cli/simulated_instrument.h"
 #include "image/firmware_image.h"
 #include "link/port.h"
 #include "link/printable_name.h"
+#include "program_version.h"
 
 #include <algorithm>
 #include <chrono>
@@ -72,10 +77,6 @@ std::string openFailure(const std::string& port, const std::string& message) {
     return "cannot open: " + (message.rfind(name, 0) == 0 ? message.substr(name.size()) : message);
 }
 
-bool anyBusy(const std::vector<std::unique_ptr<PortJob>>& jobs) {
-    return std::any_of(jobs.begin(), jobs.end(), [](const auto& job) { return job->busy(); });
-}
-
 // The ports a job runs on, each with its link if it was opened; the order of
 // the command line.
 struct Port {
@@ -134,76 +135,231 @@ void openPorts(std::vector<Port>& ports, Streams& streams) {
     }
 }
 
+// Forwards to the run's view and appends each finished job to the log.
+class LoggingView final : public JobView {
+public:
+    LoggingView(JobView& inner, ResultLog& log, std::vector<LoggedPort> ports, Streams& streams)
+        : inner_(inner), log_(log), ports_(std::move(ports)), streams_(streams) {}
+
+    void started(std::size_t port, JobKind job) override { inner_.started(port, job); }
+    void status(std::size_t port, const StatusChange& change) override { inner_.status(port, change); }
+    void ended(std::size_t port, const JobRecord& record) override {
+        inner_.ended(port, record);
+        std::string error;
+        if (port < ports_.size() && !log_.add(ports_[port], record, std::chrono::system_clock::now(), error) &&
+            !failed_.exchange(true)) {
+            streams_.error("--log: " + error + "; the jobs go on without it");
+        }
+    }
+    void beep() override { inner_.beep(); }
+    void refresh(int columns) override { inner_.refresh(columns); }
+    void finish() override { inner_.finish(); }
+
+private:
+    JobView& inner_;
+    ResultLog& log_;
+    std::vector<LoggedPort> ports_;
+    Streams& streams_;
+    std::atomic<bool> failed_{false};
+};
+
+// What the log says of each port: the adapter's description and serial
+// number where the system lists the port under the name given.
+std::vector<LoggedPort> loggedPorts(const std::vector<Port>& ports) {
+    const std::vector<PortInfo> known = listPorts();
+    std::vector<LoggedPort> logged;
+    for (const Port& port : ports) {
+        LoggedPort entry{port.name, {}, {}};
+        for (const PortInfo& info : known) {
+            if (info.name == port.name || info.name == port.name.substr(port.name.find_last_of('/') + 1)) {
+                entry.description = info.description;
+                entry.serial = info.serial;
+            }
+        }
+        logged.push_back(std::move(entry));
+    }
+    return logged;
+}
+
+// After a run: the ports whose answers waited well beyond the wire, an
+// adapter's latency timer most likely, with what it cost and the fix.
+void adapterNotes(const std::vector<std::unique_ptr<PortJob>>& jobs, JsonEvents* events, Streams& streams) {
+    constexpr double kNoticedMs = 2.0;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (!jobs[i]) continue;
+        double seconds = 0;
+        double lines = 0;
+        for (const JobRecord& record : jobs[i]->records()) {
+            seconds += record.extraWaitSeconds;
+            if (record.extraWaitMs > 0) lines += 1000.0 * record.extraWaitSeconds / record.extraWaitMs;
+        }
+        const double perAnswerMs = lines > 0 ? 1000.0 * seconds / lines : 0;
+        if (perAnswerMs <= kNoticedMs) continue;
+        char figures[160];
+        std::snprintf(figures, sizeof figures,
+                      "each answer waited %.1f ms longer than the wire needs: %.0f s of this run", perAnswerMs,
+                      seconds);
+        const std::string advice = adapterLatencyAdvice();
+        if (events) {
+            events->adapter(i, seconds, perAnswerMs, advice);
+        } else {
+            streams.error(
+                printableName(jobs[i]->port()) + ": " + figures +
+                ". The USB-serial adapter holds what it receives for its latency timer; set it to 1 ms: " + advice);
+        }
+    }
+}
+
 int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& streams) {
     std::vector<Port> ports;
     std::unique_ptr<SimulatedInstrument> instrument;
     if (auto status = choosePorts(options, interrupted, streams, instrument, ports)) return *status;
-    openPorts(ports, streams);
-    const bool several = ports.size() > 1;
-    std::vector<std::unique_ptr<PortJob>> jobs;
-    std::vector<std::string> running;
-    for (Port& port : ports) {
-        if (!port.link) continue;
-        const std::string prefix = several ? printableName(port.name) + ": " : "";
-        jobs.push_back(std::make_unique<PortJob>(port.name, std::move(port.link),
-                                                 options.trace ? &streams.errors : nullptr, prefix));
-        running.push_back(port.name);
-    }
-    // One port that cannot be opened is a usage error, as it always was:
-    // nothing ran and nothing is summed up.
-    if (!several && jobs.empty()) return kExitUsage;
 
     const FirmwareImage& image = embeddedImage();
+    const RunIdentity identity = runIdentity(QELISP_PROGRAM_VERSION, summarize(image));
+    std::unique_ptr<ResultLog> log;
+    if (!options.logPath.empty()) {
+        std::string error;
+        log = ResultLog::open(options.logPath, identity, error);
+        if (!log) {
+            streams.error("--log " + printableName(options.logPath) + ": " + error);
+            return kExitUsage;
+        }
+    }
+
+    // Each port waits for its own instrument, or is opened now.
+    const bool waiting = options.waitSeconds > 0 && !options.autoPort();
+    std::vector<std::unique_ptr<PortWaiter>> waiters(ports.size());
+    if (waiting) {
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            streams.error("waiting up to " + std::to_string(options.waitSeconds) + " s for the instrument on " +
+                          printableName(ports[i].name) + " (switch it on in its loader; Ctrl-C stops)");
+            waiters[i] =
+                std::make_unique<PortWaiter>(ports[i].name, std::chrono::seconds(options.waitSeconds), interrupted);
+        }
+    } else {
+        openPorts(ports, streams);
+    }
+    const bool several = ports.size() > 1;
+    // One port that cannot be opened is a usage error, as it always was:
+    // nothing ran and nothing is summed up.
+    if (!waiting && !several && !ports[0].link) return kExitUsage;
+
+    std::vector<std::string> names;
+    for (const Port& port : ports) names.push_back(port.name);
     ConsoleView::Setup setup;
     // Traced lines on stderr would tear the live lines apart.
-    setup.live = !jobs.empty() && !options.trace && stdoutIsTerminal() && enableTerminalSequences();
+    setup.live = !options.json && !options.trace && !options.quiet && stdoutIsTerminal() && enableTerminalSequences();
     setup.allLines = options.allLines;
+    setup.quiet = options.quiet;
     setup.columns = setup.live ? terminalColumns() : 0;
     setup.pages = pageSpan(image);
-    ConsoleView view(streams.out, running, setup);
-    const JobKind kind = options.command == Command::Program ? JobKind::Program : JobKind::Verify;
-    for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i]->start(kind, image, view, i);
-
-    auto outcomes = [&] {
-        std::vector<PortOutcome> all;
-        std::size_t next = 0;
-        for (const Port& port : ports) {
-            if (port.failure.empty()) {
-                all.push_back(jobs[next++]->outcome());
-            } else {
-                all.push_back({port.name, PortOutcome::Kind::NotOpened, port.failure, 0});
-            }
+    std::unique_ptr<JsonEvents> events;
+    std::unique_ptr<ConsoleView> console;
+    JobView* view = nullptr;
+    if (options.json) {
+        events = std::make_unique<JsonEvents>(streams.out, names, identity, setup.pages);
+        view = events.get();
+        if (waiting) {
+            for (std::size_t i = 0; i < ports.size(); ++i) events->waiting(i, options.waitSeconds);
         }
-        return all;
-    };
+    } else {
+        console = std::make_unique<ConsoleView>(streams.out, names, setup);
+        view = console.get();
+    }
+    std::unique_ptr<LoggingView> logging;
+    if (log) {
+        logging = std::make_unique<LoggingView>(*view, *log, loggedPorts(ports), streams);
+        view = logging.get();
+    }
 
-    while (anyBusy(jobs)) {
-        if (interrupted.load()) {
-            for (auto& job : jobs) job->cancel();
+    std::vector<JobKind> plan{options.command == Command::Verify ? JobKind::Verify : JobKind::Program};
+    if (options.thenVerify) plan.push_back(JobKind::Verify);
+    std::vector<std::unique_ptr<PortJob>> jobs(ports.size());
+    auto startJob = [&](std::size_t i) {
+        const std::string prefix = several ? printableName(ports[i].name) + ": " : "";
+        jobs[i] = std::make_unique<PortJob>(ports[i].name, std::move(ports[i].link),
+                                            options.trace ? &streams.errors : nullptr, prefix);
+        jobs[i]->start(plan, image, *view, i);
+    };
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (!waiting && ports[i].link) startJob(i);
+    }
+
+    bool cancelled = false;
+    for (;;) {
+        if (interrupted.load() && !cancelled) {
+            cancelled = true;
+            for (auto& job : jobs) {
+                if (job) job->cancel();
+            }
             // One grace period for all of them, as a closing window gives its one job.
             const auto deadline = Clock::now() + kCancelGrace;
             bool ended = true;
-            for (auto& job : jobs) ended = job->awaitEnd(deadline) && ended;
+            for (auto& job : jobs) ended = (!job || job->awaitEnd(deadline)) && ended;
             if (!ended) {
                 // Like a closed window: the jobs had their grace period; the
                 // process ends and takes the workers with it.
-                view.finish();
-                if (several) streams.out.append("\n" + summaryTable(outcomes()));
+                view->finish();
                 streams.error("interrupted; a job did not stop within 300 ms");
                 flushed(streams, interrupted);
-                std::_Exit(kExitJobFailed);
+                std::_Exit(kExitInterrupted);
             }
-            break;
         }
-        view.refresh(setup.live ? terminalColumns() : 0);
+        bool active = false;
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            if (waiters[i]) {
+                // A waiter sees Ctrl-C within 50 ms.
+                if (!waiters[i]->done()) {
+                    active = true;
+                    continue;
+                }
+                ports[i].link = waiters[i]->takeLink();
+                if (!ports[i].link) {
+                    ports[i].failure = openFailure(ports[i].name, waiters[i]->failure());
+                    if (!cancelled) streams.error("cannot open " + waiters[i]->failure());
+                } else if (!cancelled) {
+                    startJob(i);
+                }
+                waiters[i].reset();
+            }
+            // A cancelled port starts nothing more.
+            if (jobs[i] && jobs[i]->poll()) active = true;
+        }
+        if (!active) break;
+        view->refresh(setup.live ? terminalColumns() : 0);
         std::this_thread::sleep_for(kPollPeriod);
     }
-    for (auto& job : jobs) job->join();
-    view.finish();
+    for (auto& job : jobs) {
+        if (job) job->join();
+    }
+    view->finish();
 
-    const std::vector<PortOutcome> all = outcomes();
-    if (several) streams.out.append("\n" + summaryTable(all));
+    std::vector<PortOutcome> all;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (jobs[i]) {
+            for (PortOutcome& row : jobs[i]->outcomes()) all.push_back(std::move(row));
+        } else {
+            all.push_back({ports[i].name,
+                           PortOutcome::Kind::NotOpened,
+                           ports[i].failure.empty() ? "not run: interrupted" : ports[i].failure,
+                           0,
+                           {}});
+        }
+    }
+    if (!options.json && (several || options.thenVerify)) {
+        streams.out.append("\n" + summaryTable(all, options.thenVerify));
+    }
+    adapterNotes(jobs, events.get(), streams);
     if (instrument) streams.error(instrument->stop());
+    if (interrupted.load()) return kExitInterrupted;
+    // program --verify: a port whose programming failed never verified.
+    if (options.thenVerify) {
+        for (const auto& job : jobs) {
+            if (job && job->records().size() < plan.size())
+                all.push_back({job->port(), PortOutcome::Kind::Failed, {}, 0, {}});
+        }
+    }
     return exitStatus(all);
 }
 

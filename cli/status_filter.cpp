@@ -12,8 +12,11 @@ std::vector<std::string> StatusFilter::take(const StatusChange& change) {
     previousKind_ = change.kind;
     // A failure's text stays as it is; the hint follows it on a line of its own.
     const std::string hint = change.hint.empty() ? std::string() : "hint: " + change.hint;
-    if (addresses_ == AddressLines::All)
+    if (addresses_ == AddressLines::All ||
+        (addresses_ == AddressLines::ResultsOnly && change.kind == StatusKind::Result)) {
         return hint.empty() ? std::vector<std::string>{text} : std::vector<std::string>{text, hint};
+    }
+    if (addresses_ == AddressLines::ResultsOnly) return {};
 
     // The dots of an erase: only its last state is kept, once it is over.
     if (moreDots) {

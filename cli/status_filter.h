@@ -26,6 +26,7 @@ public:
         None,         // on a terminal: the live line shows them
         FirstOfPage,  // into a file: one per 4 KB page
         All,          // --all-lines: every status line as it comes
+        ResultsOnly,  // --quiet: only each job's result and its hint
     };
 
     explicit StatusFilter(AddressLines addresses) : addresses_(addresses) {}

@@ -4,6 +4,8 @@
 
 #include <io.h>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
@@ -20,11 +22,19 @@ int terminalColumns() {
 }
 
 // Windows 10 and later consoles take them once asked; older ones refuse.
+// A TERM of "dumb" (set by some terminals and editors) is heeded here too.
 bool enableTerminalSequences() {
+    const char* term = std::getenv("TERM");
+    if (term != nullptr && std::strcmp(term, "dumb") == 0) return false;
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if (!GetConsoleMode(out, &mode)) return false;
     return SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+const char* adapterLatencyAdvice() {
+    return "Device Manager, Ports (COM & LPT), the adapter's port, Properties, Port Settings, Advanced..., "
+           "Latency Timer (msec): 1 (FTDI; other makers' drivers have a like setting or none); then run again";
 }
 
 }  // namespace qelisp::cli

@@ -65,17 +65,24 @@ TEST(StatusFilter, KeepsWhatMattersOnATerminalAndOnePageLineInAFile) {
 
 TEST(LiveRegion, RewritesItsLinesInPlaceWithinTheWidth) {
     LiveRegion region({3, 4});
-    const LiveLine one{"", "Writing Data To Address: 03000H", 3};
+    const LiveLine one{"", "Writing Data To Address: 03000H", 3, {}};
     EXPECT_EQ(region.format(one, 40).size(), 39u) << "never into the last column, so it never wraps";
     EXPECT_EQ(region.format(one, 120),
               "[" + std::string(20, '#') + std::string(20, ' ') + "]  50%  Writing Data To Address: 03000H");
-    EXPECT_EQ(region.format({"ttyUSB10", "Writing Data To Address: 03000H", 3}, 60),
+    EXPECT_EQ(region.format({"ttyUSB10", "Writing Data To Address: 03000H", 3, {}}, 60),
               "ttyUSB10  [###    ]  50%  Writing Data To Address: 03000H")
         << "a narrow terminal gets a shorter bar, not a shorter address";
+    EXPECT_EQ(region.format({"", "Writing Data To Address: 03000H", 3, "0:42, 0:42 left"}, 70),
+              "[#####     ]  50%  0:42, 0:42 left  Writing Data To Address: 03000H")
+        << "the clock takes its room from the bar";
+    // The time so far and, once a page is done, what the rest takes at that pace.
+    const std::pair<std::pair<double, int>, const char*> clocks[] = {
+        {{5, 3}, "0:05"}, {{42.4, 4}, "0:42"}, {{30, 0x10}, "0:30, 3:48 left"}, {{90, 0x72}, "1:30, 0:01 left"}};
+    for (const auto& [at, want] : clocks) EXPECT_EQ(jobClock(at.first, at.second, {3, 0x72}), want);
 
     const std::string first = region.draw({}, {one}, 40);
     EXPECT_EQ(first, region.format(one, 40) + "\n") << "nothing to go back over yet";
-    const LiveLine two{"b", "Connecting...", 0};
+    const LiveLine two{"b", "Connecting...", 0, {}};
     const std::string second = region.draw({"a: Connecting Error!"}, {one, two}, 40);
     EXPECT_EQ(second,
               "\r\x1b[1A\x1b[J"

@@ -10,14 +10,20 @@ namespace {
 using Kind = PortOutcome::Kind;
 
 TEST(JobSummary, OneRowPerPortAndTheWorstOutcomeDecidesTheExitStatus) {
-    const PortOutcome ok{"ttyUSB0", Kind::Succeeded, "Data Writed OK!  Time Elapsed 61.2S", 62.44};
-    const PortOutcome failed{"ttyUSB10", Kind::Failed, "Connecting Error 4!", 3.06};
-    const PortOutcome closed{"COM9", Kind::NotOpened, "cannot open: in use by another program", 0};
+    const PortOutcome ok{"ttyUSB0", Kind::Succeeded, "Data Writed OK!  Time Elapsed 61.2S", 62.44, "program"};
+    const PortOutcome failed{"ttyUSB10", Kind::Failed, "Connecting Error 4!", 3.06, "program"};
+    const PortOutcome closed{"COM9", Kind::NotOpened, "cannot open: in use by another program", 0, {}};
     EXPECT_EQ(summaryTable({ok, failed, closed}),
               "port      result                                  time\n"
               "ttyUSB0   Data Writed OK!  Time Elapsed 61.2S     62.4 s\n"
               "ttyUSB10  Connecting Error 4!                     3.1 s\n"
               "COM9      cannot open: in use by another program  -\n");
+    const PortOutcome verified{"ttyUSB0", Kind::Succeeded, "Data Verify OK!  Time Elapsed 60.0S", 61.0, "verify"};
+    EXPECT_EQ(summaryTable({ok, verified}, true),
+              "port     job      result                               time\n"
+              "ttyUSB0  program  Data Writed OK!  Time Elapsed 61.2S  62.4 s\n"
+              "ttyUSB0  verify   Data Verify OK!  Time Elapsed 60.0S  61.0 s\n")
+        << "program --verify: both jobs of a port";
 
     struct Case {
         std::vector<PortOutcome> outcomes;

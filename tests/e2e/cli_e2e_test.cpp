@@ -120,7 +120,7 @@ TEST_F(CliE2e, CtrlCCancelsTheJob) {
         process.signal(SIGINT);
     });
     auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 130) << "as shells count SIGINT";
     EXPECT_EQ(lastStatusLine(run.out), portPrefix(run.out) + "User Canceled")
         << run.out.substr(run.out.size() > 300 ? run.out.size() - 300 : 0);
     EXPECT_LT(took, std::chrono::seconds(6)) << "the job stops at the next record";

@@ -21,6 +21,7 @@ constexpr std::uint32_t kPause = 1000;            // before each handshake attem
 constexpr std::uint32_t kRead = 200;              // one read's budget
 constexpr std::uint32_t kEraseWait = 76 * kRead;  // an erase that never ends
 constexpr std::uint32_t kAWait = 10 * kRead;      // verify's wait for 'A'
+constexpr int kInterrupted = 130;                 // the exit status after Ctrl-C
 
 // What the protocol allows a fault at a line step, from the line going out
 // to the job's end.
@@ -46,7 +47,7 @@ std::vector<MatrixCase> programCases() {
         cases.push_back({Job::Program, "handshake", f, sim, {}, "Connecting Error!", 1, handshakeCost(f), 0});
     }
     cases.push_back(
-        {Job::Program, "handshake", "Ctrl-C", {}, CancelAt{"Connecting...", 100}, "User Canceled", 1, 0, 0});
+        {Job::Program, "handshake", "Ctrl-C", {}, CancelAt{"Connecting...", 100}, "User Canceled", kInterrupted, 0, 0});
 
     struct Step {
         const char* name;
@@ -71,7 +72,7 @@ std::vector<MatrixCase> programCases() {
                          {"--no-erase", "--fault", line + ":erase-forever"},
                          CancelAt{"Erasing Flash ", 100},
                          "User Canceled",
-                         1,
+                         kInterrupted,
                          0,
                          s.line});
     }
@@ -86,7 +87,8 @@ std::vector<MatrixCase> verifyCases() {
         if (f != "hangup") sim.insert(sim.end(), {"--fault", "u2:" + f});
         cases.push_back({Job::Verify, "handshake", f, sim, {}, "Connecting Error11!", 1, handshakeCost(f), 0});
     }
-    cases.push_back({Job::Verify, "handshake", "Ctrl-C", {}, CancelAt{"Connecting...", 100}, "User Canceled", 1, 0, 0});
+    cases.push_back(
+        {Job::Verify, "handshake", "Ctrl-C", {}, CancelAt{"Connecting...", 100}, "User Canceled", kInterrupted, 0, 0});
 
     // The fifth block, 03200H: request line 5, asked again on lines 6 and 7.
     const std::string block = "Verifying Data At Address: 03200H";
@@ -100,7 +102,7 @@ std::vector<MatrixCase> verifyCases() {
                      {"--fault", "5:erase-forever"},
                      CancelAt{"Erasing Flash ", 100},
                      "User Canceled",
-                     1,
+                     kInterrupted,
                      0,
                      5});
 
@@ -109,8 +111,15 @@ std::vector<MatrixCase> verifyCases() {
     cases.push_back({Job::Verify, "wait for A", "noise", {"--fault", "5:noise"}, {}, "Data Verify OK!", 0, 0, 3554});
     cases.push_back(
         {Job::Verify, "wait for A", "hangup", {"--fault", "5:hangup-after-ack"}, {}, "Connecting Error33!", 1, 0, 5});
-    cases.push_back(
-        {Job::Verify, "wait for A", "Ctrl-C", {"--fault", "5:no-a"}, CancelAt{block, 300}, "User Canceled", 1, 0, 5});
+    cases.push_back({Job::Verify,
+                     "wait for A",
+                     "Ctrl-C",
+                     {"--fault", "5:no-a"},
+                     CancelAt{block, 300},
+                     "User Canceled",
+                     kInterrupted,
+                     0,
+                     5});
 
     auto thrice = [](const std::string& kind) {
         return std::vector<std::string>{"--fault", "5:" + kind, "--fault", "6:" + kind, "--fault", "7:" + kind};
@@ -127,8 +136,15 @@ std::vector<MatrixCase> verifyCases() {
         {Job::Verify, "read-back", "corrupt 3 times", thrice("corrupt"), {}, "Verify Error At: 03205H", 1, 0, 7});
     cases.push_back(
         {Job::Verify, "read-back", "hangup", {"--fault", "5:hangup-in-block"}, {}, "Connecting Error33!", 1, kRead, 5});
-    cases.push_back(
-        {Job::Verify, "read-back", "Ctrl-C", {"--fault", "5:short"}, CancelAt{block, 50}, "User Canceled", 1, 0, 5});
+    cases.push_back({Job::Verify,
+                     "read-back",
+                     "Ctrl-C",
+                     {"--fault", "5:short"},
+                     CancelAt{block, 50},
+                     "User Canceled",
+                     kInterrupted,
+                     0,
+                     5});
     return cases;
 }
 

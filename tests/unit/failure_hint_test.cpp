@@ -30,6 +30,7 @@ TEST(FailureHint, EachEndingHasOneReasonAndAHintWhereItFailed) {
         {JobKind::Verify, {O::Failed, S::ReadBack, C::ReadBackDiffers}, "read-back-differs"},
         {JobKind::Program, {O::Cancelled, S::PageSelect}, "cut-off"},
         {JobKind::Program, {O::Cancelled, S::Handshake}, "cancelled"},
+        {JobKind::Program, {O::Cancelled, S::BeginLine}, "cut-off"},
         {JobKind::Verify, {O::Cancelled, S::ReadBack}, "cancelled"},
         {JobKind::Program, {O::Failed, S::Handshake, C::NoPort}, "no-port"},
         {JobKind::Verify, {O::Failed, S::StartRecord, C::None}, "no-firmware"},

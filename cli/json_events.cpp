@@ -1,0 +1,123 @@
+#include "cli/json_events.h"
+
+#include "jobs/failure_hint.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qelisp::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string trimmed(const std::string& text) {
+    const std::size_t end = text.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+// Tenths of a second or millisecond are all a reader needs; dividing keeps
+// the shortest form of the number ("1.2", not "1.2000000000000002").
+double tenths(double value) { return std::round(value * 10) / 10; }
+
+// A port's name may hold any bytes; JSON holds UTF-8: what is not is replaced.
+std::string dumped(const Json& event) {
+    return event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace
+
+const char* jobName(JobKind job) { return job == JobKind::Program ? "program" : "verify"; }
+
+RunIdentity runIdentity(const char* programVersion, const ImageSummary& image) {
+    return {programVersion, trimmed(image.model), trimmed(image.version), image.sha256};
+}
+
+JsonEvents::JsonEvents(OutputQueue& out, std::vector<std::string> ports, RunIdentity identity, PageSpan pages)
+    : out_(out),
+      ports_(std::move(ports)),
+      identity_(std::move(identity)),
+      pages_(pages),
+      jobs_(ports_.size(), JobKind::Program),
+      lastPage_(ports_.size(), -1) {}
+
+void JsonEvents::emit(const std::string& line) { out_.append(line); }
+
+void JsonEvents::started(std::size_t port, JobKind job) {
+    {
+        std::lock_guard lock(mutex_);
+        if (port >= ports_.size()) return;
+        jobs_[port] = job;
+        lastPage_[port] = -1;
+    }
+    emit(dumped(Json{
+        {"event", "start"},
+        {"port", ports_[port]},
+        {"job", jobName(job)},
+        {"program_version", identity_.programVersion},
+        {"firmware", {{"model", identity_.model}, {"version", identity_.version}, {"sha256", identity_.sha256}}}}));
+}
+
+void JsonEvents::status(std::size_t port, const StatusChange& change) {
+    JobKind job;
+    {
+        std::lock_guard lock(mutex_);
+        if (port >= ports_.size()) return;
+        job = jobs_[port];
+        if (change.kind == StatusKind::Address) {
+            if (change.progress == lastPage_[port]) return;
+            lastPage_[port] = change.progress;
+        }
+    }
+    if (change.kind == StatusKind::Address) {
+        const int span = std::max(1, pages_.last - pages_.first + 1);
+        const int done = std::clamp(change.progress - pages_.first, 0, span);
+        emit(dumped(Json{{"event", "progress"},
+                         {"port", ports_[port]},
+                         {"job", jobName(job)},
+                         {"page", change.progress},
+                         {"percent", tenths(100.0 * done / span)}}));
+        return;
+    }
+    // The result comes with the end event, in full.
+    if (change.kind == StatusKind::Result) return;
+    emit(dumped(Json{{"event", "status"}, {"port", ports_[port]}, {"job", jobName(job)}, {"status", change.text}}));
+}
+
+void JsonEvents::ended(std::size_t port, const JobRecord& record) {
+    if (port >= ports_.size()) return;
+    const FailureReason reason = failureReason(record.job, record.result);
+    Json event{{"event", "end"},
+               {"port", ports_[port]},
+               {"job", jobName(record.job)},
+               {"ok", record.succeeded()},
+               {"status", record.status},
+               {"reason", nullptr},
+               {"hint", nullptr},
+               {"seconds", tenths(record.seconds)},
+               {"lines", record.lines},
+               {"extra_wait_ms", tenths(record.extraWaitMs)}};
+    if (reason != FailureReason::None) {
+        event["reason"] = std::string(reasonName(reason));
+        event["hint"] = std::string(hintText(reason));
+    }
+    emit(dumped(event));
+}
+
+void JsonEvents::waiting(std::size_t port, int seconds) {
+    if (port >= ports_.size()) return;
+    emit(dumped(Json{{"event", "waiting"}, {"port", ports_[port]}, {"seconds", seconds}}));
+}
+
+void JsonEvents::adapter(std::size_t port, double extraSeconds, double perAnswerMs, const std::string& advice) {
+    if (port >= ports_.size()) return;
+    emit(dumped(Json{{"event", "adapter"},
+                     {"port", ports_[port]},
+                     {"extra_seconds", tenths(extraSeconds)},
+                     {"extra_wait_ms", tenths(perAnswerMs)},
+                     {"advice", advice}}));
+}
+
+}  // namespace qelisp::cli

@@ -1,0 +1,57 @@
+#pragma once
+// `--json`: standard output as JSON Lines, one object per line with an
+// "event" field, for scripts and test stations (docs/console-json.md):
+//   start     a job begins on a port: the program's version and the firmware
+//   status    a status text other than an address line (connecting, the
+//             erase and its dots, the result)
+//   progress  once per 4 KB page: the page and how far the job has come
+//   end       a job ended: ok, its status text, the reason and hint of a
+//             failure, seconds, command lines sent, the answers' extra wait
+//   waiting   --wait: a port waits for its instrument
+//   adapter   after the run: an adapter whose latency cost time, and the fix
+#include "cli/image_info.h"
+#include "cli/job_view.h"
+#include "cli/output_queue.h"
+#include "cli/progress_bar.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace qelisp::cli {
+
+// The firmware and program a run's records name.
+struct RunIdentity {
+    std::string programVersion;
+    std::string model;  // trimmed
+    std::string version;
+    std::string sha256;
+};
+
+RunIdentity runIdentity(const char* programVersion, const ImageSummary& image);
+
+class JsonEvents final : public JobView {
+public:
+    JsonEvents(OutputQueue& out, std::vector<std::string> ports, RunIdentity identity, PageSpan pages);
+
+    void started(std::size_t port, JobKind job) override;
+    void status(std::size_t port, const StatusChange& change) override;
+    void ended(std::size_t port, const JobRecord& record) override;
+
+    // Events of the run itself, not of a job.
+    void waiting(std::size_t port, int seconds);
+    void adapter(std::size_t port, double extraSeconds, double perAnswerMs, const std::string& advice);
+
+private:
+    void emit(const std::string& line);
+
+    OutputQueue& out_;
+    std::vector<std::string> ports_;
+    RunIdentity identity_;
+    PageSpan pages_;
+    std::mutex mutex_;
+    std::vector<JobKind> jobs_;  // each port's current job
+    std::vector<int> lastPage_;  // each port's last page reported; -1: none yet
+};
+
+}  // namespace qelisp::cli

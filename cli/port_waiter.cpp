@@ -1,0 +1,67 @@
+#include "cli/port_waiter.h"
+
+#include "link/port.h"
+#include "protocol/reply.h"
+
+#include <array>
+
+namespace qelisp::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class Greeting { Answered, Silent, PortFailed };
+
+// One 'U', as the handshake sends it, and its echo within a read.
+Greeting greet(SerialLink& link) {
+    if (link.purge() != 0) return Greeting::PortFailed;
+    const std::array<std::uint8_t, 1> u{kHandshakeByte};
+    if (link.write(u) != 1) return Greeting::PortFailed;
+    std::array<std::uint8_t, 1> echo{};
+    const int n = link.read(echo);
+    if (n < 0) return Greeting::PortFailed;
+    return n == 1 && echo[0] == kHandshakeByte ? Greeting::Answered : Greeting::Silent;
+}
+
+}  // namespace
+
+PortWaiter::PortWaiter(std::string port, std::chrono::seconds limit, const std::atomic<bool>& interrupted)
+    : port_(std::move(port)), interrupted_(interrupted), thread_([this, limit] { run(limit); }) {}
+
+PortWaiter::~PortWaiter() {
+    if (thread_.joinable()) thread_.join();
+}
+
+std::unique_ptr<SerialLink> PortWaiter::takeLink() {
+    if (thread_.joinable()) thread_.join();
+    return std::move(link_);
+}
+
+void PortWaiter::run(std::chrono::seconds limit) {
+    const Clock::time_point deadline = Clock::now() + limit;
+    for (;;) {
+        const Clock::time_point tried = Clock::now();
+        if (!link_) {
+            OpenResult opened = openPort(port_, OpenMode::StartUp);
+            link_ = std::move(opened.link);
+            if (!link_) failure_ = opened.message;
+        }
+        if (link_) {
+            const Greeting greeting = greet(*link_);
+            if (greeting == Greeting::Answered) {
+                answered_ = true;
+                break;
+            }
+            // An adapter pulled out meanwhile: open it afresh next time.
+            if (greeting == Greeting::PortFailed) link_.reset();
+        }
+        const Clock::time_point next = tried + std::chrono::seconds(1);
+        if (next >= deadline) break;
+        while (Clock::now() < next && !interrupted_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (interrupted_.load()) break;
+    }
+    done_.store(true);
+}
+
+}  // namespace qelisp::cli

@@ -1,0 +1,130 @@
+// The console as a bench runs it: program and verify in one run, JSON events
+// for the test station, a log of what each instrument got, and a wait for an
+// instrument that is switched on after the run started.
+#include "tests/e2e/cli_run.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace qelisp::test {
+namespace {
+
+using Json = nlohmann::json;
+
+std::vector<Json> jsonLines(const std::string& text) {
+    std::vector<Json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_TRUE(Json::accept(line)) << "not JSON: " << line;
+        if (Json::accept(line)) lines.push_back(Json::parse(line));
+    }
+    return lines;
+}
+
+TEST(CliBenchE2e, ProgramThenVerifyOnTwoPortsWithJsonAndALog) {
+    SimProcess good(QELISP_SIM_PATH, {"--no-pacing", "--erase-ms", "0"});
+    SimProcess cut(QELISP_SIM_PATH, {"--no-pacing", "--erase-ms", "0", "--fault", "100:silence"});
+    ASSERT_TRUE(good.started() && cut.started());
+    TempDir dir;
+    const std::string log = (dir / "bench.log").string();
+    std::ofstream(log) << R"({"an earlier run's record":true})"
+                       << "\n";
+
+    CliRun run = runCli({"program", "--verify", "-p", good.ptyPath(), "-p", cut.ptyPath(), "--json", "--log", log});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+
+    // Each port's jobs, in order, from their end events.
+    std::map<std::string, std::vector<Json>> ends;
+    std::map<std::string, int> progress;
+    for (const Json& event : jsonLines(run.out)) {
+        ASSERT_TRUE(event.contains("event")) << event;
+        if (event["event"] == "end") ends[event["port"]].push_back(event);
+        if (event["event"] == "progress") ++progress[event["port"]];
+        if (event["event"] == "start") {
+            EXPECT_EQ(event["firmware"]["sha256"].get<std::string>().size(), 64u) << event;
+            EXPECT_FALSE(event["program_version"].get<std::string>().empty());
+        }
+    }
+    ASSERT_EQ(ends[good.ptyPath()].size(), 2u) << "program, then verify";
+    EXPECT_EQ(ends[good.ptyPath()][0]["job"], "program");
+    EXPECT_EQ(ends[good.ptyPath()][1]["job"], "verify");
+    for (const Json& end : ends[good.ptyPath()]) {
+        EXPECT_TRUE(end["ok"].get<bool>()) << end;
+        EXPECT_TRUE(end["reason"].is_null());
+    }
+    EXPECT_EQ(ends[good.ptyPath()][0]["lines"], 3780);
+    ASSERT_EQ(ends[cut.ptyPath()].size(), 1u) << "no verify after a failed programming run";
+    EXPECT_FALSE(ends[cut.ptyPath()][0]["ok"].get<bool>());
+    EXPECT_EQ(ends[cut.ptyPath()][0]["status"], "Connecting Error 4!");
+    EXPECT_EQ(ends[cut.ptyPath()][0]["reason"], "cut-off");
+    EXPECT_EQ(ends[cut.ptyPath()][0]["lines"], 100);
+    EXPECT_EQ(progress[good.ptyPath()], 2 * (0x72 - 0x03 + 1)) << "a progress event per page of each job";
+
+    // The log: the earlier record, then one per finished job.
+    std::ifstream in(log);
+    std::vector<Json> records;
+    for (std::string line; std::getline(in, line);) {
+        ASSERT_TRUE(Json::accept(line)) << "a whole line each: " << line;
+        records.push_back(Json::parse(line));
+    }
+    ASSERT_EQ(records.size(), 4u);
+    int okPrograms = 0;
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        const Json& r = records[i];
+        EXPECT_TRUE(std::regex_match(r["time"].get<std::string>(), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")))
+            << r;
+        for (const char* field : {"port", "job", "ok", "status", "reason", "seconds", "program_version", "firmware"}) {
+            EXPECT_TRUE(r.contains(field)) << field << " in " << r;
+        }
+        EXPECT_EQ(r["firmware"]["sha256"].get<std::string>().size(), 64u);
+        if (r["port"]["name"] == good.ptyPath() && r["job"] == "program" && r["ok"] == true) ++okPrograms;
+        if (r["port"]["name"] == cut.ptyPath()) {
+            EXPECT_EQ(r["reason"], "cut-off");
+        }
+    }
+    EXPECT_EQ(okPrograms, 1);
+}
+
+TEST(CliBenchE2e, WaitsForAnInstrumentSwitchedOnLater) {
+    TempDir dir;
+    const std::string port = (dir / "instrument").string();
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<SimProcess> sim;
+    CliRun run = runCli({"program", "-p", port, "--wait", "30", "-q"}, [&](ChildProcess&) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        sim = std::make_unique<SimProcess>(QELISP_SIM_PATH,
+                                           std::vector<std::string>{"--no-pacing", "--erase-ms", "0", "--link", port});
+    });
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_GE(took, std::chrono::seconds(3)) << "it waited for the instrument";
+    EXPECT_EQ(lastStatusLine(run.out).rfind(port + ": Data Writed OK!", 0), 0u) << run.out;
+    std::size_t said = 0;
+    for (std::size_t at = 0; (at = run.err.find("waiting up to 30 s", at)) != std::string::npos; ++at) ++said;
+    EXPECT_EQ(said, 1u) << "says so once: " << run.err;
+    ASSERT_TRUE(sim && sim->stop());
+    EXPECT_EQ(sim->summary()->lines, 3780u);
+}
+
+TEST(CliBenchE2e, CtrlCEndsTheWait) {
+    TempDir dir;
+    const auto start = std::chrono::steady_clock::now();
+    CliRun run = runCli({"program", "-p", (dir / "never").string(), "--wait", "60"}, [](ChildProcess& cli) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        cli.signal(SIGINT);
+    });
+    EXPECT_EQ(run.exitCode, 130);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+}  // namespace
+}  // namespace qelisp::test
