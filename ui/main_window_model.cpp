@@ -1,5 +1,6 @@
 #include "ui/main_window_model.h"
 
+#include "jobs/failure_hint.h"
 #include "link/port_order.h"
 #include "ui/about_text.h"
 
@@ -181,21 +182,47 @@ bool MainWindowModel::busy() const { return shared_->state.busy.load(); }
 
 bool MainWindowModel::start(JobKind kind, BeepHook beep) {
     // The worker holds its own reference to the state, clock and port.
-    return runner_.start(kind, Session{shared_->link.get(), shared_->state, *shared_->clock}, image_, std::move(beep),
-                         shared_);
+    if (!runner_.start(kind, Session{shared_->link.get(), shared_->state, *shared_->clock}, image_, std::move(beep),
+                       shared_)) {
+        return false;
+    }
+    jobKind_ = kind;
+    return true;
 }
 
 bool MainWindowModel::startProgram(BeepHook beep) { return start(JobKind::Program, std::move(beep)); }
 
 bool MainWindowModel::startVerify(BeepHook beep) { return start(JobKind::Verify, std::move(beep)); }
 
-JobDisplay MainWindowModel::poll() const { return JobDisplay{shared_->state.status(), shared_->state.progress.load()}; }
+JobDisplay MainWindowModel::poll() const {
+    const JobState& state = shared_->state;
+    // The text, its kind and the result are read one at a time, and a job
+    // that ends sets its result and then its last text: read again until the
+    // text held still, so a hint never goes with the line before it.
+    std::string status;
+    StatusKind kind = StatusKind::Step;
+    JobResult result;
+    do {
+        status = state.status();
+        kind = state.statusKind();
+        result = state.result();
+    } while (status != state.status());
+    JobDisplay shown{status, state.progress.load(), status};
+    // Only the job's last text gets the hint: a port that failed to open
+    // since says why on its own.
+    if (kind == StatusKind::Result && jobKind_) {
+        const std::string_view hint = hintText(failureReason(*jobKind_, result));
+        if (!hint.empty()) shown.tooltip.append("\r\n").append(hint);
+    }
+    return shown;
+}
 
 DisplayUpdate MainWindowModel::tick() {
     JobDisplay now = poll();
     DisplayUpdate update;
     if (!shown_ || shown_->status != now.status) update.status = now.status;
     if (!shown_ || shown_->progress != now.progress) update.progress = now.progress;
+    if (!shown_ || shown_->tooltip != now.tooltip) update.tooltip = now.tooltip;
     update.beep = shared_->endedJobs.exchange(0) > 0;
     if (refreshOwed_ && !busy()) {
         refreshOwed_ = false;

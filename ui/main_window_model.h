@@ -43,6 +43,10 @@ struct PortChange {
 struct JobDisplay {
     std::string status;
     int progress = 0;
+    // The Status box's tooltip: the whole status text, which the box may be
+    // too narrow for, and after a job that failed or was cancelled a line
+    // break ("\r\n", as in the about text) and the hint for how it ended.
+    std::string tooltip;
 };
 
 // What one timer tick has to change on the screen: only what differs from
@@ -50,6 +54,7 @@ struct JobDisplay {
 struct DisplayUpdate {
     std::optional<std::string> status;
     std::optional<int> progress;
+    std::optional<std::string> tooltip;
     bool beep = false;      // a job started with tickBeep() has ended
     bool portList = false;  // the port list was read again and differs: fill the box anew
 };
@@ -116,7 +121,8 @@ public:
     bool startVerify(BeepHook beep);
     bool busy() const;
 
-    // The timer's copy of the worker's status text and progress.
+    // The timer's copy of the worker's status text and progress, and the
+    // Status box's tooltip.
     JobDisplay poll() const;
 
     // One timer tick: what changed since the last one. The port list too:
@@ -177,6 +183,7 @@ private:
     bool refreshOwed_ = false;                         // devices changed during a job
     int ticksToWatch_ = kPortWatchTicks;
     std::optional<JobDisplay> shown_;  // what the last tick put on the screen
+    std::optional<JobKind> jobKind_;   // the last job started, for its hint
 };
 
 }  // namespace qelisp

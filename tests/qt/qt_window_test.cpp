@@ -1,6 +1,7 @@
 // The Linux window over the real serial backend, with qelisp-sim on a pty,
 // worked in-process as a technician would: typing the port, clicking the
 // buttons, answering the warning box, closing during a job.
+#include "jobs/failure_hint.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/test_image.h"
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -24,6 +26,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 
 #include <memory>
 #include <mutex>
@@ -92,6 +95,7 @@ private slots:
     void closingDuringAJobCancelsItWithinTheGrace();
     void controlsNeitherOverlapNorClipTheirText();
     void portBoxListsByNumberAndKeepsTheOpenPort();
+    void statusTooltipGivesTheHintAfterAFailure();
 };
 
 void QtWindowTest::programAndVerifyFollowTheJobAndDropASecondClick() {
@@ -344,6 +348,34 @@ void QtWindowTest::portBoxListsByNumberAndKeepsTheOpenPort() {
     QVERIFY(model.portOpen());
     QTRY_COMPARE(statusOf(&window), QStringLiteral("COM77: no such port"));
     QCOMPARE(opened, std::vector<std::string>{"COM10"});
+}
+
+void QtWindowTest::statusTooltipGivesTheHintAfterAFailure() {
+    // The first data record goes unanswered: the update is cut off.
+    auto sim = startSim({"--no-pacing", "--erase-ms", "0", "--fault", "3:silence"});
+    QVERIFY(sim->started());
+    MainWindowModel model(smallImage().image);
+    CQelIspDlg window(model);
+    window.show();
+    typePort(&window, sim->ptyPath());
+    QTest::mouseClick(child<QPushButton>(&window, "program"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return !model.busy(); }, 10000));
+    auto* status = child<QLineEdit>(&window, "status");
+    QTRY_COMPARE(status->text(), QStringLiteral("Connecting Error 4!"));
+
+    QTRY_VERIFY(!status->toolTip().isEmpty());
+    QTextDocument shown;
+    shown.setHtml(status->toolTip());
+    QCOMPARE(shown.toPlainText().toStdString(), "Connecting Error 4!\n" + std::string(hintText(FailureReason::CutOff)));
+    // Hovered, the box shows it.
+    const QPoint middle = status->rect().center();
+    QHelpEvent hover(QEvent::ToolTip, middle, status->mapToGlobal(middle));
+    QApplication::sendEvent(status, &hover);
+    QVERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), status->toolTip());
+    window.close();
+    model.shutdown();
+    QVERIFY(sim->stop());
 }
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-// Prints where the main window's buttons and port box and the about box's OK
+// Prints where the main window's buttons, port box and Status box and the about box's OK
 // button sit, in pixels from their window's top left, on this display with
 // its fonts:
 //   program 27 127 84 26
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
                             [](const std::string&, qelisp::OpenMode) { return qelisp::OpenResult{}; }};
     qelisp::MainWindowModel model(owned.image, none);
     CQelIspDlg window(model);
-    for (const char* name : {"program", "verify", "about", "exit", "port"}) {
+    for (const char* name : {"program", "verify", "about", "exit", "port", "status"}) {
         const QRect r = window.findChild<QWidget*>(QLatin1String(name))->geometry();
         std::printf("%s %d %d %d %d\n", name, r.x(), r.y(), r.width(), r.height());
     }

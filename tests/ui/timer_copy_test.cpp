@@ -1,5 +1,9 @@
 // What the 20 ms timer copies onto the screen.
+#include "jobs/failure_hint.h"
 #include "tests/ui/window_fixture.h"
+
+#include <map>
+#include <string_view>
 
 namespace qelisp::test {
 namespace {
@@ -50,8 +54,9 @@ TEST_F(TimerCopy, TickRewritesOnlyWhatChangedAndAsksForTheBeepOnce) {
     DisplayUpdate first = window->tick();
     EXPECT_EQ(first.status, "") << "the first tick fills the empty box";
     EXPECT_EQ(first.progress, 0);
+    EXPECT_EQ(first.tooltip, "");
     DisplayUpdate idle = window->tick();
-    EXPECT_FALSE(idle.status || idle.progress || idle.beep) << "nothing changed";
+    EXPECT_FALSE(idle.status || idle.progress || idle.tooltip || idle.beep) << "nothing changed";
 
     ports->gate.arm(":80300000");
     ASSERT_TRUE(window->startProgram(window->tickBeep()));
@@ -65,9 +70,48 @@ TEST_F(TimerCopy, TickRewritesOnlyWhatChangedAndAsksForTheBeepOnce) {
     ASSERT_TRUE(waitIdle());
     DisplayUpdate end = window->tick();
     EXPECT_EQ(end.status.value_or("").rfind("Data Writed OK!", 0), 0u);
+    EXPECT_EQ(end.tooltip, end.status) << "no hint after a success";
     EXPECT_EQ(end.progress, 0);
     EXPECT_TRUE(end.beep) << "the job's end sounds on the window's tick";
     EXPECT_FALSE(window->tick().beep) << "once";
+}
+
+TEST_F(TimerCopy, TooltipIsTheWholeStatusAndAfterAFailureItsHint) {
+    startWindow({"COM1"});
+    struct Case {
+        JobKind kind;
+        std::map<int, std::string> handshakes, lines;  // FakeLoader overrides
+        const char* status;                            // the start of the last text
+        FailureReason reason;
+    };
+    // The verify first, while the flash is blank.
+    const Case cases[] = {
+        {JobKind::Verify, {}, {}, "Verify Error At: 0", FailureReason::ReadBackDiffers},
+        {JobKind::Program, {{0, ""}, {1, ""}}, {}, "Connecting Error!", FailureReason::NoAnswer},
+        {JobKind::Program, {}, {{2, ""}}, "Connecting Error 4!", FailureReason::CutOff},
+        {JobKind::Program, {}, {}, "Data Writed OK!", FailureReason::None},
+    };
+    for (const Case& c : cases) {
+        loader.handshakes = 0;
+        loader.lines.clear();
+        loader.handshakeOverrides = c.handshakes;
+        loader.overrides = c.lines;
+        ASSERT_TRUE(c.kind == JobKind::Program ? window->startProgram(nullptr) : window->startVerify(nullptr));
+        ASSERT_TRUE(waitIdle());
+        const JobDisplay shown = window->poll();
+        EXPECT_EQ(shown.status.rfind(c.status, 0), 0u) << shown.status;
+        const std::string_view hint = hintText(c.reason);
+        EXPECT_EQ(shown.tooltip, hint.empty() ? shown.status : shown.status + "\r\n" + std::string(hint));
+    }
+    // After a failure, a port that does not open says why with no hint.
+    loader.overrides = {{2, ""}};
+    loader.lines.clear();
+    ASSERT_TRUE(window->startProgram(nullptr));
+    ASSERT_TRUE(waitIdle());
+    ASSERT_NE(window->poll().tooltip, window->poll().status);
+    ports->missing.insert("COM9");
+    EXPECT_EQ(window->enterPortName("COM9").outcome, PortChangeOutcome::OpenFailed);
+    EXPECT_EQ(window->poll().tooltip, window->poll().status);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <dbt.h>
 
 #include "image/firmware_image.h"
+#include "jobs/failure_hint.h"
 #include "link/port.h"
 
 #include <algorithm>
@@ -122,6 +123,26 @@ struct App {
     }
     bool running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
 };
+
+// A visible top-level window of the program's, of the given class.
+HWND shownWindow(const App& app, const char* className) {
+    struct Search {
+        DWORD process;
+        const char* className;
+        HWND found;
+    } search{app.process.dwProcessId, className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != s->process || !IsWindowVisible(window) || classOf(window) != s->className) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 bool isFinal(const std::string& status) {
     for (const char* prefix : {"Data Writed OK!", "Data Verify OK!", "Connecting Error", "Data Error!", "User Canceled",
@@ -263,7 +284,36 @@ void checkAboutBox(App& app, ScriptRequests& shots) {
     check(waitFor([&] { return !IsWindow(about); }, 5s), "OK closes the about box");
 }
 
-void checkIdlePortChange(App& app) {
+// After a failed job, the Status box hovered shows a tip: the status, then
+// on a line of its own the hint for how the job ended.
+void checkStatusTooltip(const App& app, qelisp::FailureReason reason, ScriptRequests& shots) {
+    RECT box{};
+    GetWindowRect(app.status, &box);
+    POINT middle{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+    SetCursorPos(middle.x, middle.y);
+    // Posted too: a pointer a program moves need not bring a move message.
+    POINT inBox = middle;
+    ScreenToClient(app.status, &inBox);
+    PostMessageW(app.status, WM_MOUSEMOVE, 0, MAKELPARAM(inBox.x, inBox.y));
+    HWND tip = nullptr;
+    waitFor([&] { return (tip = shownWindow(app, TOOLTIPS_CLASSA)) != nullptr; }, 5s);
+    check(tip != nullptr, "the Status box hovered shows its tooltip");
+    if (!tip) return;
+    const std::string expected = app.statusText() + "\r\n" + std::string(qelisp::hintText(reason));
+    const std::string text = textOf(tip);
+    check(text == expected, "the tooltip is the status and the hint", shown(text));
+    RECT tipRect{}, dialog{}, both{};
+    GetWindowRect(tip, &tipRect);
+    GetWindowRect(app.dialog, &dialog);
+    UnionRect(&both, &tipRect, &dialog);
+    shots.take(both, "main-window-hint");
+    // Out of the way of the later pictures.
+    SetCursorPos(0, 0);
+    sendTo(tip, TTM_POP);
+    check(waitFor([&] { return !IsWindowVisible(tip); }, 5s), "the tooltip goes away");
+}
+
+void checkIdlePortChange(App& app, ScriptRequests& shots) {
     app.pickPort("COM2");
     std::this_thread::sleep_for(500ms);
     check(findDialog(app.process.dwProcessId, kWarningCaption) == nullptr, "idle port change shows no warning");
@@ -271,6 +321,7 @@ void checkIdlePortChange(App& app) {
           "selected " + shown(app.selectedPort()));
     // COM2's instrument is blank: a verify there must fail, one on COM1 would pass.
     verifyExpecting(app, "Verify Error At: ", "Verify after the change talks to COM2 (blank flash)");
+    checkStatusTooltip(app, qelisp::FailureReason::ReadBackDiffers, shots);
 }
 
 // Types `name` into the port box's edit field and presses Enter there.
@@ -325,23 +376,7 @@ void checkPortList(const App& app) {
 }
 
 // The visible dropped list of the port box, a window of its own.
-HWND droppedList(const App& app) {
-    struct Search {
-        DWORD process;
-        HWND found;
-    } search{app.process.dwProcessId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s->process || !IsWindowVisible(window) || classOf(window) != "ComboLBox") return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND droppedList(const App& app) { return shownWindow(app, "ComboLBox"); }
 
 // A click on the box's button, as a technician opens it: the box takes the
 // focus and drops its list. Returns the list, or null.
@@ -519,7 +554,7 @@ int main(int argc, char** argv) {
         programWithRefusedPortChange(app);
         verifyExpecting(app, "Data Verify OK!  Time Elapsed ", "Verify after programming passes");
         checkAboutBox(app, shots);
-        checkIdlePortChange(app);
+        checkIdlePortChange(app, shots);
         checkTypedPortName(app);
         checkExitDuringJob(app, shots);
     }

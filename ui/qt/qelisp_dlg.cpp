@@ -5,10 +5,12 @@
 #include "ui/qt/qelisp_about.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QToolTip>
 
 #include <algorithm>
 #include <utility>
@@ -34,6 +36,14 @@ void makeReadOnly(QLineEdit& box) {
     QPalette palette = box.palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     box.setPalette(palette);
+}
+
+// Rich text, so that Qt wraps the long hint to a readable width; the
+// status's own spaces and the line break before the hint are kept. No text,
+// no tip.
+QString tooltipHtml(const std::string& text) {
+    if (text.empty()) return {};
+    return QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(shownText(text).toHtmlEscaped());
 }
 
 void setBoxText(QLineEdit& box, const std::string& text) {
@@ -131,6 +141,13 @@ void CQelIspDlg::onTimer() {
     qelisp::DisplayUpdate update = model_.tick();
     if (update.status) setBoxText(statusBox_, *update.status);
     if (update.progress) progress_.setValue(*update.progress);
+    if (update.tooltip) {
+        statusBox_.setToolTip(tooltipHtml(*update.tooltip));
+        // A tip on the screen follows the status, as the Windows one does.
+        if (QToolTip::isVisible() && statusBox_.underMouse()) {
+            QToolTip::showText(QCursor::pos(), statusBox_.toolTip(), &statusBox_);
+        }
+    }
     if (update.beep) QApplication::beep();
     // An adapter came or went (the model looks once a second while idle).
     if (update.portList) fillPortList();

@@ -11,6 +11,10 @@ namespace {
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT_PTR kPortEditSubclass = 1;
 
+// A hint is a long line: the tip wraps it at about the dialog's width, and
+// stays up long enough to be read.
+constexpr int kTooltipShowMs = 30000;
+
 // The default beep at a job's end. Called on the worker thread; MessageBeep
 // is safe there.
 void JobEndBeep() { MessageBeep(0xFFFFFFFF); }
@@ -94,6 +98,7 @@ BOOL CQelIspDlg::OnInitDialog() {
                           reinterpret_cast<DWORD_PTR>(this));
     }
 
+    AddStatusTooltip();
     model_.startUp();
     FillPortList();
     SetTimer(dialog_, kRefreshTimer, static_cast<UINT>(qelisp::kRefreshPeriod.count()), nullptr);
@@ -103,10 +108,42 @@ BOOL CQelIspDlg::OnInitDialog() {
 void CQelIspDlg::OnTimer() {
     qelisp::DisplayUpdate update = model_.tick();
     if (update.status) SetDlgItemTextA(dialog_, IDC_STATUS, update.status->c_str());
+    if (update.tooltip) SetStatusTooltip(*update.tooltip);
     if (update.progress) {
         SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(*update.progress), 0);
     }
     OnPortListRead(update.portList);
+}
+
+void CQelIspDlg::AddStatusTooltip() {
+    // TTS_ALWAYSTIP: the technician may be looking at another window.
+    tooltip_ =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr, instance_, nullptr);
+    if (!tooltip_) return;
+    // The control's own mouse messages reach the tip through its subclass.
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_SUBCLASS | TTF_IDISHWND;
+    tool.hwnd = dialog_;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog_, IDC_STATUS));
+    tool.lpszText = const_cast<char*>("");
+    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // A maximum width is what makes the tip break lines, at "\r\n" and to wrap.
+    RECT client{};
+    GetClientRect(dialog_, &client);
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, client.right - client.left);
+    SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTooltipShowMs, 0));
+}
+
+void CQelIspDlg::SetStatusTooltip(const std::string& text) {
+    if (!tooltip_) return;
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = dialog_;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog_, IDC_STATUS));
+    tool.lpszText = const_cast<char*>(text.c_str());  // copied by the control
+    SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void CQelIspDlg::OnPortListRead(bool changed) {

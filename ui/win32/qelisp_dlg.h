@@ -35,6 +35,11 @@ private:
     bool OnPaintIconic();
     void OnAbout();
 
+    // The Status box's tooltip: the whole status, and the hint after a
+    // failure (MainWindowModel's JobDisplay::tooltip).
+    void AddStatusTooltip();
+    void SetStatusTooltip(const std::string& text);
+
     // The port box mirrors the model's list, in the model's order.
     void FillPortList();
     void ShowSelectedPort();
@@ -44,6 +49,7 @@ private:
     qelisp::MainWindowModel& model_;
     HWND dialog_ = nullptr;
     PortBox portBox_;
+    HWND tooltip_ = nullptr;  // owned by the dialog, destroyed with it
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
 };
