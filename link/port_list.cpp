@@ -4,7 +4,9 @@ namespace qelisp {
 
 std::vector<std::string> enumeratePorts() {
     std::vector<std::string> names;
-    for (const PortInfo& port : listPorts()) names.push_back(port.name);
+    for (const PortInfo& port : listPorts()) {
+        if (port.opens()) names.push_back(port.name);
+    }
     return names;
 }
 

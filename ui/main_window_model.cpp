@@ -50,9 +50,20 @@ MainWindowModel::~MainWindowModel() {
     }
 }
 
-void MainWindowModel::startUp(const std::string& port) {
-    ports_ = access_.enumerate();
+std::vector<PortInfo> MainWindowModel::readPorts() {
+    std::vector<PortInfo> found = access_.enumerate();
     if (access_.present) present_ = access_.present();
+    std::vector<PortInfo> offered;
+    for (PortInfo& port : found) {
+        // The open port is ours: the system finds it held, not by another program.
+        if (!openName_.empty() && sameName(port.name, openName_)) noteOpenResult(port, OpenResult{});
+        if (port.opens()) offered.push_back(std::move(port));
+    }
+    return offered;
+}
+
+void MainWindowModel::startUp(const std::string& port) {
+    ports_ = readPorts();
     const std::string name = trimmed(port);
     if (!name.empty()) {
         auto listed = findPort(ports_, name);
@@ -143,8 +154,7 @@ PortChange MainWindowModel::adoptIfOpened(const std::string& name, PortChange ch
 
 bool MainWindowModel::refreshPorts() {
     if (busy()) return false;
-    std::vector<PortInfo> found = access_.enumerate();
-    if (access_.present) present_ = access_.present();
+    std::vector<PortInfo> found = readPorts();
     const std::string selectedName = selected_ >= 0 ? ports_[static_cast<std::size_t>(selected_)].name : std::string();
     // The open port is held by us, so the system may not offer it: it stays,
     // as it was described before.

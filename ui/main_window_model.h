@@ -165,6 +165,8 @@ private:
     PortChange failed(const OpenResult& result);
     // Once a second while idle: whether the devices present changed.
     bool watchPorts();
+    // The system's ports that can be opened, and ours.
+    std::vector<PortInfo> readPorts();
 
     const FirmwareImage& image_;
     PortAccess access_;

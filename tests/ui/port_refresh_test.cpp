@@ -3,6 +3,8 @@
 // runs, and never touching the open port.
 #include "tests/ui/window_fixture.h"
 
+#include <algorithm>
+
 namespace qelisp::test {
 namespace {
 
@@ -10,10 +12,15 @@ using Names = std::vector<std::string>;
 
 class PortRefresh : public WindowFixture {
 protected:
-    // COM3 is open; the system's list then changes to `now`.
-    void startOnCom3(const Names& now) {
+    // COM3 is open; the system's list then changes to `now`, where it finds
+    // the ports `held` held open (by us or by another program).
+    void startOnCom3(const Names& now, const Names& held) {
         startWindow({"COM3", "COM5"});
-        ports->listed = named(now);
+        ports->listed.clear();
+        for (const std::string& name : now) {
+            const bool busy = std::find(held.begin(), held.end(), name) != held.end();
+            ports->listed.push_back(busy ? refusedPort(name, OpenError::Busy) : named({name}).front());
+        }
     }
     // Ticks as the window's timer would, until `count` have passed; whether
     // any asked for the list to be filled anew.
@@ -29,16 +36,19 @@ TEST_F(PortRefresh, NewPortsShowAndTheOpenPortStaysEvenWhenUnlisted) {
         Names now;
         bool changed;
         Names after;
+        Names held{};
     };
     const Case cases[] = {
         {{"COM3", "COM5"}, false, {"COM3", "COM5"}},
         {{"COM3", "COM5", "COM12"}, true, {"COM3", "COM5", "COM12"}},
         {{"COM5"}, true, {"COM5", "COM3"}},  // ours: we hold it, so the system may not offer it
         {{}, true, {"COM3"}},
+        // Found held (as on Linux): ours keeps its place; another program's is not offered.
+        {{"COM3", "COM5", "COM7"}, false, {"COM3", "COM5"}, {"COM3", "COM7"}},
     };
     for (const Case& c : cases) {
         ports = std::make_shared<FakePorts>(&link);
-        startOnCom3(c.now);
+        startOnCom3(c.now, c.held);
         EXPECT_EQ(window->refreshPorts(), c.changed);
         EXPECT_EQ(portNames(), c.after);
         ASSERT_GE(window->selectedIndex(), 0);
@@ -48,7 +58,7 @@ TEST_F(PortRefresh, NewPortsShowAndTheOpenPortStaysEvenWhenUnlisted) {
 }
 
 TEST_F(PortRefresh, NothingIsReadWhileAJobRunsAndADeviceChangeIsCaughtUpAfter) {
-    startOnCom3({"COM3", "COM5", "COM12"});
+    startOnCom3({"COM3", "COM5", "COM12"}, {});
     ASSERT_TRUE(startHeldProgram());
     const int before = ports->enumerations;
     EXPECT_FALSE(window->refreshPorts());
