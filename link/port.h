@@ -62,6 +62,11 @@ std::vector<PortInfo> listPorts();
 // order: the ones a window offers and `--port auto` tries.
 std::vector<std::string> enumeratePorts();
 
+// Why the ports that cannot be opened cannot, each reason once after the
+// names it holds for: "ttyUSB0, ttyUSB1: permission denied (...); ttyS0:
+// port is in use by another program". Empty when every port opens.
+std::string unopenedPorts(const std::vector<PortInfo>& ports);
+
 // The serial devices the system has now, by name, found without opening any:
 // cheap enough to ask once a second to notice an adapter plugged in or out.
 // Empty (nullopt) where the system announces that itself (Windows sends

@@ -57,6 +57,44 @@ TEST_F(PortRefresh, NewPortsShowAndTheOpenPortStaysEvenWhenUnlisted) {
     }
 }
 
+TEST_F(PortRefresh, StatusSaysWhyNoPortOpensUntilOneDoes) {
+    const PortInfo denied0 = refusedPort("ttyUSB0", OpenError::PermissionDenied);
+    const PortInfo denied1 = refusedPort("ttyUSB1", OpenError::PermissionDenied);
+    const PortInfo held1 = refusedPort("ttyUSB1", OpenError::Busy);
+    const PortInfo free1 = named({"ttyUSB1"}).front();
+    struct Step {
+        std::vector<PortInfo> listed;
+        bool changed;
+        Names offered;
+        std::string status;
+        const char* typed = nullptr;  // before the list is read: a name that fails to open
+    };
+    const Step steps[] = {
+        {{denied0, held1}, false, {}, "ttyUSB0: permission denied; ttyUSB1: port is in use by another program"},
+        {{}, false, {}, ""},  // unplugged: nothing to explain
+        {{denied0, denied1}, false, {}, "ttyUSB0, ttyUSB1: permission denied"},
+        {{denied0, free1}, true, {"ttyUSB1"}, ""},
+        {{denied0}, true, {}, "ttyUSB0: permission denied"},
+        {{free1}, true, {"ttyUSB1"}, "ttyUSB9: no such port", "ttyUSB9"},  // a message since then stays
+    };
+    ports->missing = {"ttyUSB9"};
+    ports->listed = {denied0};
+    window = std::make_unique<MainWindowModel>(owned.image, ports->access(), std::move(clockOwner));
+    window->startUp();
+    EXPECT_EQ(window->poll().status, "ttyUSB0: permission denied");
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.status);
+        if (step.typed) {
+            EXPECT_EQ(window->enterPortName(step.typed).outcome, PortChangeOutcome::OpenFailed);
+        }
+        ports->listed = step.listed;
+        EXPECT_EQ(window->refreshPorts(), step.changed);
+        EXPECT_EQ(portNames(), step.offered);
+        EXPECT_EQ(window->poll().status, step.status);
+    }
+    EXPECT_FALSE(window->portOpen()) << "a refresh opens nothing";
+}
+
 TEST_F(PortRefresh, NothingIsReadWhileAJobRunsAndADeviceChangeIsCaughtUpAfter) {
     startOnCom3({"COM3", "COM5", "COM12"}, {});
     ASSERT_TRUE(startHeldProgram());
