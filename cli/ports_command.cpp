@@ -2,6 +2,8 @@
 
 #include "link/printable_name.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -9,6 +11,9 @@
 namespace qelisp::cli {
 
 namespace {
+
+// A reason is a sentence with a fix in it: room for the whole of it.
+constexpr std::size_t kReasonLimit = 300;
 
 std::string hex4(std::uint16_t value) {
     std::array<char, 5> text{};
@@ -20,59 +25,19 @@ std::string usbIds(const PortInfo& port) {
     return port.vid == 0 && port.pid == 0 ? std::string("-") : hex4(port.vid) + ":" + hex4(port.pid);
 }
 
-// The length of the well-formed UTF-8 sequence at text[i], or 0.
-std::size_t utf8Length(const std::string& text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;   // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
-    for (std::size_t k = 2; k < length; ++k) {
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-    }
-    return length;
+std::string opensColumn(const PortInfo& port) {
+    return port.opens() ? std::string("yes") : "no: " + printableName(port.reason, kReasonLimit);
 }
 
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            out += "\\u00" + hex4(c).substr(2);
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (std::size_t length = utf8Length(text, i); length > 0) {
-            out.append(text, i, length);
-            i += length;
-            continue;
-        } else {
-            out += "\\ufffd";  // a byte that is no UTF-8: JSON text must be
-        }
-        ++i;
+// What scripts tell the cases apart by: the three a technician acts on
+// differently.
+const char* problemName(OpenError error) {
+    switch (error) {
+        case OpenError::None: return nullptr;
+        case OpenError::PermissionDenied: return "permission";
+        case OpenError::Busy: return "busy";
+        default: return "other";
     }
-    return out + "\"";
 }
 
 std::string padded(const std::string& text, std::size_t width) {
@@ -82,17 +47,18 @@ std::string padded(const std::string& text, std::size_t width) {
 }  // namespace
 
 std::string formatPortTable(const std::vector<PortInfo>& ports) {
+    constexpr std::size_t kColumns = 5;
     struct Row {
-        std::array<std::string, 4> cells;
+        std::array<std::string, kColumns> cells;
         std::string byId;
     };
-    std::vector<Row> rows{{{"NAME", "DESCRIPTION", "VID:PID", "SERIAL"}, {}}};
+    std::vector<Row> rows{{{"NAME", "DESCRIPTION", "VID:PID", "SERIAL", "OPENS"}, {}}};
     for (const PortInfo& port : ports) {
         rows.push_back({{printableName(port.name), printableName(port.description), usbIds(port),
-                         port.serial.empty() ? std::string("-") : printableName(port.serial)},
+                         port.serial.empty() ? std::string("-") : printableName(port.serial), opensColumn(port)},
                         port.byId.empty() ? std::string() : printableName(port.byId, 200)});
     }
-    std::array<std::size_t, 4> widths{};
+    std::array<std::size_t, kColumns> widths{};
     for (const Row& row : rows) {
         for (std::size_t c = 0; c < widths.size(); ++c) widths[c] = std::max(widths[c], row.cells[c].size());
     }
@@ -110,17 +76,26 @@ std::string formatPortTable(const std::vector<PortInfo>& ports) {
 }
 
 std::string formatPortJson(const std::vector<PortInfo>& ports) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        const PortInfo& p = ports[i];
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const PortInfo& p : ports) {
         const bool usb = p.vid != 0 || p.pid != 0;
-        out += i == 0 ? "\n" : ",\n";
-        out += "  {\"name\": " + jsonString(p.name) + ", \"description\": " + jsonString(p.description) +
-               ", \"vid\": " + (usb ? "\"" + hex4(p.vid) + "\"" : "null") +
-               ", \"pid\": " + (usb ? "\"" + hex4(p.pid) + "\"" : "null") + ", \"maker\": " + jsonString(p.maker) +
-               ", \"serial\": " + jsonString(p.serial) + ", \"byId\": " + jsonString(p.byId) + "}";
+        const char* problem = problemName(p.openError);
+        list.push_back({
+            {"name", p.name},
+            {"description", p.description},
+            {"vid", usb ? nlohmann::ordered_json(hex4(p.vid)) : nullptr},
+            {"pid", usb ? nlohmann::ordered_json(hex4(p.pid)) : nullptr},
+            {"maker", p.maker},
+            {"serial", p.serial},
+            {"byId", p.byId},
+            {"opens", p.opens()},
+            {"problem", problem ? nlohmann::ordered_json(problem) : nullptr},
+            {"reason", problem ? nlohmann::ordered_json(p.reason) : nullptr},
+        });
     }
-    return out + (ports.empty() ? "]\n" : "\n]\n");
+    // The system's texts may hold any bytes: what is no UTF-8 becomes U+FFFD
+    // rather than an exception, so the output is always valid JSON.
+    return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 int runPortsCommand(bool json) {
@@ -128,7 +103,7 @@ int runPortsCommand(bool json) {
     if (json) {
         std::fputs(formatPortJson(ports).c_str(), stdout);
     } else if (ports.empty()) {
-        std::fprintf(stderr, "qelisp-cli: no serial port can be opened\n");
+        std::fprintf(stderr, "qelisp-cli: no serial port found\n");
     } else {
         std::fputs(formatPortTable(ports).c_str(), stdout);
     }

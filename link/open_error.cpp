@@ -23,4 +23,14 @@ OpenResult openFailed(OpenError error, const std::string& name, const std::strin
     return result;
 }
 
+void noteOpenResult(PortInfo& port, const OpenResult& result) {
+    port.openError = result.error;
+    port.reason.clear();
+    if (port.opens()) return;
+    const std::string prefix = printableName(port.name) + ": ";
+    port.reason = result.message.rfind(prefix, 0) == 0 ? result.message.substr(prefix.size()) : result.message;
+    // A failure is never shown as nothing.
+    if (port.reason.empty()) port.reason = describe(port.openError);
+}
+
 }  // namespace qelisp

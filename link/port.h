@@ -43,17 +43,29 @@ struct PortInfo {
     std::string maker;        // "FTDI"
     std::string serial;       // the adapter's own serial number
     std::string byId;         // Linux: the stable /dev/serial/by-id/... name
+    // Whether it can be opened now: None, or why not (PermissionDenied, Busy,
+    // or another), with the words openPort() uses after the port's name.
+    OpenError openError = OpenError::None;
+    std::string reason{};  // "" when it opens
+    bool opens() const { return openError == OpenError::None; }
     bool operator==(const PortInfo&) const = default;
 };
 
-// Every port that can be opened right now, whatever its number, sorted by
-// number (COM2 before COM10; on Linux ttyUSB*, then ttyACM*, then ttyS*).
-// A port held by another program is left out. Listing opens no port in a way
-// that changes its settings.
+// Every serial port the system has, whatever its number, sorted by number
+// (COM2 before COM10; on Linux ttyUSB*, then ttyACM*, then ttyS*), each
+// tried as openPort() would open it and let go again: whether it can be
+// opened now, and if not, why. Listing opens no port in a way that changes
+// its settings.
 std::vector<PortInfo> listPorts();
 
-// The names of listPorts(), in its order.
+// The names of the ports listPorts() finds that can be opened now, in its
+// order: the ones a window offers and `--port auto` tries.
 std::vector<std::string> enumeratePorts();
+
+// Why the ports that cannot be opened cannot, each reason once after the
+// names it holds for: "ttyUSB0, ttyUSB1: permission denied (...); ttyS0:
+// port is in use by another program". Empty when every port opens.
+std::string unopenedPorts(const std::vector<PortInfo>& ports);
 
 // The serial devices the system has now, by name, found without opening any:
 // cheap enough to ask once a second to notice an adapter plugged in or out.
@@ -67,5 +79,9 @@ const char* describe(OpenError error);
 // A failed open whose message starts with the name as the user gave it, made
 // safe to print, then `text`.
 OpenResult openFailed(OpenError error, const std::string& name, const std::string& text);
+
+// A port list's entry for `port` with what opening it answered: the error,
+// and the message without the name openFailed() put in front.
+void noteOpenResult(PortInfo& port, const OpenResult& result);
 
 }  // namespace qelisp

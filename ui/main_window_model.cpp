@@ -51,9 +51,32 @@ MainWindowModel::~MainWindowModel() {
     }
 }
 
-void MainWindowModel::startUp(const std::string& port) {
-    ports_ = access_.enumerate();
+std::vector<PortInfo> MainWindowModel::readPorts() {
+    std::vector<PortInfo> found = access_.enumerate();
     if (access_.present) present_ = access_.present();
+    std::vector<PortInfo> offered, refused;
+    for (PortInfo& port : found) {
+        // The open port is ours: the system finds it held, not by another program.
+        if (!openName_.empty() && sameName(port.name, openName_)) noteOpenResult(port, OpenResult{});
+        (port.opens() ? offered : refused).push_back(std::move(port));
+    }
+    unopened_ = unopenedPorts(refused);
+    return offered;
+}
+
+void MainWindowModel::sayWhyNoneOpens() {
+    if (ports_.empty() && !unopened_.empty()) {
+        shared_->state.setStatus(unopened_);
+        whyShown_ = unopened_;
+    } else if (!whyShown_.empty()) {
+        // The reason no longer holds; a message shown since stays.
+        if (shared_->state.status() == whyShown_) shared_->state.setStatus({});
+        whyShown_.clear();
+    }
+}
+
+void MainWindowModel::startUp(const std::string& port) {
+    ports_ = readPorts();
     const std::string name = trimmed(port);
     if (!name.empty()) {
         auto listed = findPort(ports_, name);
@@ -65,6 +88,7 @@ void MainWindowModel::startUp(const std::string& port) {
         selected_ = static_cast<int>(listed - ports_.begin());
     } else {
         selected_ = ports_.empty() ? -1 : 0;
+        sayWhyNoneOpens();
     }
     if (selected_ >= 0) open(ports_[static_cast<std::size_t>(selected_)].name, OpenMode::StartUp);
 }
@@ -144,8 +168,7 @@ PortChange MainWindowModel::adoptIfOpened(const std::string& name, PortChange ch
 
 bool MainWindowModel::refreshPorts() {
     if (busy()) return false;
-    std::vector<PortInfo> found = access_.enumerate();
-    if (access_.present) present_ = access_.present();
+    std::vector<PortInfo> found = readPorts();
     const std::string selectedName = selected_ >= 0 ? ports_[static_cast<std::size_t>(selected_)].name : std::string();
     // The open port is held by us, so the system may not offer it: it stays,
     // as it was described before.
@@ -153,8 +176,10 @@ bool MainWindowModel::refreshPorts() {
         auto before = findPort(ports_, openName_);
         found.push_back(before != ports_.end() ? *before : namedPort(openName_));
     }
-    if (found == ports_) return false;
+    const bool changed = found != ports_;
     ports_ = std::move(found);
+    sayWhyNoneOpens();
+    if (!changed) return false;
     auto selected = selectedName.empty() ? ports_.cend() : findPort(ports_, selectedName);
     selected_ = selected == ports_.end() ? -1 : static_cast<int>(selected - ports_.begin());
     return true;

@@ -77,7 +77,8 @@ public:
 
     // Dialog start: list the ports that can be opened and open the entry at
     // the saved index (0) in the start-up form. With no port, the list is
-    // empty, nothing is selected and no port is open. A `port` named by the
+    // empty, nothing is selected and no port is open; when ports were found
+    // but none can be opened, the status says why. A `port` named by the
     // front end (a bench's shortcut) is opened instead, in the start-up
     // form, and joins the list; when it cannot be opened nothing is open or
     // selected, and the status says why.
@@ -107,7 +108,8 @@ public:
     // Reads the port list again, as the drop-down opens. Never while a job
     // runs, and never closing or changing the open port: it stays listed and
     // selected even when the system no longer lists it. Returns true when
-    // the list changed.
+    // the list changed. Like startUp(), the status says why when ports were
+    // found and none can be opened, and drops that once one can.
     bool refreshPorts();
 
     // The system says a device came or went (WM_DEVICECHANGE): the list is
@@ -171,12 +173,19 @@ private:
     PortChange failed(const OpenResult& result);
     // Once a second while idle: whether the devices present changed.
     bool watchPorts();
+    // The system's ports that can be opened, and ours; why the others cannot
+    // goes to unopened_.
+    std::vector<PortInfo> readPorts();
+    // The status says unopened_ when no port is listed.
+    void sayWhyNoneOpens();
 
     const FirmwareImage& image_;
     PortAccess access_;
     std::shared_ptr<Shared> shared_;
     JobRunner runner_;
     std::vector<PortInfo> ports_;
+    std::string unopened_;  // why the ports found but not listed cannot be opened
+    std::string whyShown_;  // the status sayWhyNoneOpens() set, until a port opens
     int selected_ = -1;
     std::string openName_;                             // the port shared_->link is; "" when none is open
     std::optional<std::vector<std::string>> present_;  // the devices at the last reading

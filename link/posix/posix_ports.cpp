@@ -1,37 +1,42 @@
 // Which serial ports a technician could use right now: what sysfs knows of
-// (link/posix/sysfs_ports.h), less those another program holds.
-#include "link/port.h"
+// (link/posix/sysfs_ports.h), each tried, and why those that fail do.
+#include "link/posix/posix_ports.h"
+
 #include "link/posix/posix_serial_link.h"
-#include "link/posix/sysfs_ports.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace qelisp {
 
-namespace {
-
-// Opened and let go again without touching its settings: listing must not
-// change the speed of a port that some other program uses without a lock.
-// A port another program holds fails the open (TIOCEXCL) or the lock.
-bool canOpenNow(const std::string& name) {
-    int fd = ::open(devicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool usable = isatty(fd) && flock(fd, LOCK_EX | LOCK_NB) == 0;
+int attemptOpen(const std::string& path) {
+    // Listing must not change the speed of a port that some other program
+    // uses without a lock. A port another program holds fails the open
+    // (TIOCEXCL) or the lock.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int err = 0;
+    if (!isatty(fd)) {
+        err = ENOTTY;
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        err = errno == EWOULDBLOCK ? EBUSY : errno;
+    }
     ::close(fd);
-    return usable;
+    return err;
 }
 
-}  // namespace
-
-std::vector<PortInfo> listPorts() {
-    std::vector<PortInfo> ports;
-    for (PortInfo& port : readSysfsPorts()) {
-        if (canOpenNow(port.name)) ports.push_back(std::move(port));
+std::vector<PortInfo> probePorts(std::vector<PortInfo> ports, const DeviceTree& tree, const OpenAttempt& attempt) {
+    for (PortInfo& port : ports) {
+        const std::string path = (tree.dev / port.name).string();
+        const int err = attempt(path);
+        noteOpenResult(port, err == 0 ? OpenResult{} : openFailure(port.name, path, err));
     }
     return ports;
 }
+
+std::vector<PortInfo> listPorts() { return probePorts(readSysfsPorts(), DeviceTree{}); }
 
 std::optional<std::vector<std::string>> presentPortNames() { return sysfsPortNames(); }
 

@@ -55,33 +55,6 @@ OpenResult notSerial(const std::string& name, mode_t mode) {
     return openFailed(OpenError::NotSerial, name, what);
 }
 
-OpenResult openFailure(const std::string& name, const std::string& path, int err) {
-    switch (err) {
-        case ENAMETOOLONG: return fail(OpenError::NotFound, name, "name too long");
-        case ELOOP: return fail(OpenError::NotFound, name, "too many levels of symbolic links");
-        case ENOTDIR: return fail(OpenError::NotFound, name, "a part of the path is not a directory");
-        case ENOENT: {
-            struct stat entry {};
-            bool dangling = ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
-            return fail(OpenError::NotFound, name, dangling ? "a symbolic link to nothing" : "");
-        }
-        default: break;
-    }
-    // Something is there, and if it is no device, what it is says more than
-    // the open did: a directory fails with EISDIR, a socket with ENXIO
-    // ("no such device"), a file one may not write with EACCES.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) return notSerial(name, st.st_mode);
-    switch (err) {
-        case EACCES:
-        case EPERM: return fail(OpenError::PermissionDenied, name);
-        case EBUSY: return fail(OpenError::Busy, name);
-        case ENXIO:
-        case ENODEV: return fail(OpenError::NotFound, name, "no device behind this name");
-        default: return fail(OpenError::Other, name, std::strerror(err));
-    }
-}
-
 // Raw binary 8N1 at 115200 on top of what the driver reports; hardware flow
 // control is left as it was.
 bool applyLineSettings(int fd) {
@@ -114,6 +87,33 @@ void askForLowLatency(int fd) {
 }
 
 }  // namespace
+
+OpenResult openFailure(const std::string& name, const std::string& path, int err) {
+    switch (err) {
+        case ENAMETOOLONG: return fail(OpenError::NotFound, name, "name too long");
+        case ELOOP: return fail(OpenError::NotFound, name, "too many levels of symbolic links");
+        case ENOTDIR: return fail(OpenError::NotFound, name, "a part of the path is not a directory");
+        case ENOENT: {
+            struct stat entry {};
+            bool dangling = ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
+            return fail(OpenError::NotFound, name, dangling ? "a symbolic link to nothing" : "");
+        }
+        default: break;
+    }
+    // Something is there, and if it is no device, what it is says more than
+    // the open did: a directory fails with EISDIR, a socket with ENXIO
+    // ("no such device"), a file one may not write with EACCES.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) return notSerial(name, st.st_mode);
+    switch (err) {
+        case EACCES:
+        case EPERM: return fail(OpenError::PermissionDenied, name);
+        case EBUSY: return fail(OpenError::Busy, name);
+        case ENXIO:
+        case ENODEV: return fail(OpenError::NotFound, name, "no device behind this name");
+        default: return fail(OpenError::Other, name, std::strerror(err));
+    }
+}
 
 std::string devicePath(const std::string& name) {
     if (name.find('/') != std::string::npos) return name;

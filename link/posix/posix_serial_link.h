@@ -1,6 +1,7 @@
 #pragma once
 // A serial port on a POSIX system: a tty opened exclusively, raw 8N1 at
 // 115200, with every read bounded by one 200 ms deadline.
+#include "link/port.h"
 #include "link/serial_link.h"
 
 #include <chrono>
@@ -32,5 +33,9 @@ private:
 
 // "ttyUSB0" -> "/dev/ttyUSB0"; a name with a slash is a path already.
 std::string devicePath(const std::string& name);
+
+// Why opening `path`, the port the user calls `name`, failed with errno
+// `err`: the error and message openPort() gives for it.
+OpenResult openFailure(const std::string& name, const std::string& path, int err);
 
 }  // namespace qelisp

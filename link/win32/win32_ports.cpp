@@ -2,7 +2,7 @@
 // SetupAPI knows (with its friendly name and hardware IDs), and the ones
 // the registry's SERIALCOMM map names that SetupAPI did not list (Wine lists
 // none there); each tried by opening it without sharing and closing it again,
-// so that a port held by another program is not offered.
+// to tell whether it can be opened now, and if not, why.
 #include "link/com_port_parsing.h"
 #include "link/port.h"
 #include "link/win32/win32_serial_link.h"
@@ -105,17 +105,20 @@ std::vector<RegistryValue> serialCommValues() {
     return values;
 }
 
-// A port that opens and tells its line settings. Wine opens any COM name it
-// maps, whether or not something is behind it; the settings it cannot tell.
-bool canOpen(const std::string& name) {
+// Opened without sharing, asked for its line settings and let go, as
+// openPort() would open it: a port another program holds fails the open, and
+// a name with nothing behind it fails to tell its settings (Wine opens any
+// COM name it maps).
+OpenResult tryPort(const std::string& name) {
     HANDLE handle =
         CreateFileA(devicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE) return createFailure(name, GetLastError());
     DCB settings{};
     settings.DCBlength = sizeof(settings);
     const bool serial = GetCommState(handle, &settings) != FALSE;
+    const DWORD err = serial ? ERROR_SUCCESS : GetLastError();
     CloseHandle(handle);
-    return serial;
+    return serial ? OpenResult{} : settingsFailure(name, err);
 }
 
 }  // namespace
@@ -125,10 +128,8 @@ std::vector<PortInfo> listPorts() {
     addSetupApiPorts(kPortsClass, 0, fromSetupApi);
     addSetupApiPorts(kComPortInterface, DIGCF_DEVICEINTERFACE, fromSetupApi);
     const std::vector<RegistryValue> serialComm = serialCommValues();
-    std::vector<PortInfo> ports;
-    for (PortInfo& port : mergeComPorts(std::move(fromSetupApi), portsFromSerialComm(serialComm))) {
-        if (canOpen(port.name)) ports.push_back(std::move(port));
-    }
+    std::vector<PortInfo> ports = mergeComPorts(std::move(fromSetupApi), portsFromSerialComm(serialComm));
+    for (PortInfo& port : ports) noteOpenResult(port, tryPort(port.name));
     return ports;
 }
 

@@ -111,6 +111,12 @@ DWORD clampedSize(std::size_t size) {
 
 }  // namespace
 
+OpenResult createFailure(const std::string& name, DWORD err) { return fail(classify(err), name, systemMessage(err)); }
+
+OpenResult settingsFailure(const std::string& name, DWORD err) {
+    return fail(OpenError::NotSerial, name, systemMessage(err));
+}
+
 std::string devicePath(const std::string& name) {
     if (name.rfind(kDeviceNamespace, 0) == 0) return name;
     return std::string(kDeviceNamespace) + name;
@@ -196,7 +202,7 @@ OpenResult openPort(const std::string& name, OpenMode mode) {
         if (file && error == OpenError::NotFound) {
             return openFailed(error, name, std::string(describe(error)) + " (" + systemMessage(err) + ")");
         }
-        return fail(error, name, systemMessage(err));
+        return createFailure(name, err);
     }
     // From here on the handle belongs to the link, which closes it if a
     // setting cannot be applied.
@@ -206,10 +212,7 @@ OpenResult openPort(const std::string& name, OpenMode mode) {
     // conversation works with either.
     if (mode == OpenMode::StartUp) SetupComm(handle, kInputQueue, kOutputQueue);
 
-    if (!applyLineSettings(handle)) {
-        DWORD err = GetLastError();
-        return fail(OpenError::NotSerial, name, systemMessage(err));
-    }
+    if (!applyLineSettings(handle)) return settingsFailure(name, GetLastError());
     if (!applyTimeouts(handle)) {
         DWORD err = GetLastError();
         return fail(OpenError::Other, name, systemMessage(err));

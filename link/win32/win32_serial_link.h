@@ -2,6 +2,7 @@
 // A COM port through the Win32 communications calls: 115200 8N1 binary, with
 // the loader's time-outs set in the driver, so ReadFile and WriteFile return
 // by themselves when the time is up.
+#include "link/port.h"
 #include "link/serial_link.h"
 #include "link/win32/windows_api.h"
 
@@ -35,5 +36,11 @@ private:
 // "COM3" -> "\\.\COM3". The device-namespace form is the only one that
 // reaches COM10 and above; a name already in that form is kept.
 std::string devicePath(const std::string& name);
+
+// Why the port `name` failed, with the system's error `err`, in openPort()'s
+// words: CreateFile refused it, or it opened but would not tell or take its
+// line settings (what Wine does for a COM name with nothing behind it).
+OpenResult createFailure(const std::string& name, DWORD err);
+OpenResult settingsFailure(const std::string& name, DWORD err);
 
 }  // namespace qelisp

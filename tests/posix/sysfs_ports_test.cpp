@@ -1,10 +1,18 @@
 // The Linux port list read from a sysfs and a /dev of our own, laid out as
-// the kernel and udev lay them out, symbolic links included.
+// the kernel and udev lay them out, symbolic links included; each port then
+// tried, on recorded answers and on a real pseudo-terminal.
 #include "link/posix/sysfs_ports.h"
+#include "link/posix/posix_ports.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+#include <array>
+#include <cerrno>
 #include <map>
 
 namespace qelisp {
@@ -79,6 +87,69 @@ TEST(SysfsPorts, ListsAdaptersAndRealUartsWithWhatTheirUsbDeviceSays) {
     // What an idle window compares: every such tty with a device, nothing read.
     EXPECT_EQ(sysfsPortNames(fake.tree()),
               (std::vector<std::string>{"ttyUSB2", "ttyUSB10", "ttyACM0", "ttyS0", "ttyS1", "ttyS2"}));
+}
+
+TEST(SysfsPorts, EachPortSaysWhetherItOpensAndWhyNotInTheOpenErrorsWords) {
+    struct Case {
+        std::string name;
+        int answer;  // the errno of trying it; 0: it opens
+        OpenError error;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"ttyUSB0", 0, OpenError::None, ""},
+        {"ttyUSB1", EACCES, OpenError::PermissionDenied,
+         "permission denied (the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then "
+         "log in again)"},
+        {"ttyUSB2", EBUSY, OpenError::Busy, "port is in use by another program"},
+        {"ttyUSB3", EIO, OpenError::Other, "cannot be set up (Input/output error)"},
+        {"ttyUSB4", ENOENT, OpenError::NotFound, "no such port"},  // unplugged since sysfs was read
+    };
+    FakeDeviceTree fake;
+    std::map<std::string, int> answers;
+    for (const Case& c : cases) {
+        fake.tty(c.name, "pci0000:00/usb1/1-1/1-1:1.0/" + c.name);
+        answers[(fake.tree().dev / c.name).string()] = c.answer;
+    }
+    std::vector<std::string> tried;
+    const std::vector<PortInfo> ports =
+        probePorts(readSysfsPorts(fake.tree()), fake.tree(), [&](const std::string& path) {
+            tried.push_back(path);
+            return answers.count(path) ? answers.at(path) : ENOENT;
+        });
+    ASSERT_EQ(ports.size(), std::size(cases));
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(tried[i], (fake.tree().dev / c.name).string());
+        EXPECT_EQ(ports[i].name, c.name);
+        EXPECT_EQ(ports[i].openError, c.error) << c.name;
+        EXPECT_EQ(ports[i].opens(), c.answer == 0) << c.name;
+        EXPECT_EQ(ports[i].reason, c.reason) << c.name;
+    }
+}
+
+// A real tty, tried as the list tries it: its settings stay as they were.
+TEST(SysfsPorts, TryingAPortLeavesItsSettingsAndFindsAHeldOneBusy) {
+    int master = -1, slave = -1;
+    std::array<char, 128> name{};
+    ASSERT_EQ(openpty(&master, &slave, name.data(), nullptr, nullptr), 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(slave, &before), 0);
+    cfsetspeed(&before, B9600);
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &before), 0);
+    test::TempDir dir;
+    test::writeFile(dir / "file", "not a tty");
+
+    EXPECT_EQ(attemptOpen(name.data()), 0);
+    termios after{};
+    ASSERT_EQ(tcgetattr(slave, &after), 0);
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600)) << "listing changed the port's speed";
+    ASSERT_EQ(flock(slave, LOCK_EX | LOCK_NB), 0);  // another program's lock
+    EXPECT_EQ(attemptOpen(name.data()), EBUSY);
+    EXPECT_EQ(attemptOpen((dir / "file").string()), ENOTTY);
+    EXPECT_EQ(attemptOpen((dir / "none").string()), ENOENT);
+    ::close(slave);
+    ::close(master);
 }
 
 TEST(SysfsPorts, NoSysfsNoPorts) {

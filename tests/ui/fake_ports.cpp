@@ -75,6 +75,14 @@ void ReadGate::beforeRead() {
     held_ = false;
 }
 
+PortInfo refusedPort(const std::string& name, OpenError error) {
+    PortInfo port;
+    port.name = name;
+    port.openError = error;
+    port.reason = describe(error);
+    return port;
+}
+
 PortAccess FakePorts::access() {
     std::weak_ptr<FakePorts> weak = weak_from_this();
     return PortAccess{

@@ -39,6 +39,10 @@ private:
     int readsToPass_ = 0;
 };
 
+// A port the system lists that cannot be opened now, for `error`, said as
+// describe() says it.
+PortInfo refusedPort(const std::string& name, OpenError error);
+
 // Made with std::make_shared: the opened ports keep it alive.
 class FakePorts : public std::enable_shared_from_this<FakePorts> {
 public:

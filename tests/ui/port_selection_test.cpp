@@ -27,6 +27,38 @@ TEST_F(PortSelection, NoPortMeansEmptyListNothingSelectedNothingOpen) {
     EXPECT_TRUE(ports->events().empty());
 }
 
+TEST_F(PortSelection, StartUpOffersOnlyPortsThatOpenAndSaysWhyWhenNoneDoes) {
+    struct Case {
+        const char* what;
+        std::vector<PortInfo> listed;
+        Events offered;
+        Events opened;
+        std::string status;
+    };
+    const PortInfo denied = refusedPort("ttyUSB0", OpenError::PermissionDenied);
+    const PortInfo held = refusedPort("ttyUSB1", OpenError::Busy);
+    const PortInfo usable = named({"ttyUSB2"}).front();
+    const Case cases[] = {
+        {"one of three opens", {denied, held, usable}, {"ttyUSB2"}, {"open ttyUSB2 StartUp"}, ""},
+        {"none opens",
+         {denied, held},
+         {},
+         {},
+         "ttyUSB0: permission denied; ttyUSB1: port is in use by another program"},
+        {"none there", {}, {}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ports = std::make_shared<FakePorts>(&link);
+        ports->listed = c.listed;
+        window = std::make_unique<MainWindowModel>(owned.image, ports->access(), std::make_unique<VirtualClock>());
+        window->startUp();
+        EXPECT_EQ(portNames(), c.offered);
+        EXPECT_EQ(ports->events(), c.opened);
+        EXPECT_EQ(window->poll().status, c.status);
+    }
+}
+
 TEST_F(PortSelection, ChangeWhileBusyIsRefusedAndKeepsSelectionAndPort) {
     startWindow({"COM2", "COM5"});
     ASSERT_TRUE(startHeldProgram());

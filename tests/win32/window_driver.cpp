@@ -367,8 +367,7 @@ std::string joined(const std::vector<std::string>& names) {
 // The port box offers what the system lists and can be opened, in order of
 // number, COM12 among them.
 void checkPortList(const App& app) {
-    std::vector<std::string> expected;
-    for (const qelisp::PortInfo& port : qelisp::listPorts()) expected.push_back(port.name);
+    const std::vector<std::string> expected = qelisp::enumeratePorts();
     const std::vector<std::string> shown = app.listedPorts();
     check(shown == expected, "port list is every port that opens, by number",
           joined(shown) + " / system: " + joined(expected));
