@@ -16,6 +16,10 @@ int terminalColumns();
 // lines.
 bool enableTerminalSequences();
 
+// Whether standard output shows UTF-8 as text: the locale's character set
+// on POSIX systems, the console's output code page on Windows.
+bool consoleTakesUtf8();
+
 // How to take an adapter's latency timer down to 1 ms on this system, for
 // the note after a run whose answers waited for it.
 const char* adapterLatencyAdvice();

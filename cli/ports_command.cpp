@@ -1,5 +1,6 @@
 #include "cli/ports_command.h"
 
+#include "cli/console.h"
 #include "link/printable_name.h"
 
 #include <nlohmann/json.hpp>
@@ -41,12 +42,15 @@ const char* problemName(OpenError error) {
 }
 
 std::string padded(const std::string& text, std::size_t width) {
-    return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+    const std::size_t shown = displayColumns(text);
+    return text + std::string(width > shown ? width - shown : 0, ' ');
 }
 
 }  // namespace
 
-std::string formatPortTable(const std::vector<PortInfo>& ports) {
+std::string formatPortTable(const std::vector<PortInfo>& ports, bool utf8) {
+    // What the system says of an adapter may be in any language.
+    auto said = [utf8](const std::string& text) { return utf8 ? printableText(text) : printableName(text); };
     constexpr std::size_t kColumns = 5;
     struct Row {
         std::array<std::string, kColumns> cells;
@@ -54,13 +58,15 @@ std::string formatPortTable(const std::vector<PortInfo>& ports) {
     };
     std::vector<Row> rows{{{"NAME", "DESCRIPTION", "VID:PID", "SERIAL", "OPENS"}, {}}};
     for (const PortInfo& port : ports) {
-        rows.push_back({{printableName(port.name), printableName(port.description), usbIds(port),
+        rows.push_back({{printableName(port.name), said(port.description), usbIds(port),
                          port.serial.empty() ? std::string("-") : printableName(port.serial), opensColumn(port)},
                         port.byId.empty() ? std::string() : printableName(port.byId, 200)});
     }
     std::array<std::size_t, kColumns> widths{};
     for (const Row& row : rows) {
-        for (std::size_t c = 0; c < widths.size(); ++c) widths[c] = std::max(widths[c], row.cells[c].size());
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            widths[c] = std::max(widths[c], displayColumns(row.cells[c]));
+        }
     }
     std::string out;
     for (const Row& row : rows) {
@@ -105,7 +111,7 @@ int runPortsCommand(bool json) {
     } else if (ports.empty()) {
         std::fprintf(stderr, "qelisp-cli: no serial port found\n");
     } else {
-        std::fputs(formatPortTable(ports).c_str(), stdout);
+        std::fputs(formatPortTable(ports, consoleTakesUtf8()).c_str(), stdout);
     }
     return 0;
 }

@@ -12,7 +12,9 @@ namespace qelisp::cli {
 // cannot be opened now, in columns under a heading; a port's
 // /dev/serial/by-id name on a line of its own under it. Every text from the
 // system is made printable.
-std::string formatPortTable(const std::vector<PortInfo>& ports);
+// `utf8`: the terminal shows UTF-8, so descriptions in other languages stay as
+// they are; otherwise every byte beyond ASCII is escaped.
+std::string formatPortTable(const std::vector<PortInfo>& ports, bool utf8 = false);
 
 // An array of objects: name, description, vid and pid (four hex digits, or
 // null), maker, serial, byId, opens (true or false), problem (null when it

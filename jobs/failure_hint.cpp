@@ -18,8 +18,10 @@ FailureReason failureReason(JobKind kind, const JobResult& result) {
         case JobOutcome::Running:
         case JobOutcome::Succeeded: return FailureReason::None;
         case JobOutcome::Cancelled:
-            return kind == JobKind::Program && pastTheErase(result.step) ? FailureReason::CutOff
-                                                                         : FailureReason::Cancelled;
+            // A cancel at the begin line came during its erase or after it.
+            return kind == JobKind::Program && (result.step == JobStep::BeginLine || pastTheErase(result.step))
+                       ? FailureReason::CutOff
+                       : FailureReason::Cancelled;
         case JobOutcome::Failed: break;
     }
     switch (result.cause) {

@@ -17,4 +17,13 @@ constexpr std::size_t kPrintableNameLimit = 80;
 // cut in half.
 std::string printableName(std::string_view name, std::size_t limit = kPrintableNameLimit);
 
+// The same for a terminal that shows UTF-8: a well-formed character beyond
+// ASCII (an adapter's "Prolific USB-zu-Seriell") stays as it is; control
+// characters, C1 controls and the marks that reorder text are escaped.
+// `limit` counts characters as the terminal shows them.
+std::string printableText(std::string_view text, std::size_t limit = kPrintableNameLimit);
+
+// The columns a printable text takes: one per character.
+std::size_t displayColumns(std::string_view text);
+
 }  // namespace qelisp

@@ -1,5 +1,7 @@
 #include "cli/console.h"
 
+#include <langinfo.h>
+#include <locale.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <cstdlib>
@@ -21,6 +23,16 @@ bool enableTerminalSequences() {
     const char* term = std::getenv("TERM");
     if (term != nullptr && std::strcmp(term, "dumb") == 0) return false;
     return stdoutIsTerminal();
+}
+
+bool consoleTakesUtf8() {
+    // The program runs in the "C" locale; the user's is what LC_ALL, LC_CTYPE
+    // and LANG say, read without changing the program's own.
+    locale_t user = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (user == static_cast<locale_t>(0)) return false;
+    const bool utf8 = std::strcmp(nl_langinfo_l(CODESET, user), "UTF-8") == 0;
+    freelocale(user);
+    return utf8;
 }
 
 const char* adapterLatencyAdvice() {

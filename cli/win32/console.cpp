@@ -32,6 +32,8 @@ bool enableTerminalSequences() {
     return SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+bool consoleTakesUtf8() { return GetConsoleOutputCP() == CP_UTF8; }
+
 const char* adapterLatencyAdvice() {
     return "Device Manager, Ports (COM & LPT), the adapter's port, Properties, Port Settings, Advanced..., "
            "Latency Timer (msec): 1 (FTDI; other makers' drivers have a like setting or none); then run again";

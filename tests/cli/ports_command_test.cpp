@@ -41,6 +41,13 @@ TEST(PortsCommand, TableHasAColumnEachAndTheByIdNameUnderItsPort) {
                   "\n"
                   "ttyUSB1  USB serial port          -          -             no: cannot be set up (Input/output "
                   "error)\n");
+    // A terminal that shows UTF-8 gets the description's own letters, still
+    // without its escape sequence, and the columns count characters.
+    const std::string utf8 = formatPortTable(kPorts, true);
+    EXPECT_NE(utf8.find("ttyACM0  Caf\xc3\xa9 \"2\"\\x1b[2J\\      2341:0043  \\xed\\xa0\\x80  no: "),
+              std::string::npos)
+        << utf8;
+    EXPECT_NE(utf8.find("ttyS0    Built-in serial port  -          -"), std::string::npos) << utf8;
 }
 
 TEST(PortsCommand, JsonIsValidWhateverTheBytesAndSaysWhyAPortDoesNotOpen) {
