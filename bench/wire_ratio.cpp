@@ -4,7 +4,13 @@
 // without the 1000 ms pause before the handshake) and the CPU time the
 // program's side used as a share of the elapsed time.
 //
-// Targets: ratio at most 1.02 without the pause, CPU share under 3 %.
+// Targets: ratio at most 1.02 without the pause, CPU share under 3 %. The
+// elapsed time includes the 200 ms the jobs listen after their last answer
+// (0.002 of a programming run); the job's own "Time Elapsed" does not.
+// Measured on the 2-core build machine, two runs each, before and after the
+// jobs began to account for every byte: program 1.0255 and 1.0237 before,
+// 1.0278 and 1.0261 after; verify 1.0270 and 1.0244 before, 1.0281 and
+// 1.0263 after; "Time Elapsed 84.7S" either way.
 #include "image/firmware_image.h"
 #include "jobs/job_context.h"
 #include "jobs/program_job.h"
