@@ -98,12 +98,32 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
         }
         ports.push_back({instrument->portName(), nullptr, {}});
     } else if (options.autoPort()) {
-        const std::vector<std::string> candidates = options.autoCandidates ? *options.autoCandidates : enumeratePorts();
-        if (!candidates.empty()) streams.error("looking for the instrument on " + portList(candidates));
-        FoundInstrument found = findInstrument(candidates, interrupted);
+        // With --wait the search is made again, once a second, until one
+        // instrument answers or the time is up.
+        const auto deadline = Clock::now() + std::chrono::seconds(options.waitSeconds);
+        FoundInstrument found;
+        for (bool first = true;; first = false) {
+            const auto tried = Clock::now();
+            const std::vector<std::string> candidates =
+                options.autoCandidates ? *options.autoCandidates : enumeratePorts();
+            if (first && !candidates.empty()) streams.error("looking for the instrument on " + portList(candidates));
+            if (first && options.waitSeconds > 0) {
+                streams.error("waiting up to " + std::to_string(options.waitSeconds) +
+                              " s for one instrument to answer (switch it on in its loader; Ctrl-C stops)");
+            }
+            found = findInstrument(candidates, interrupted);
+            if (found.link || found.interrupted || tried + std::chrono::seconds(1) >= deadline) break;
+            while (Clock::now() < tried + std::chrono::seconds(1) && !interrupted.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            if (interrupted.load()) {
+                found.interrupted = true;
+                break;
+            }
+        }
         if (!found.link) {
-            streams.error("--port auto: " + found.error);
-            return found.interrupted ? kExitJobFailed : kExitUsage;
+            streams.error("--port auto: " + (found.interrupted ? std::string("interrupted") : found.error));
+            return found.interrupted ? kExitInterrupted : kExitUsage;
         }
         streams.error("the instrument answers on " + printableName(found.port));
         ports.push_back({found.port, std::move(found.link), {}});

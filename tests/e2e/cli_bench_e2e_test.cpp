@@ -95,24 +95,32 @@ TEST(CliBenchE2e, ProgramThenVerifyOnTwoPortsWithJsonAndALog) {
 }
 
 TEST(CliBenchE2e, WaitsForAnInstrumentSwitchedOnLater) {
-    TempDir dir;
-    const std::string port = (dir / "instrument").string();
-    const auto start = std::chrono::steady_clock::now();
-    std::unique_ptr<SimProcess> sim;
-    CliRun run = runCli({"program", "-p", port, "--wait", "30", "-q"}, [&](ChildProcess&) {
-        std::this_thread::sleep_for(std::chrono::seconds(3));
-        sim = std::make_unique<SimProcess>(QELISP_SIM_PATH,
-                                           std::vector<std::string>{"--no-pacing", "--erase-ms", "0", "--link", port});
-    });
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-    EXPECT_GE(took, std::chrono::seconds(3)) << "it waited for the instrument";
-    EXPECT_EQ(lastStatusLine(run.out).rfind(port + ": Data Writed OK!", 0), 0u) << run.out;
-    std::size_t said = 0;
-    for (std::size_t at = 0; (at = run.err.find("waiting up to 30 s", at)) != std::string::npos; ++at) ++said;
-    EXPECT_EQ(said, 1u) << "says so once: " << run.err;
-    ASSERT_TRUE(sim && sim->stop());
-    EXPECT_EQ(sim->summary()->lines, 3780u);
+    // By its name, and by --port auto, which searches again once a second.
+    for (const bool automatic : {false, true}) {
+        SCOPED_TRACE(automatic ? "--port auto" : "--port NAME");
+        TempDir dir;
+        const std::string port = (dir / "instrument").string();
+        std::vector<std::string> args{"program", "--wait", "30", "-q"};
+        const std::vector<std::string> named{"-p", port};
+        const std::vector<std::string> found{"-p", "auto", "--auto-candidates", port};
+        args.insert(args.end(), (automatic ? found : named).begin(), (automatic ? found : named).end());
+        const auto start = std::chrono::steady_clock::now();
+        std::unique_ptr<SimProcess> sim;
+        CliRun run = runCli(args, [&](ChildProcess&) {
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            sim = std::make_unique<SimProcess>(
+                QELISP_SIM_PATH, std::vector<std::string>{"--no-pacing", "--erase-ms", "0", "--link", port});
+        });
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+        EXPECT_GE(took, std::chrono::seconds(3)) << "it waited for the instrument";
+        EXPECT_NE(lastStatusLine(run.out).find("Data Writed OK!"), std::string::npos) << run.out;
+        std::size_t said = 0;
+        for (std::size_t at = 0; (at = run.err.find("waiting up to 30 s", at)) != std::string::npos; ++at) ++said;
+        EXPECT_EQ(said, 1u) << "says so once: " << run.err;
+        ASSERT_TRUE(sim && sim->stop());
+        EXPECT_EQ(sim->summary()->lines, 3780u);
+    }
 }
 
 TEST(CliBenchE2e, CtrlCEndsTheWait) {
