@@ -10,4 +10,11 @@ std::string aboutText(std::string_view model, std::string_view version) {
     return text;
 }
 
+std::string makerNotice(std::string_view programVersion) {
+    std::string text("QelIsp ");
+    text += programVersion;
+    text += " \u2014 firmware updater";
+    return text;
+}
+
 }  // namespace qelisp

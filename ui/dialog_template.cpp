@@ -17,8 +17,10 @@ DialogBaseUnits widenToFit(DialogBaseUnits units, std::span<const DialogControl>
                            const std::function<int(std::string_view)>& textWidth) {
     for (const DialogControl& control : controls) {
         if (control.text.empty()) continue;
+        // A dialog unit of air after the text: a label that ends where its
+        // box begins looks clipped even when it is not.
         const int needed = textWidth(control.text);
-        while (toPixels(control.rect, units).width < needed) ++units.charWidth;
+        while (toPixels(control.rect, units).width < needed + (units.charWidth + 3) / 4) ++units.charWidth;
     }
     return units;
 }

@@ -93,7 +93,8 @@ DialogBaseUnits baseUnitsFromFont(int alphabetWidth, int fontHeight);
 
 // A face wider than the one the template was drawn for would clip a label
 // (DejaVu's "Version:" in 26 units): the character width is raised until
-// every control's text fits its width, which keeps all relative places.
+// every control's text fits its width with a dialog unit to spare, which
+// keeps all relative places.
 // `textWidth` measures a text in pixels.
 DialogBaseUnits widenToFit(DialogBaseUnits units, std::span<const DialogControl> controls,
                            const std::function<int(std::string_view)>& textWidth);

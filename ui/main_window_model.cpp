@@ -2,6 +2,7 @@
 
 #include "jobs/failure_hint.h"
 #include "link/port_order.h"
+#include "program_version.h"
 #include "ui/about_text.h"
 
 #include <algorithm>
@@ -263,6 +264,8 @@ BeepHook MainWindowModel::tickBeep() {
 }
 
 std::string MainWindowModel::aboutText() const { return qelisp::aboutText(image_.model(), image_.version()); }
+
+std::string MainWindowModel::makerNotice() const { return qelisp::makerNotice(QELISP_PROGRAM_VERSION); }
 
 bool MainWindowModel::shutdown(std::chrono::milliseconds grace) {
     // A job that never started has nothing to cancel, but the flag stays

@@ -141,6 +141,7 @@ public:
     std::string model() const { return image_.model(); }
     std::string version() const { return image_.version(); }
     std::string aboutText() const;
+    std::string makerNotice() const;
 
     // The main window has closed: cancel the job, give it `grace` to end,
     // then let go of it. Returns false when a job was left running; it

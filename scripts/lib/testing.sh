@@ -118,12 +118,13 @@ flash_matches_image() {
 # --- X ---------------------------------------------------------------------------------
 # Starts Xvfb with the options after $1 on a display of its own, which Xvfb
 # picks itself once it can listen there (so no two scripts take the same
-# one), and exports DISPLAY. Its messages go to $1/xvfb.log.
+# one), and exports DISPLAY. Its messages go to $1/xvfb.log. The screen is
+# 1024x768 unless XVFB_SCREEN names another (WIDTHxHEIGHTxDEPTH).
 start_xvfb() {
   local dir=$1 number=$1/xvfb.display
   shift
   rm -f "$number"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$number" >"$dir/xvfb.log" 2>&1 </dev/null &
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp "$@" 3>"$number" >"$dir/xvfb.log" 2>&1 </dev/null &
   pids+=($!)
   wait_for 10 grep -q '^[0-9]' "$number" || { echo "Xvfb did not start: $(cat "$dir/xvfb.log")"; return 1; }
   DISPLAY=:$(head -1 "$number")

@@ -264,7 +264,8 @@ void QtWindowTest::controlsNeitherOverlapNorClipTheirText() {
     PortAccess none{[] { return std::vector<PortInfo>{}; }, [](const std::string&, OpenMode) { return OpenResult{}; }};
     MainWindowModel model(smallImage().image, none);
     CQelIspDlg main(model);
-    QelIspAbout about(QString::fromStdString(model.aboutText()).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    QelIspAbout about(QString::fromStdString(model.aboutText()).replace(QLatin1String("\r\n"), QLatin1String("\n")),
+                      QString::fromStdString(model.makerNotice()));
     for (QDialog* dialog : {static_cast<QDialog*>(&main), static_cast<QDialog*>(&about)}) {
         const QString name = dialog->windowTitle();
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize());  // fixed size

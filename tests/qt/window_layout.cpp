@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
         const QRect r = window.findChild<QWidget*>(QLatin1String(name))->geometry();
         std::printf("%s %d %d %d %d\n", name, r.x(), r.y(), r.width(), r.height());
     }
-    QelIspAbout about(QString::fromStdString(model.aboutText()));
+    QelIspAbout about(QString::fromStdString(model.aboutText()), QString::fromStdString(model.makerNotice()));
     const QRect ok = about.findChild<QWidget*>(QStringLiteral("ok"))->geometry();
     std::printf("about.ok %d %d %d %d\n", ok.x(), ok.y(), ok.width(), ok.height());
     return 0;

@@ -1,3 +1,4 @@
+#include "program_version.h"
 #include "tests/support/test_image.h"
 #include "ui/main_window_model.h"
 
@@ -16,6 +17,8 @@ TEST(AboutText, IsExactWithTheImagesFieldsTrailingSpacesKept) {
     // The Model and Version boxes show them untrimmed as well.
     EXPECT_EQ(window.model(), "QX-9           ");
     EXPECT_EQ(window.version(), "2010.06.29     ");
+    // The notice under it names this program's version.
+    EXPECT_EQ(window.makerNotice(), "QelIsp " QELISP_PROGRAM_VERSION " \u2014 firmware updater");
 }
 
 }  // namespace

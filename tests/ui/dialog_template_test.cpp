@@ -102,9 +102,10 @@ TEST(DialogTemplate, UnitsBecomePixelsAsWindowsMapsThem) {
 TEST(DialogTemplate, CharacterWidthGrowsUntilNoTextIsClipped) {
     const DialogControl controls[] = {
         {"Model:", {10, 10, 22, 8}}, {"", {37, 11, 4, 12}}, {"Version:", {10, 24, 26, 8}}};
-    // Ten pixels per character: "Version:" needs 80, 26 units give 80 at 12.3.
-    auto width = [](std::string_view text) { return static_cast<int>(text.size()) * 10; };
-    EXPECT_EQ(widenToFit({7, 15}, controls, width).charWidth, 13);
+    // 10.5 pixels per character: "Version:" takes 84, which 26 units give
+    // at 13, but with no air before its box; at 14 they give 91.
+    auto width = [](std::string_view text) { return static_cast<int>(text.size()) * 21 / 2; };
+    EXPECT_EQ(widenToFit({7, 15}, controls, width).charWidth, 14);
     EXPECT_EQ(widenToFit({14, 15}, controls, width).charWidth, 14) << "never narrower";
     EXPECT_EQ(widenToFit({7, 15}, controls, width).charHeight, 15);
 }

@@ -4,14 +4,16 @@
 // blank one, answering at the real wire speed, behind COM2 and COM12, and
 // one that the script plugs into COM14 when asked:
 //
-//   window_driver.exe QelIsp.exe [--shots DIR]
+//   window_driver.exe QelIsp.exe [--shots DIR] [--layout]
 //
 // With --shots, the driver asks the script through DIR for pictures and for
-// COM14's device (tests/win32/script_requests.h).
+// COM14's device (tests/win32/script_requests.h). With --layout it only
+// looks at both dialogs at the screen's DPI, pictures them, and exits.
 //
 // Prints one line per check and "driver: N passed, M failed"; exit status 0
 // when every check passed.
 #include "tests/win32/foreign_window.h"
+#include "tests/win32/layout_check.h"
 #include "tests/win32/script_requests.h"
 
 #include <commctrl.h>
@@ -21,6 +23,7 @@
 #include "image/firmware_image.h"
 #include "jobs/failure_hint.h"
 #include "link/port.h"
+#include "program_version.h"
 
 #include <algorithm>
 #include <array>
@@ -42,7 +45,8 @@ using SteadyClock = std::chrono::steady_clock;
 // program, so that a changed text is caught.
 constexpr const char* kWarningCaption = "Warnning";
 constexpr const char* kWarningText = "During Program Or Verify period\r\nCould Not Change the Comport!";
-constexpr const wchar_t* kMakerNotice = L"QelIsp \u2014 firmware updater";
+// With the program's version, as the build gives it.
+constexpr const wchar_t* kMakerNotice = L"QelIsp " QELISP_PROGRAM_VERSION_WIDE L" \u2014 firmware updater";
 
 constexpr int kProgramButton = 1001;
 constexpr int kVerifyButton = 1002;
@@ -278,7 +282,7 @@ void checkAboutBox(App& app, ScriptRequests& shots) {
     for (HWND child : childrenOf(about)) {
         if (classOf(child) == "Static" && wideTextOf(child) == kMakerNotice) notice = true;
     }
-    check(notice, "about box shows the maker's notice with its em dash");
+    check(notice, "about box shows the maker's notice with the program's version and its em dash");
     shots.take(about, "about-box");
     PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     check(waitFor([&] { return !IsWindow(about); }, 5s), "OK closes the about box");
@@ -502,17 +506,56 @@ void checkExitDuringJob(App& app, ScriptRequests& shots) {
     check(code == 0, "exit status 0", std::to_string(code));
 }
 
+std::string joinedFaults(const std::vector<std::string>& faults) {
+    std::string out;
+    for (const std::string& fault : faults) out += (out.empty() ? "" : "; ") + fault;
+    return out;
+}
+
+// Both dialogs at the screen's DPI: every label whole, nothing on top of
+// anything else, the window grown with the DPI; a picture of each.
+void checkLayout(App& app, ScriptRequests& shots) {
+    const int dpi = screenDpi();
+    const std::string at = " at " + std::to_string(dpi) + " dpi";
+    RECT client{};
+    GetClientRect(app.dialog, &client);
+    // 251 dialog units at no less than 6 pixels per 4 (an 8-point face at 96 dpi).
+    const int least = MulDiv(251 * 6 / 4, dpi, 96);
+    check(client.right >= least, "the main window grows with the DPI" + at,
+          std::to_string(client.right) + " pixels wide, " + std::to_string(least) + " at least");
+    std::vector<std::string> faults = layoutFaults(app.dialog, 9, dpi);
+    check(faults.empty(), "main window" + at + ": no label clipped, no control on another", joinedFaults(faults));
+    shots.take(app.dialog, "main-window-" + std::to_string(dpi) + "dpi");
+
+    app.click(kAboutButton);
+    HWND about = nullptr;
+    waitFor([&] { return (about = findDialog(app.process.dwProcessId, "About")) != nullptr; }, 5s);
+    check(about != nullptr, "About opens the about box" + at);
+    if (!about) return;
+    faults = layoutFaults(about, 8, dpi);
+    check(faults.empty(), "about box" + at + ": no label clipped, no control on another", joinedFaults(faults));
+    shots.take(about, "about-box-" + std::to_string(dpi) + "dpi");
+    PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    waitFor([&] { return !IsWindow(about); }, 5s);
+    PostMessageW(app.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    check(WaitForSingleObject(app.process.hProcess, 5000) == WAIT_OBJECT_0, "Exit ends the program" + at);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: window_driver QelIsp.exe [--shots DIR]\n");
+        std::fprintf(stderr, "usage: window_driver QelIsp.exe [--shots DIR] [--layout]\n");
         return 2;
     }
     std::string shotDir;
-    for (int i = 2; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--shots") shotDir = argv[i + 1];
+    bool layoutOnly = false;
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--shots" && i + 1 < argc) shotDir = argv[i + 1];
+        if (std::string(argv[i]) == "--layout") layoutOnly = true;
     }
+    // Measured as QelIsp.exe sees the screen: at its real DPI.
+    SetProcessDPIAware();
     ScriptRequests shots(shotDir);
 
     App app;
@@ -528,7 +571,9 @@ int main(int argc, char** argv) {
     WaitForInputIdle(app.process.hProcess, 10000);
     waitFor([&] { return (app.dialog = findDialog(app.process.dwProcessId, "QelIsp")) != nullptr; }, 30s);
     check(app.dialog != nullptr, "main window \"QelIsp\" is up");
-    if (app.dialog) {
+    if (app.dialog && layoutOnly) {
+        checkLayout(app, shots);
+    } else if (app.dialog) {
         app.status = app.item(kStatusBox);
         app.progress = app.item(kProgressBar);
         app.ports = app.item(kPortBox);

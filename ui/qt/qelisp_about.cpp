@@ -15,7 +15,7 @@ constexpr int kIconPixels = 32;
 
 }  // namespace
 
-QelIspAbout::QelIspAbout(const QString& text, QWidget* parent) : QDialog(parent) {
+QelIspAbout::QelIspAbout(const QString& text, const QString& notice, QWidget* parent) : QDialog(parent) {
     setWindowTitle(textOf(kTemplate.title));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -46,7 +46,8 @@ QelIspAbout::QelIspAbout(const QString& text, QWidget* parent) : QDialog(parent)
     text_.setPlainText(text);
     text_.setGeometry(pixelRect(control(Control::TextBox).rect, units));
 
-    notice_.setText(textOf(control(Control::MakerNotice).text));
+    notice_.setObjectName(QStringLiteral("notice"));
+    notice_.setText(notice);
     notice_.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     notice_.setGeometry(pixelRect(control(Control::MakerNotice).rect, units));
 

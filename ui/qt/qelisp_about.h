@@ -1,6 +1,7 @@
 #pragma once
 // The about box: the program's icon, the firmware's model and version under
-// the one-line description, and the maker's notice; laid out from the Windows
+// the one-line description, and the maker's notice with this program's
+// version; laid out from the Windows
 // dialog template.
 #include <QDialog>
 #include <QLabel>
@@ -11,7 +12,7 @@ class QelIspAbout : public QDialog {
     Q_OBJECT
 
 public:
-    explicit QelIspAbout(const QString& text, QWidget* parent = nullptr);
+    QelIspAbout(const QString& text, const QString& notice, QWidget* parent = nullptr);
 
 private:
     QPushButton okButton_{this};

@@ -191,7 +191,7 @@ void CQelIspDlg::fillPortList() { portBox_.setEntries(model_.portEntries(), mode
 void CQelIspDlg::showSelectedPort() { portBox_.showIndex(model_.selectedIndex()); }
 
 void CQelIspDlg::onAbout() {
-    QelIspAbout about(shownText(model_.aboutText()), this);
+    QelIspAbout about(shownText(model_.aboutText()), QString::fromStdString(model_.makerNotice()), this);
     about.exec();
 }
 

@@ -1,5 +1,7 @@
 #include "ui/win32/port_box.h"
 
+#include "ui/win32/text_measure.h"
+
 #include <algorithm>
 #include <array>
 
@@ -9,49 +11,19 @@ namespace {
 constexpr int kItemPadding = 4;
 constexpr int kColumnGap = 12;
 
-std::wstring Wide(const std::string& utf8) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-    if (size > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
-    return out;
-}
-
-// Texts measured in a window's font.
-class TextMeasure {
-public:
-    explicit TextMeasure(HWND window) : window_(window), dc_(GetDC(window)) {
-        old_ = SelectObject(dc_, reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)));
-    }
-    ~TextMeasure() {
-        SelectObject(dc_, old_);
-        ReleaseDC(window_, dc_);
-    }
-    TextMeasure(const TextMeasure&) = delete;
-    TextMeasure& operator=(const TextMeasure&) = delete;
-
-    int Width(const std::wstring& text) const {
-        SIZE size{};
-        GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
-        return size.cx;
-    }
-    int Height() const {
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc_, &metrics);
-        return metrics.tmHeight;
-    }
-
-private:
-    HWND window_;
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
 }  // namespace
 
 void PortBox::Attach(HWND box) {
     box_ = box;
     // A pixel of air above and below each row's text.
     SendMessageW(box_, CB_SETITEMHEIGHT, 0, TextMeasure(box_).Height() + 2);
+}
+
+void PortBox::FontChanged() {
+    const int height = TextMeasure(box_).Height() + 2;
+    SendMessageW(box_, CB_SETITEMHEIGHT, 0, height);
+    SendMessageW(box_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
+    SetDroppedWidth();
 }
 
 void PortBox::SetEntries(const std::vector<qelisp::PortEntry>& entries, int selected) {

@@ -12,6 +12,9 @@ class PortBox {
 public:
     // The dialog's combo box; its rows get the height of its font.
     void Attach(HWND box);
+    // The dialog gave the box a font for another DPI: rows, the edit part
+    // and the dropped list's width follow it.
+    void FontChanged();
     HWND Handle() const { return box_; }
 
     // The model's entries, in order, with the one at model index `selected`

@@ -11,6 +11,9 @@ namespace {
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT_PTR kPortEditSubclass = 1;
 
+// WM_DPICHANGED, which older headers lack.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+
 // A hint is a long line: the tip wraps it at about the dialog's width, and
 // stays up long enough to be read.
 constexpr int kTooltipShowMs = 30000;
@@ -71,6 +74,7 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 OnPortListRead(model_.devicesChanged());
             }
             return TRUE;
+        case kDpiChangedMessage: OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); return TRUE;
         case WM_PAINT: return OnPaintIconic() ? TRUE : FALSE;
         case WM_QUERYDRAGICON:
             // One of the messages whose result a dialog procedure returns itself.
@@ -81,6 +85,7 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CQelIspDlg::OnInitDialog() {
+    layout_.Attach(dialog_);
     SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
@@ -129,11 +134,23 @@ void CQelIspDlg::AddStatusTooltip() {
     tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog_, IDC_STATUS));
     tool.lpszText = const_cast<char*>("");
     SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SetTooltipWidth();
+    SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTooltipShowMs, 0));
+}
+
+void CQelIspDlg::SetTooltipWidth() {
+    if (!tooltip_) return;
     // A maximum width is what makes the tip break lines, at "\r\n" and to wrap.
     RECT client{};
     GetClientRect(dialog_, &client);
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, client.right - client.left);
-    SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTooltipShowMs, 0));
+}
+
+void CQelIspDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    layout_.OnDpiChanged(dpi, suggested);
+    portBox_.FontChanged();
+    if (tooltip_) SendMessageW(tooltip_, WM_SETFONT, SendMessageW(dialog_, WM_GETFONT, 0, 0), FALSE);
+    SetTooltipWidth();
 }
 
 void CQelIspDlg::SetStatusTooltip(const std::string& text) {
@@ -204,7 +221,7 @@ void CQelIspDlg::FillPortList() { portBox_.SetEntries(model_.portEntries(), mode
 void CQelIspDlg::ShowSelectedPort() { portBox_.ShowIndex(model_.selectedIndex()); }
 
 void CQelIspDlg::OnAbout() {
-    QelIspAbout about(instance_, model_.aboutText());
+    QelIspAbout about(instance_, model_.aboutText(), model_.makerNotice());
     about.DoModal(dialog_);
 }
 

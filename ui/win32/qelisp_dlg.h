@@ -4,6 +4,7 @@
 // and progress bar, refreshed by a 20 ms timer. The rules live in
 // MainWindowModel; this class only moves them onto Win32 controls.
 #include "ui/main_window_model.h"
+#include "ui/win32/dialog_layout.h"
 #include "ui/win32/port_box.h"
 #include "ui/win32/windows_api.h"
 
@@ -34,11 +35,13 @@ private:
     void OnPortListRead(bool changed);
     bool OnPaintIconic();
     void OnAbout();
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
 
     // The Status box's tooltip: the whole status, and the hint after a
     // failure (MainWindowModel's JobDisplay::tooltip).
     void AddStatusTooltip();
     void SetStatusTooltip(const std::string& text);
+    void SetTooltipWidth();
 
     // The port box mirrors the model's list, in the model's order.
     void FillPortList();
@@ -48,6 +51,7 @@ private:
     HINSTANCE instance_;
     qelisp::MainWindowModel& model_;
     HWND dialog_ = nullptr;
+    DialogLayout layout_{qelisp::main_dialog::kTemplate};
     PortBox portBox_;
     HWND tooltip_ = nullptr;  // owned by the dialog, destroyed with it
     HICON bigIcon_ = nullptr;

@@ -18,6 +18,7 @@
 
 // About box.
 #define IDC_ABOUT_TEXT 1005
+#define IDC_ABOUT_NOTICE 1006
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
