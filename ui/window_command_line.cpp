@@ -11,6 +11,8 @@ WindowCommandLine parseWindowCommandLine(std::span<const std::string> args) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             result.help = true;
+        } else if (arg == "--version") {
+            result.version = true;
         } else if (arg.rfind("--port=", 0) == 0) {
             result.port = arg.substr(7);
             if (result.port.empty()) fail("--port wants a port name");
@@ -27,6 +29,11 @@ WindowCommandLine parseWindowCommandLine(std::span<const std::string> args) {
     return result;
 }
 
+std::string windowVersionText(std::string_view programVersion, std::string_view model, std::string_view version) {
+    auto trimmed = [](std::string_view text) { return std::string(text.substr(0, text.find_last_not_of(' ') + 1)); };
+    return "qelisp " + std::string(programVersion) + "\nfirmware: " + trimmed(model) + " " + trimmed(version) + "\n";
+}
+
 const char* windowUsageText() {
     return "usage: qelisp [--port NAME]\n"
            "Writes the firmware built into this program into a total station's flash\n"
@@ -34,6 +41,7 @@ const char* windowUsageText() {
            "  --port NAME   open this port at start-up instead of the first one listed:\n"
            "                ttyUSB0, /dev/ttyUSB0, /dev/serial/by-id/...\n"
            "  --help        show this text\n"
+           "  --version     show this program's version and the firmware's\n"
            "Qt's own options (-platform, -display, ...) work as well.\n";
 }
 

@@ -14,6 +14,7 @@ TEST(WindowCommandLine, PortHelpAndMistakes) {
         std::string port;
         bool help;
         bool error;
+        bool version = false;
     };
     for (const Case& c : {
              Case{{}, "", false, false},
@@ -26,13 +27,24 @@ TEST(WindowCommandLine, PortHelpAndMistakes) {
              // Help is answered even next to a mistake, before Qt takes its options.
              Case{{"-platform", "offscreen", "--help"}, "", true, true},
              Case{{"-h"}, "", true, false},
+             Case{{"-platform", "offscreen", "--version"}, "", false, true, true},
+             Case{{"--port", "ttyUSB1", "--version"}, "ttyUSB1", false, false, true},
          }) {
         WindowCommandLine parsed = parseWindowCommandLine(c.args);
         const std::string shown = ::testing::PrintToString(c.args);
         EXPECT_EQ(parsed.port, c.port) << shown;
         EXPECT_EQ(parsed.help, c.help) << shown;
+        EXPECT_EQ(parsed.version, c.version) << shown;
         EXPECT_EQ(!parsed.error.empty(), c.error) << shown << ": " << parsed.error;
     }
+}
+
+TEST(WindowCommandLine, VersionNamesTheProgramAndTheFirmwareTrimmed) {
+    EXPECT_EQ(windowVersionText("1.2.3", "QX-9           ", "2010.06.29     "),
+              "qelisp 1.2.3\nfirmware: QX-9 2010.06.29\n");
+    // A field without trailing spaces, and one that is all spaces.
+    EXPECT_EQ(windowVersionText("1.2.3", "ABCDEFGHIJKLMNO", "               "),
+              "qelisp 1.2.3\nfirmware: ABCDEFGHIJKLMNO \n");
 }
 
 }  // namespace
