@@ -23,10 +23,6 @@ int CQelIspApp::run() {
     const QStringList given = arguments();
     for (qsizetype i = 1; i < given.size(); ++i) args.push_back(given[i].toStdString());
     const qelisp::WindowCommandLine commandLine = qelisp::parseWindowCommandLine(args);
-    if (commandLine.help) {
-        std::fputs(qelisp::windowUsageText(), stdout);
-        return 0;
-    }
     if (!commandLine.error.empty()) {
         std::fprintf(stderr, "qelisp: %s\n%s", commandLine.error.c_str(), qelisp::windowUsageText());
         return 2;

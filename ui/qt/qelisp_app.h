@@ -17,6 +17,7 @@ public:
 
     // Reads the options Qt left over and runs the main window over the
     // built-in firmware. Returns the exit status: 2 for a usage error.
+    // main() has answered --help and --version before Qt started.
     int run();
 
     // Shows the main window over `model` until it is closed, then stops the

@@ -17,8 +17,7 @@ Function User32Function(const char* name) {
 // DIALOG_DPI_CHANGE_BEHAVIORS' DDC_DISABLE_ALL, which older headers lack.
 constexpr int kDialogDpiChangesOff = 0x0001;
 
-}  // namespace
-
+// The DPI the window is shown at, where Windows can say (10, version 1607 on).
 UINT WindowDpi(HWND window) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
@@ -31,6 +30,8 @@ UINT WindowDpi(HWND window) {
     ReleaseDC(nullptr, screen);
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
+
+}  // namespace
 
 DialogLayout::~DialogLayout() {
     if (ownFont_) DeleteObject(ownFont_);

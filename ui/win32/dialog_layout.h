@@ -10,7 +10,7 @@
 
 class DialogLayout {
 public:
-    DialogLayout(const qelisp::DialogTemplate& layout) : layout_(layout) {}
+    explicit DialogLayout(const qelisp::DialogTemplate& layout) : layout_(layout) {}
     ~DialogLayout();
     DialogLayout(const DialogLayout&) = delete;
     DialogLayout& operator=(const DialogLayout&) = delete;
@@ -22,8 +22,6 @@ public:
     // it, the window at the place Windows suggests.
     void OnDpiChanged(UINT dpi, const RECT& suggested);
 
-    UINT Dpi() const { return dpi_; }
-
 private:
     void Place(const RECT* suggested);
 
@@ -33,5 +31,5 @@ private:
     HFONT ownFont_ = nullptr;  // made for a DPI change; the template's font belongs to the dialog
 };
 
-// The DPI the window is shown at, where Windows can say (10, version 1607 on).
-UINT WindowDpi(HWND window);
+// WM_DPICHANGED, which older headers lack; both dialogs pass it on.
+inline constexpr UINT kDpiChangedMessage = 0x02E0;

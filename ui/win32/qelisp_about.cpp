@@ -3,13 +3,6 @@
 #include "ui/win32/resource.h"
 #include "ui/win32/text_measure.h"
 
-namespace {
-
-// WM_DPICHANGED, which older headers lack.
-constexpr UINT kDpiChangedMessage = 0x02E0;
-
-}  // namespace
-
 INT_PTR QelIspAbout::DoModal(HWND owner) {
     return DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_ABOUTBOX), owner, &QelIspAbout::DialogProc,
                            reinterpret_cast<LPARAM>(this));

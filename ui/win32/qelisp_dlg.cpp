@@ -11,9 +11,6 @@ namespace {
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT_PTR kPortEditSubclass = 1;
 
-// WM_DPICHANGED, which older headers lack.
-constexpr UINT kDpiChangedMessage = 0x02E0;
-
 // A hint is a long line: the tip wraps it at about the dialog's width, and
 // stays up long enough to be read.
 constexpr int kTooltipShowMs = 30000;
