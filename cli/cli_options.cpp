@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 namespace qelisp::cli {
@@ -12,6 +13,9 @@ namespace {
 constexpr const char* kExitStatusText =
     "exit status: 0 every job succeeded, 1 a job failed, 2 usage error or a port not usable\n"
     "(with several ports the others still run; the summary says which), 130 Ctrl-C.";
+
+const std::map<std::string, LineTiming> kLineTimings{
+    {"auto", LineTiming::Auto}, {"wire", LineTiming::Wire}, {"pty", LineTiming::Pty}};
 
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> items;
@@ -39,6 +43,7 @@ struct Parser {
     bool version = false;
     bool noPacing = false;
     std::string autoList;
+    std::string lineTiming = "auto";
 
     explicit Parser(Options& o) {
         app.footer(kExitStatusText);
@@ -69,6 +74,12 @@ struct Parser {
             job->add_flag("-v,--trace", o.trace, "print every line sent and every byte received to standard error");
             job->add_flag("--all-lines", o.allLines,
                           "into a file or pipe: every status line, not one address per 4 KB page");
+            job->add_option("--line-timing", lineTiming,
+                            "auto: a line takes its time on the wire at 115200 baud, and a byte that comes "
+                            "sooner answers nothing, unless the port is a pseudo-terminal; wire: so on every "
+                            "port (a paced virtual port); pty: on none")
+                ->type_name("auto|wire|pty")
+                ->check(CLI::IsMember(kLineTimings).description(""));
             job->add_flag("--simulate", o.simulate, "use a simulated instrument started for this run");
             job->add_flag("--no-pacing", noPacing, "with --simulate: answer at once instead of at 115200 baud");
             job->add_option("--sim-flash", o.simFlash,
@@ -96,6 +107,9 @@ std::string checkJob(const Options& o, const std::string& name) {
     if (o.simulate == !o.ports.empty()) return "'" + name + "' needs either --port PORT or --simulate";
     if (!o.simulate && (!o.simPacing || !o.simFlash.empty())) return "--no-pacing and --sim-flash go with --simulate";
     if (o.simulate && o.waitSeconds > 0) return "--wait goes with --port";
+    if (o.simulate && !o.simPacing && o.lineTiming == LineTiming::Wire) {
+        return "--line-timing wire needs an instrument that keeps wire time: leave out --no-pacing";
+    }
     for (auto it = o.ports.begin(); it != o.ports.end(); ++it) {
         if (it->empty()) return "--port needs a port name";
         if (std::find(it + 1, o.ports.end(), *it) != o.ports.end()) return "--port " + *it + " is given twice";
@@ -156,6 +170,7 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     }
     if (!parser->autoList.empty()) options.autoCandidates = splitList(parser->autoList);
     options.simPacing = !parser->noPacing;
+    options.lineTiming = kLineTimings.at(parser->lineTiming);
     if (options.isJob()) {
         const std::string name = options.command == Command::Program ? "program" : "verify";
         if (const std::string problem = checkJob(options, name); !problem.empty()) {

@@ -1,5 +1,7 @@
 #pragma once
 // qelisp-cli's command line.
+#include "link/port.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +29,8 @@ struct Options {
     bool thenVerify = false;         // program --verify: verify after a successful programming run
     std::string logPath;             // --log FILE: one JSON line per finished job appended to FILE
     int waitSeconds = 0;             // --wait SECONDS: for the port and the instrument; 0: not at all
+    // --line-timing auto|wire|pty: whether a port's lines take their time on a wire.
+    LineTiming lineTiming = LineTiming::Auto;
     // --auto-candidates A,B (a test hook, hidden from the help): the ports
     // `--port auto` tries instead of the system's list.
     std::optional<std::vector<std::string>> autoCandidates;

@@ -38,10 +38,11 @@ std::string searchFailure(const std::vector<std::string>& greeted, const std::ve
            "; name the one to use with --port, or give each its own --port";
 }
 
-FoundInstrument findInstrument(const std::vector<std::string>& candidates, std::atomic<bool>& interrupted) {
+FoundInstrument findInstrument(const std::vector<std::string>& candidates, LineTiming timing,
+                               std::atomic<bool>& interrupted) {
     std::vector<std::unique_ptr<Greeting>> greetings;
     for (const std::string& port : candidates) {
-        OpenResult opened = openPort(port);
+        OpenResult opened = openPort(port, OpenMode::StartUp, timing);
         if (!opened.link) continue;  // held by another program, or gone: not ours to greet
         auto greeting = std::make_unique<Greeting>();
         greeting->port = port;

@@ -4,6 +4,7 @@
 // ports there are. The one port that answers is kept open for the job; the
 // handshake leaves the loader waiting for its first line, and the job's own
 // 'U' simply starts the session again.
+#include "link/port.h"
 #include "link/serial_link.h"
 
 #include <atomic>
@@ -21,7 +22,8 @@ struct FoundInstrument {
 };
 
 // `candidates`: the ports to try, as the user would name them.
-FoundInstrument findInstrument(const std::vector<std::string>& candidates, std::atomic<bool>& interrupted);
+FoundInstrument findInstrument(const std::vector<std::string>& candidates, LineTiming timing,
+                               std::atomic<bool>& interrupted);
 
 // "a, b and c", each name made safe to print.
 std::string portList(const std::vector<std::string>& ports);

@@ -26,8 +26,9 @@ Greeting greet(SerialLink& link) {
 
 }  // namespace
 
-PortWaiter::PortWaiter(std::string port, std::chrono::seconds limit, const std::atomic<bool>& interrupted)
-    : port_(std::move(port)), interrupted_(interrupted), thread_([this, limit] { run(limit); }) {}
+PortWaiter::PortWaiter(std::string port, std::chrono::seconds limit, LineTiming timing,
+                       const std::atomic<bool>& interrupted)
+    : port_(std::move(port)), timing_(timing), interrupted_(interrupted), thread_([this, limit] { run(limit); }) {}
 
 PortWaiter::~PortWaiter() {
     if (thread_.joinable()) thread_.join();
@@ -43,7 +44,7 @@ void PortWaiter::run(std::chrono::seconds limit) {
     for (;;) {
         const Clock::time_point tried = Clock::now();
         if (!link_) {
-            OpenResult opened = openPort(port_, OpenMode::StartUp);
+            OpenResult opened = openPort(port_, OpenMode::StartUp, timing_);
             link_ = std::move(opened.link);
             if (!link_) failure_ = opened.message;
         }

@@ -4,6 +4,7 @@
 // and greeted with the loader's 'U'; the wait ends when the instrument
 // answers, when the time is up, or on Ctrl-C. Several ports each wait for
 // their own.
+#include "link/port.h"
 #include "link/serial_link.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@ namespace qelisp::cli {
 
 class PortWaiter {
 public:
-    PortWaiter(std::string port, std::chrono::seconds limit, const std::atomic<bool>& interrupted);
+    PortWaiter(std::string port, std::chrono::seconds limit, LineTiming timing, const std::atomic<bool>& interrupted);
     ~PortWaiter();
     PortWaiter(const PortWaiter&) = delete;
     PortWaiter& operator=(const PortWaiter&) = delete;
@@ -33,6 +34,7 @@ private:
     void run(std::chrono::seconds limit);
 
     std::string port_;
+    LineTiming timing_;
     const std::atomic<bool>& interrupted_;
     std::unique_ptr<SerialLink> link_;
     bool answered_ = false;

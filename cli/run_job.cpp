@@ -111,7 +111,7 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
                 streams.error("waiting up to " + std::to_string(options.waitSeconds) +
                               " s for one instrument to answer (switch it on in its loader; Ctrl-C stops)");
             }
-            found = findInstrument(candidates, interrupted);
+            found = findInstrument(candidates, options.lineTiming, interrupted);
             if (found.link || found.interrupted || tried + std::chrono::seconds(1) >= deadline) break;
             while (Clock::now() < tried + std::chrono::seconds(1) && !interrupted.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -142,10 +142,10 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
 
 // Opens every port not open yet; a port that fails is reported and keeps
 // its reason.
-void openPorts(std::vector<Port>& ports, Streams& streams) {
+void openPorts(std::vector<Port>& ports, LineTiming timing, Streams& streams) {
     for (Port& port : ports) {
         if (port.link) continue;
-        OpenResult opened = openPort(port.name, OpenMode::StartUp);
+        OpenResult opened = openPort(port.name, OpenMode::StartUp, timing);
         if (opened.link) {
             port.link = std::move(opened.link);
         } else {
@@ -254,11 +254,11 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
         for (std::size_t i = 0; i < ports.size(); ++i) {
             streams.error("waiting up to " + std::to_string(options.waitSeconds) + " s for the instrument on " +
                           printableName(ports[i].name) + " (switch it on in its loader; Ctrl-C stops)");
-            waiters[i] =
-                std::make_unique<PortWaiter>(ports[i].name, std::chrono::seconds(options.waitSeconds), interrupted);
+            waiters[i] = std::make_unique<PortWaiter>(ports[i].name, std::chrono::seconds(options.waitSeconds),
+                                                      options.lineTiming, interrupted);
         }
     } else {
-        openPorts(ports, streams);
+        openPorts(ports, options.lineTiming, streams);
     }
     const bool several = ports.size() > 1;
     // One port that cannot be opened is a usage error, as it always was:

@@ -29,9 +29,19 @@ struct OpenResult {
 // sizes (1024 in, 512 out); reopening after a new selection skips that.
 enum class OpenMode { StartUp, Reselect };
 
+// Whether the port has a wire behind it: no answer can come before a line has
+// crossed it at 115200 8N1, so a byte that comes sooner is a stray one. A
+// pseudo-terminal hands a line over the moment it is written, and then the
+// loader's answer may come as the write returns.
+enum class LineTiming {
+    Auto,  // a wire, unless the port is a pseudo-terminal (under Wine: any COM port)
+    Wire,  // a wire, also on a pseudo-terminal whose peer keeps wire time (a paced simulator)
+    Pty,   // no wire, also on a real port
+};
+
 // Opens a port by the name the user sees ("COM3", "ttyUSB0", "/dev/pts/4"),
 // exclusively, at 115200 8N1 raw with the loader's time-outs.
-OpenResult openPort(const std::string& name, OpenMode mode = OpenMode::StartUp);
+OpenResult openPort(const std::string& name, OpenMode mode = OpenMode::StartUp, LineTiming timing = LineTiming::Auto);
 
 // What the system tells of one serial port. Texts are empty and the IDs 0
 // where it does not know them (a built-in UART has no USB IDs).

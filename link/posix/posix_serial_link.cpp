@@ -226,7 +226,7 @@ int PosixSerialLink::read(std::span<std::uint8_t> buf) {
     return static_cast<int>(got);
 }
 
-OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
+OpenResult openPort(const std::string& name, OpenMode /*mode*/, LineTiming timing) {
     // The driver's queue sizes are fixed on POSIX; both modes open alike.
     std::string path = devicePath(name);
     // The system would read the name only up to the NUL and open another file.
@@ -255,13 +255,15 @@ OpenResult openPort(const std::string& name, OpenMode /*mode*/) {
     askForLowLatency(fd);
 
     // A pseudo-terminal (the simulator, or a bridge such as socat) delivers a
-    // line the moment it is written; there is no wire to wait on.
+    // line the moment it is written; there is no wire to wait on, unless the
+    // other end keeps wire time and the user says so.
     struct stat device {};
     const bool pty =
         fstat(fd, &device) == 0 && major(device.st_rdev) >= kFirstPtyMajor && major(device.st_rdev) <= kLastPtyMajor;
+    const bool wire = timing == LineTiming::Wire || (timing == LineTiming::Auto && !pty);
 
     OpenResult result;
-    result.link = std::make_unique<PosixSerialLink>(fd, !pty);
+    result.link = std::make_unique<PosixSerialLink>(fd, wire);
     return result;
 }
 

@@ -172,7 +172,7 @@ int Win32SerialLink::read(std::span<std::uint8_t> buf) {
     return static_cast<int>(got);
 }
 
-OpenResult openPort(const std::string& name, OpenMode mode) {
+OpenResult openPort(const std::string& name, OpenMode mode, LineTiming timing) {
     // No device name holds a control character or a NUL, and the system
     // would read the name only up to a NUL.
     if (std::any_of(name.begin(), name.end(), [](unsigned char c) { return std::iscntrl(c); })) {
@@ -194,7 +194,7 @@ OpenResult openPort(const std::string& name, OpenMode mode) {
     // Under Wine a COM port is whatever Unix device the prefix maps it to,
     // often a pseudo-terminal with no wire behind it (our test bench), where
     // an instant answer would pass for a stray byte.
-    const bool wire = !runningUnderWine();
+    const bool wire = timing == LineTiming::Wire || (timing == LineTiming::Auto && !runningUnderWine());
     if (handle == INVALID_HANDLE_VALUE) {
         DWORD err = GetLastError();
         OpenError error = classify(err);

@@ -34,6 +34,8 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
         {"verify", "--port", "A", "--verify"},                   // verify after program only
         {"program", "--simulate", "--wait", "5"},                // a simulated instrument is always there
         {"program", "-p", "A", "--json", "--trace"},
+        {"program", "-p", "A", "--line-timing", "serial"},
+        {"program", "--simulate", "--no-pacing", "--line-timing", "wire"},  // it would answer before the line is out
     };
     for (const auto& args : refused) {
         const ParseResult refusal = parse(args);
@@ -46,8 +48,12 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
         EXPECT_FALSE(bad.options);
         EXPECT_NE(bad.error.find(wrong), std::string::npos) << "the reason names it: " << bad.error;
     }
-    auto shortForms = parse({"program", "-p", "A", "--port=B", "-q", "-v", "--verify", "--wait", "30"});
+    auto shortForms =
+        parse({"program", "-p", "A", "--port=B", "-q", "-v", "--verify", "--wait", "30", "--line-timing", "wire"});
     ASSERT_TRUE(shortForms.options) << shortForms.error;
+    EXPECT_EQ(shortForms.options->lineTiming, LineTiming::Wire);
+    EXPECT_EQ(parse({"verify", "-p", "A", "--line-timing", "pty"}).options->lineTiming, LineTiming::Pty);
+    EXPECT_EQ(parse({"verify", "-p", "A"}).options->lineTiming, LineTiming::Auto);
     EXPECT_EQ(shortForms.options->ports, (std::vector<std::string>{"A", "B"}));
     EXPECT_TRUE(shortForms.options->quiet && shortForms.options->trace && shortForms.options->thenVerify);
     EXPECT_EQ(shortForms.options->waitSeconds, 30);
