@@ -11,10 +11,12 @@
 #include <pty.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -130,6 +132,34 @@ TEST(PosixLink, StrayBytesAreTakenOnlyWhereNoAnswerCanBe) {
     usleep(20000);
     EXPECT_EQ(wired.awaitSent(buf), 0) << "the line was out: this may be its answer";
     EXPECT_EQ(wired.read(std::span(buf).first(1)), 1);
+
+    // Woken late, as on a busy PC: watching the long line's time on the
+    // wire, the process does not run again until after the line's end, and
+    // by then the answer is there. It may be the answer, so it is left for
+    // the reply reader. A stop signal in mid-watch makes it certain.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool wrote = wired.write(bytes) == 1000;
+        const char go = 1;
+        if (::write(ready[1], &go, 1) != 1 || !wrote) _exit(99);
+        _exit(wired.awaitSent(buf) == 0 ? 0 : 1);
+    }
+    char go = 0;
+    ASSERT_EQ(::read(ready[0], &go, 1), 1);
+    usleep(20000);  // watching, the line's end 67 ms away
+    ::kill(child, SIGSTOP);
+    usleep(100000);
+    pty.send(".");
+    usleep(20000);
+    ::kill(child, SIGCONT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a late wake-up took the answer for a stray byte";
 }
 
 TEST(PosixLink, WritesArriveRawAndPurgeDropsWaitingInput) {
