@@ -53,7 +53,7 @@ TEST(CliOutputE2e, ClosedStandardDescriptorsLeaveTheLineToTheLoader) {
     auto sim = startPlainSim({"--no-pacing", "--erase-ms", "0"});
     SpawnedCli cli({"program", "--port", sim->ptyPath()}, {kClosed, kClosed, kClosed});
     ASSERT_TRUE(cli.started());
-    EXPECT_EQ(cli.wait(milliseconds(60'000)), 0);
+    EXPECT_EQ(cli.wait(runLimit()), 0);
     ASSERT_TRUE(sim->stop());
     const auto summary = sim->summary();
     ASSERT_TRUE(summary) << sim->stdoutText();
@@ -137,7 +137,7 @@ TEST(CliOutputE2e, AFailedStandardOutputIsSaidOnceAndTheJobGoesOn) {
             }
             pipe.closeRead();
         }
-        EXPECT_EQ(cli.wait(milliseconds(60'000)), 0);
+        EXPECT_EQ(cli.wait(runLimit()), 0);
         if (full >= 0) ::close(full);
         EXPECT_EQ(err.text(), c.said);
         ASSERT_TRUE(sim->stop());

@@ -1,6 +1,7 @@
 #pragma once
 // qelisp-cli run as a user runs it, to its end, with what it printed.
 #include "tests/support/child_process.h"
+#include "tests/support/line_timing.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +21,10 @@ struct CliRun {
 // `whileRunning` gets the process before it is waited for.
 inline CliRun runCli(const std::vector<std::string>& args,
                      const std::function<void(ChildProcess&)>& whileRunning = {}) {
-    ChildProcess process(QELISP_CLI_PATH, args);
+    ChildProcess process(QELISP_CLI_PATH, cliArguments(args));
     EXPECT_TRUE(process.started()) << process.error();
     if (whileRunning) whileRunning(process);
-    EXPECT_TRUE(process.waitForExit(std::chrono::seconds(60))) << "qelisp-cli did not end";
+    EXPECT_TRUE(process.waitForExit(runLimit())) << "qelisp-cli did not end";
     return CliRun{process.exitCode(), process.stdoutText(), process.stderrText()};
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // qelisp-cli started with its standard descriptors as a test sets them up
 // (closed, a pipe nobody reads, /dev/full), and waited for with a bound.
+#include "tests/support/line_timing.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -26,7 +28,8 @@ public:
     // fds[i] becomes the child's descriptor i; kClosed leaves it closed.
     SpawnedCli(const std::vector<std::string>& args, std::array<int, 3> fds) {
         std::vector<std::string> text{QELISP_CLI_PATH};
-        text.insert(text.end(), args.begin(), args.end());
+        const std::vector<std::string> taken = cliArguments(args);
+        text.insert(text.end(), taken.begin(), taken.end());
         std::vector<char*> argv;
         for (auto& a : text) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -6,6 +6,7 @@
 #include "jobs/job_runner.h"
 #include "link/port.h"
 #include "state/clock.h"
+#include "tests/support/line_timing.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -44,7 +45,7 @@ protected:
         all.insert(all.end(), args.begin(), args.end());
         sim_ = std::make_unique<SimProcess>(QELISP_SIM_PATH, all);
         ASSERT_TRUE(sim_->started()) << sim_->error();
-        auto opened = openPort(sim_->ptyPath());
+        auto opened = openPort(sim_->ptyPath(), OpenMode::StartUp, lineTiming());
         ASSERT_TRUE(opened.link) << opened.message;
         link_ = std::move(opened.link);
     }

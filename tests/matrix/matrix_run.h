@@ -109,22 +109,24 @@ std::string programmedFlash();
 
 class MatrixRunner {
 public:
-    // Times a clean run of each job first: the bound of a case that
-    // succeeds is twice that plus what its fault may add.
     MatrixRunner();
 
-    // Runs the cases side by side and returns their results in order.
+    // Runs a clean run of each job and the cases, side by side, and returns
+    // the cases' results in order. A case that succeeds may take twice its
+    // job's clean run plus what its fault may add; that is judged once the
+    // clean runs are timed.
     std::vector<MatrixResult> runAll(const std::vector<MatrixCase>& cases);
-    MatrixResult run(const MatrixCase& c);
 
     std::uint32_t cleanMs(Job job) const { return job == Job::Program ? cleanProgramMs_ : cleanVerifyMs_; }
 
 private:
+    MatrixResult run(const MatrixCase& c);
+
     TempDir dir_;
     std::string flashFile_;
-    // Until measured, the clean runs themselves get a loose bound.
-    std::uint32_t cleanProgramMs_ = 30'000;
-    std::uint32_t cleanVerifyMs_ = 30'000;
+    // Until measured: what a run may take at most, for its time-out.
+    std::uint32_t cleanProgramMs_;
+    std::uint32_t cleanVerifyMs_;
 };
 
 }  // namespace qelisp::test

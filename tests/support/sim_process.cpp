@@ -1,5 +1,7 @@
 #include "tests/support/sim_process.h"
 
+#include "tests/support/line_timing.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -25,7 +27,7 @@ std::optional<SimSummary> parseSimSummary(const std::string& stdoutText) {
 
 SimProcess::SimProcess(const std::string& executable, const std::vector<std::string>& args,
                        std::chrono::milliseconds startTimeout)
-    : process_(executable, args) {
+    : process_(executable, simArguments(args)) {
     if (!process_.started()) {
         error_ = process_.error();
         ADD_FAILURE() << "qelisp-sim not started: " << error_;
