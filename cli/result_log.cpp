@@ -23,6 +23,17 @@ std::string isoTime(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+LoggedPort loggedPort(const std::string& name, const std::vector<PortInfo>& known) {
+    LoggedPort entry{name, {}, {}};
+    for (const PortInfo& info : known) {
+        if (info.name == name || info.name == name.substr(name.find_last_of('/') + 1)) {
+            entry.description = info.description;
+            entry.serial = info.serial;
+        }
+    }
+    return entry;
+}
+
 std::unique_ptr<ResultLog> ResultLog::open(const std::string& path, RunIdentity identity, std::string& error) {
     auto file = AppendFile::open(path, error);
     if (!file) return nullptr;

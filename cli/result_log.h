@@ -5,11 +5,13 @@
 #include "cli/append_file.h"
 #include "cli/job_view.h"
 #include "cli/json_events.h"
+#include "link/port.h"
 
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace qelisp::cli {
 
@@ -20,6 +22,11 @@ struct LoggedPort {
     std::string description;
     std::string serial;
 };
+
+// The port named `name` as the log gives it, with what `known` (the
+// system's port list) says of its adapter: listed under that name, or under
+// its last part ("/dev/ttyUSB0" is listed as "ttyUSB0").
+LoggedPort loggedPort(const std::string& name, const std::vector<PortInfo>& known);
 
 class ResultLog {
 public:

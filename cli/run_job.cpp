@@ -188,16 +188,7 @@ private:
 std::vector<LoggedPort> loggedPorts(const std::vector<Port>& ports) {
     const std::vector<PortInfo> known = listPorts();
     std::vector<LoggedPort> logged;
-    for (const Port& port : ports) {
-        LoggedPort entry{port.name, {}, {}};
-        for (const PortInfo& info : known) {
-            if (info.name == port.name || info.name == port.name.substr(port.name.find_last_of('/') + 1)) {
-                entry.description = info.description;
-                entry.serial = info.serial;
-            }
-        }
-        logged.push_back(std::move(entry));
-    }
+    for (const Port& port : ports) logged.push_back(loggedPort(port.name, known));
     return logged;
 }
 

@@ -35,7 +35,14 @@ TEST(OutputBacklog, DropsWholePiecesPastItsCapAndSaysWhereOnce) {
         {'t', note1.c_str()},
         {'w', ""},
         {'c', ""},
-        {'t', ""},  // one note per gap
+        {'t', ""},             // one note per gap
+        {'a', "mnopqrstu\n"},  // the cap exactly
+        {'a', "\a"},           // a job's bell, dropped: a line of its own
+        {'t', "mnopqrstu\n"},
+        {'w', ""},
+        {'c', ""},
+        {'t', note1.c_str()},
+        {'w', ""},
     };
     OutputBacklog backlog(10);
     for (const Step& s : steps) {

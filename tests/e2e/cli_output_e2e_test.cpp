@@ -6,6 +6,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,8 +16,10 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace qelisp::test {
 namespace {
@@ -74,6 +77,7 @@ TEST(CliOutputE2e, SignalsEndTheJobWhateverTheReaderDoes) {
         {"--all-lines", 1, SIGINT},
         {"--trace", 2, SIGINT},
         {"--all-lines", kClosed, SIGHUP},
+        {"--json", kClosed, SIGINT},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.option) + (c.stalled == kClosed ? "" : " stalled") + " " + strsignal(c.signal));
@@ -104,9 +108,26 @@ TEST(CliOutputE2e, SignalsEndTheJobWhateverTheReaderDoes) {
         EXPECT_LT(took.count(), 500) << "from the signal to the end";
         ASSERT_TRUE(sim->stop());
         EXPECT_LE(linesHeard(sim->stderrText()), heard + 1) << "lines after the cancel";
-        if (c.stalled != 1) {
+        if (c.stalled == 1) continue;
+        if (std::string(c.option) != "--json") {
             EXPECT_EQ(lastStatusLine(out.text()), sim->ptyPath() + ": User Canceled");
+            continue;
         }
+        // A cancelled update is no success, for a script either: it stopped
+        // after the erase, so the flash is incomplete.
+        std::vector<nlohmann::json> ends;
+        std::istringstream lines(out.text());
+        for (std::string line; std::getline(lines, line);) {
+            ASSERT_TRUE(nlohmann::json::accept(line)) << line;
+            const nlohmann::json event = nlohmann::json::parse(line);
+            if (event.value("event", "") == "end") ends.push_back(event);
+        }
+        ASSERT_EQ(ends.size(), 1u) << out.text();
+        const nlohmann::json& end = ends[0];
+        EXPECT_EQ(end["ok"], false) << end;
+        EXPECT_EQ(end["status"], "User Canceled") << end;
+        EXPECT_EQ(end["reason"], "cut-off") << end;
+        EXPECT_TRUE(end["hint"].is_string()) << end;
     }
 }
 

@@ -1,0 +1,78 @@
+// The result log's record of one job, field by field: a bench reads it
+// months later to learn which firmware an instrument got, when, and through
+// which adapter.
+#include "cli/result_log.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace qelisp::cli {
+namespace {
+
+using namespace std::chrono;
+using namespace std::chrono_literals;
+
+TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
+    // What the system lists: two adapters and a built-in UART, which has no
+    // description or serial number.
+    const std::vector<PortInfo> known{
+        {"ttyUSB0", "FT232R USB UART", 0x0403, 0x6001, "FTDI", "A600ABCD", {}},
+        {"ttyUSB1", "CP2102 USB to UART Bridge Controller", 0x10C4, 0xEA60, "Silicon Labs", "0001", {}},
+        {"ttyS0", {}, 0, 0, {}, {}, {}},
+    };
+    const RunIdentity identity{"1.0.0", "QX-DEV", "2026.12.08",
+                               "95fe437a87e96efc9727ec9fc3dad703c0cc830a031ef643902a723fe2b6bf3d"};
+    const std::string firmware = R"("program_version":"1.0.0","firmware":{"model":"QX-DEV","version":"2026.12.08",)"
+                                 R"("sha256":"95fe437a87e96efc9727ec9fc3dad703c0cc830a031ef643902a723fe2b6bf3d"}})";
+    // Days and months that differ and could each be the other; times on
+    // either side of midnight UTC.
+    struct Row {
+        const char* port;  // as given on the command line
+        sys_time<milliseconds> ended;
+        JobRecord record;
+        std::string line;  // without the firmware's part and the line break
+    };
+    const Row rows[] = {
+        {"ttyUSB0",
+         sys_days{2026y / 3 / 4} + 23h + 59min + 59s + 999ms,
+         {JobKind::Program, {JobOutcome::Succeeded}, "Data Writed OK!  Time Elapsed 84.7S", 85.94, 3780},
+         R"({"time":"2026-03-04T23:59:59Z","port":{"name":"ttyUSB0","description":"FT232R USB UART",)"
+         R"("serial":"A600ABCD"},"job":"program","ok":true,"status":"Data Writed OK!  Time Elapsed 84.7S",)"
+         R"("reason":null,"seconds":85.9,)"},
+        {"/dev/ttyUSB1",
+         sys_days{2027y / 11 / 2} + 0h + 0min + 1s,
+         {JobKind::Verify,
+          {JobOutcome::Failed, JobStep::ReadBack, FailureCause::ReadBackDiffers},
+          "Verify Error At: 05000H",
+          12.26,
+          120},
+         R"({"time":"2027-11-02T00:00:01Z","port":{"name":"/dev/ttyUSB1",)"
+         R"("description":"CP2102 USB to UART Bridge Controller","serial":"0001"},"job":"verify","ok":false,)"
+         R"("status":"Verify Error At: 05000H","reason":"read-back-differs","seconds":12.3,)"},
+        {"ttyS0",
+         sys_days{2026y / 12 / 9} + 0h + 0min + 0s,
+         {JobKind::Program,
+          {JobOutcome::Failed, JobStep::Handshake, FailureCause::NoAnswer},
+          "Connecting Error 1!",
+          4.0,
+          0},
+         R"({"time":"2026-12-09T00:00:00Z","port":{"name":"ttyS0"},"job":"program","ok":false,)"
+         R"("status":"Connecting Error 1!","reason":"no-answer","seconds":4.0,)"},
+        {"/dev/pts/7",  // in no port list: a pseudo-terminal
+         sys_days{2026y / 5 / 6} + 23h + 30min,
+         {JobKind::Program, {JobOutcome::Cancelled, JobStep::DataRecord}, "User Canceled", 6.04, 100},
+         R"({"time":"2026-05-06T23:30:00Z","port":{"name":"/dev/pts/7"},"job":"program","ok":false,)"
+         R"("status":"User Canceled","reason":"cut-off","seconds":6.0,)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.port);
+        EXPECT_EQ(ResultLog::line(loggedPort(row.port, known), row.record, identity, row.ended),
+                  row.line + firmware + "\n");
+    }
+}
+
+}  // namespace
+}  // namespace qelisp::cli
