@@ -39,9 +39,10 @@ public:
     // way out, and reads what arrived meanwhile (at most buf.size() bytes).
     // The loader answers a line only once it has all of it, so such bytes
     // answer nothing. A port without a wire (a pseudo-terminal hands the whole
-    // line over at once) returns 0 at once. Never waits past the moment the
-    // answer could come. Returns the count (0: nothing came), or -1 when the
-    // port failed.
+    // line over at once) returns 0 at once. Never holds up the answer: a byte
+    // seen after the line could have crossed is left for read() (or kept and
+    // handed out first by the next read() or readWaiting()). Returns the
+    // count (0: nothing came), or -1 when the port failed.
     virtual int awaitSent(std::span<std::uint8_t> buf) = 0;
 
     // Reads up to buf.size() bytes within one 200 ms budget. Returns the count

@@ -87,14 +87,14 @@ bool applyLineSettings(HANDLE handle) {
     return SetCommState(handle, &dcb) != FALSE;
 }
 
-// Every read returns after at most 200 ms with what has arrived; a write
-// gets 10 ms per byte plus 10 ms.
-bool applyTimeouts(HANDLE handle) {
+// Every read returns after at most `readMs` with what has arrived; a write
+// gets 10 ms per byte plus 10 ms. `readMs` must not be 0: all zeros mean
+// "no time-out at all" to the driver.
+bool applyTimeouts(HANDLE handle, DWORD readMs) {
     COMMTIMEOUTS timeouts{};
-    if (!GetCommTimeouts(handle, &timeouts)) return false;
     timeouts.ReadIntervalTimeout = 0;
     timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = kReadBudgetMs;
+    timeouts.ReadTotalTimeoutConstant = std::max<DWORD>(readMs, 1);
     timeouts.WriteTotalTimeoutMultiplier = 10;
     timeouts.WriteTotalTimeoutConstant = 10;
     return SetCommTimeouts(handle, &timeouts) != FALSE;
@@ -124,16 +124,37 @@ std::string devicePath(const std::string& name) {
 
 Win32SerialLink::~Win32SerialLink() { CloseHandle(handle_); }
 
-int Win32SerialLink::purge() { return PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) ? 0 : 1; }
+int Win32SerialLink::purge() {
+    pending_.reset();
+    return PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) ? 0 : 1;
+}
+
+std::size_t Win32SerialLink::takePending(std::span<std::uint8_t> buf) {
+    if (!pending_ || buf.empty()) return 0;
+    buf[0] = *pending_;
+    pending_.reset();
+    return 1;
+}
+
+int Win32SerialLink::readFile(std::span<std::uint8_t> buf) {
+    DWORD got = 0;
+    // FALSE means the port itself failed, e.g. the adapter was pulled out.
+    if (!ReadFile(handle_, buf.data(), clampedSize(buf.size()), &got, nullptr)) return -1;
+    return static_cast<int>(got);
+}
 
 int Win32SerialLink::readWaiting(std::span<std::uint8_t> buf) {
+    const std::size_t kept = takePending(buf);
     // The driver's own count: no purge, and no trip to a USB adapter.
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(handle_, &errors, &status)) return -1;
-    if (status.cbInQue == 0 || buf.empty()) return 0;
+    if (!ClearCommError(handle_, &errors, &status)) return kept > 0 ? static_cast<int>(kept) : -1;
+    const auto rest = buf.subspan(kept);
+    if (status.cbInQue == 0 || rest.empty()) return static_cast<int>(kept);
     // What is counted is there: ReadFile returns at once.
-    return read(buf.first(std::min<std::size_t>(buf.size(), status.cbInQue)));
+    const int n = readFile(rest.first(std::min<std::size_t>(rest.size(), status.cbInQue)));
+    if (n < 0) return kept > 0 ? static_cast<int>(kept) : -1;
+    return static_cast<int>(kept) + n;
 }
 
 int Win32SerialLink::write(std::span<const std::uint8_t> bytes) {
@@ -149,27 +170,53 @@ int Win32SerialLink::write(std::span<const std::uint8_t> bytes) {
 
 int Win32SerialLink::awaitSent(std::span<std::uint8_t> buf) {
     // A synchronous WriteFile returns once the driver has handed the line on
-    // (to the UART, or to a USB adapter that acknowledged the transfer), so
-    // by now most of it is on the wire; looking once costs one driver query
-    // and no USB round trip. Only while the line cannot have reached the
-    // loader whole is whatever came a stray byte, not the answer.
+    // (to a USB adapter that took it, or to the UART's queue), long before
+    // its last bit is on the wire. Until the line could have crossed the
+    // wire since the write began, whatever comes is a stray byte.
     if (!wire_ || written_ == 0) return 0;
-    const auto lineEnd = writeStart_ + std::chrono::nanoseconds(kByteTimeNs * static_cast<std::int64_t>(written_));
+    using namespace std::chrono;
+    const auto lineEnd = writeStart_ + nanoseconds(kByteTimeNs * static_cast<std::int64_t>(written_));
     written_ = 0;
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(handle_, &errors, &status)) return -1;
-    // Counted before this moment: if it is still early, they came before the
-    // line could have reached the loader.
-    if (status.cbInQue == 0 || std::chrono::steady_clock::now() >= lineEnd) return 0;
-    return readWaiting(buf);
+    if (buf.empty()) return 0;
+    // A one-byte ReadFile bounded by the rest of the line's time returns the
+    // moment a byte comes: no polling, no USB round trip, and none of the
+    // overlapped I/O that WaitCommEvent would need for every read and write.
+    // The driver's timer (on Windows a 15.6 ms tick unless a program asked
+    // for finer) ends it only when nothing came, and ending late costs
+    // nothing: the answer then ends it as it comes. The clock, not the
+    // time-out, says whether the line could have been out; a time-out that
+    // ends early only starts another for the rest.
+    std::array<std::uint8_t, 1> first{};
+    int n = 0;
+    auto seen = steady_clock::now();
+    bool watched = false;
+    while (n == 0 && seen < lineEnd) {
+        const auto ms = duration_cast<milliseconds>(lineEnd - seen + milliseconds(1) - nanoseconds(1)).count();
+        if (!applyTimeouts(handle_, static_cast<DWORD>(ms))) return -1;
+        watched = true;
+        n = readFile(first);
+        seen = steady_clock::now();
+    }
+    if (watched && !applyTimeouts(handle_, kReadBudgetMs)) return -1;
+    if (n <= 0) return n;
+    if (seen >= lineEnd) {
+        // Seen after the line could have crossed: maybe the answer. The next
+        // read hands it out first.
+        pending_ = first[0];
+        return 0;
+    }
+    buf[0] = first[0];
+    // The rest of a burst, for the trace; the step fails on the first byte.
+    const int more = readWaiting(buf.subspan(1));
+    return 1 + std::max(more, 0);
 }
 
 int Win32SerialLink::read(std::span<std::uint8_t> buf) {
-    DWORD got = 0;
-    // FALSE means the port itself failed, e.g. the adapter was pulled out.
-    if (!ReadFile(handle_, buf.data(), clampedSize(buf.size()), &got, nullptr)) return -1;
-    return static_cast<int>(got);
+    const std::size_t kept = takePending(buf);
+    if (kept == buf.size()) return static_cast<int>(kept);
+    const int n = readFile(buf.subspan(kept));
+    if (n < 0) return kept > 0 ? static_cast<int>(kept) : -1;
+    return static_cast<int>(kept) + n;
 }
 
 OpenResult openPort(const std::string& name, OpenMode mode, LineTiming timing) {
@@ -213,7 +260,7 @@ OpenResult openPort(const std::string& name, OpenMode mode, LineTiming timing) {
     if (mode == OpenMode::StartUp) SetupComm(handle, kInputQueue, kOutputQueue);
 
     if (!applyLineSettings(handle)) return settingsFailure(name, GetLastError());
-    if (!applyTimeouts(handle)) {
+    if (!applyTimeouts(handle, kReadBudgetMs)) {
         DWORD err = GetLastError();
         return fail(OpenError::Other, name, systemMessage(err));
     }

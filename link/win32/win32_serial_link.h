@@ -7,6 +7,8 @@
 #include "link/win32/windows_api.h"
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qelisp {
@@ -26,11 +28,19 @@ public:
     int read(std::span<std::uint8_t> buf) override;
 
 private:
+    // ReadFile with the time-outs as set, into the whole buffer.
+    int readFile(std::span<std::uint8_t> buf);
+    // The kept byte, if any, into buf's first place: how many (0 or 1).
+    std::size_t takePending(std::span<std::uint8_t> buf);
+
     HANDLE handle_;
     bool wire_;
     // When the last write began and how much it wrote: what awaitSent looks at.
     std::chrono::steady_clock::time_point writeStart_{};
     std::size_t written_ = 0;
+    // A byte awaitSent read after the line could have crossed the wire: it
+    // may be the answer, so the next read or readWaiting hands it out first.
+    std::optional<std::uint8_t> pending_;
 };
 
 // "COM3" -> "\\.\COM3". The device-namespace form is the only one that

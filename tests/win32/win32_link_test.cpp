@@ -1,8 +1,11 @@
 // The Win32 serial backend against the simulated instrument on a pty that
 // Wine maps to a COM port. scripts/test-windows sets the ports up and names
 // them in the environment:
-//   QELISP_TEST_PORT         a listed port with a loader behind it (COM1)
+//   QELISP_TEST_PORT         a listed port with a loader behind it that keeps
+//                            wire time at 115200 8N1 (COM1)
 //   QELISP_TEST_HIGH_PORT    a port above COM9 with a loader behind it (COM12)
+//   QELISP_TEST_STREAM_PORT  a port whose loader, once it has echoed 'U',
+//                            sends a '.' nobody asked for every 20 ms (COM2)
 //   QELISP_TEST_HANGUP_PORT  a port whose loader hangs up at the first 'U'
 //   QELISP_TEST_MISSING_PORT a port name with no device behind it
 #include "link/port.h"
@@ -15,6 +18,8 @@
 #include <array>
 #include <chrono>
 #include <string>
+#include <string_view>
+#include <thread>
 
 namespace qelisp {
 namespace {
@@ -39,8 +44,9 @@ bool underWine() {
     const std::string var = env(name); \
     if (var.empty()) GTEST_SKIP() << name " is not set";
 
-std::unique_ptr<SerialLink> openOrFail(const std::string& name, OpenMode mode = OpenMode::StartUp) {
-    OpenResult result = openPort(name, mode);
+std::unique_ptr<SerialLink> openOrFail(const std::string& name, OpenMode mode = OpenMode::StartUp,
+                                       LineTiming timing = LineTiming::Auto) {
+    OpenResult result = openPort(name, mode, timing);
     EXPECT_EQ(result.error, OpenError::None) << result.message;
     EXPECT_TRUE(result.link) << result.message;
     return std::move(result.link);
@@ -102,6 +108,89 @@ TEST(Win32Link, LongReadReturnsWithinTheSameBudget) {
     auto started = SteadyClock::now();
     EXPECT_EQ(link->read(block), 0);
     EXPECT_LT(SteadyClock::now() - started, 1000ms);
+}
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+std::chrono::nanoseconds wireTime(std::size_t bytes) {
+    return std::chrono::nanoseconds(kByteTimeNs * static_cast<std::int64_t>(bytes));
+}
+
+// What awaitSent makes of the bytes that come after a line was written.
+enum class Seen {
+    Stray,      // returned as it came, well before the line could be out
+    Answer,     // left, and read() returns it: the loader's '.'
+    Unwatched,  // no wire to watch: 0 at once, the bytes left waiting
+};
+
+struct WatchCase {
+    const char* what;
+    std::string port;
+    LineTiming timing;
+    std::string line;
+    std::chrono::milliseconds pause;  // between the write and awaitSent
+    Seen seen;
+};
+
+// A long run of bytes the loader takes for noise (no ':', so no line and no
+// answer): 3000 bytes, 260 ms on the wire, while the stream's '.' comes every
+// 20 ms. The page end is the shortest line the loader answers: 1.1 ms.
+TEST(Win32Link, AwaitSentTellsStrayBytesFromTheAnswerByTheLinesWireTime) {
+    REQUIRE_PORT(answering, "QELISP_TEST_PORT");
+    REQUIRE_PORT(stream, "QELISP_TEST_STREAM_PORT");
+    const std::string noise(3000, '0');
+    const std::string pageEnd = ":00000005FB\r\n";
+    const WatchCase cases[] = {
+        {"a '.' while a long line goes out is stray, taken as it comes", stream, LineTiming::Wire, noise, 0ms,
+         Seen::Stray},
+        {"the answer to a short line is left for read()", answering, LineTiming::Wire, pageEnd, 0ms, Seen::Answer},
+        {"auto under Wine: no wire, nothing watched", stream, LineTiming::Auto, noise, 60ms, Seen::Unwatched},
+        {"pty: nothing watched", stream, LineTiming::Pty, noise, 60ms, Seen::Unwatched},
+    };
+    // One row's failure ends that row only.
+    auto check = [](const WatchCase& c) {
+        auto link = openOrFail(c.port, OpenMode::StartUp, c.timing);
+        ASSERT_TRUE(link);
+        expectHandshake(*link);
+        std::array<std::uint8_t, 32> buf{};
+        // The answer may come a little after the line's end or just inside
+        // the watch's last millisecond: a few lines see both.
+        const int lines = c.seen == Seen::Answer ? 20 : 1;
+        for (int i = 0; i < lines; ++i) {
+            const auto started = SteadyClock::now();
+            ASSERT_EQ(link->write(bytesOf(c.line)), static_cast<int>(c.line.size()));
+            std::this_thread::sleep_for(c.pause);
+            const auto called = SteadyClock::now();
+            const int n = link->awaitSent(buf);
+            const auto returned = SteadyClock::now();
+            switch (c.seen) {
+                case Seen::Stray:
+                    ASSERT_GE(n, 1);
+                    EXPECT_EQ(std::string(buf.begin(), buf.begin() + n), std::string(static_cast<std::size_t>(n), '.'));
+                    EXPECT_LT(returned - started, wireTime(c.line.size()) / 2) << "not only at the line's end";
+                    break;
+                case Seen::Answer:
+                    ASSERT_EQ(n, 0) << "line " << i << ": the answer came after the line's wire time";
+                    ASSERT_EQ(link->read(std::span(buf).first(1)), 1) << "line " << i;
+                    EXPECT_EQ(buf[0], '.');
+                    EXPECT_EQ(link->readWaiting(buf), 0) << "line " << i << ": one answer, handed out once";
+                    break;
+                case Seen::Unwatched:
+                    EXPECT_EQ(n, 0);
+                    EXPECT_LT(returned - called, 100ms) << "at once, not at the line's end";
+                    EXPECT_GE(link->readWaiting(buf), 1) << "the stream's '.' was left waiting";
+                    break;
+            }
+        }
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // On Windows itself auto means a wire.
+        if (c.timing == LineTiming::Auto && !underWine()) continue;
+        check(c);
+    }
 }
 
 TEST(Win32Link, PortHeldOpenIsBusyAndNotListed) {
