@@ -7,7 +7,7 @@
 namespace qelisp::sim {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, FaultKind>, 14> kNames{{
+constexpr std::array<std::pair<std::string_view, FaultKind>, 15> kNames{{
     {"silence", FaultKind::Silence},
     {"wrong", FaultKind::Wrong},
     {"erase", FaultKind::Erase},
@@ -15,6 +15,7 @@ constexpr std::array<std::pair<std::string_view, FaultKind>, 14> kNames{{
     {"erase-bad", FaultKind::EraseBad},
     {"erase-double", FaultKind::EraseDouble},
     {"double", FaultKind::Double},
+    {"late", FaultKind::Late},
     {"corrupt", FaultKind::Corrupt},
     {"noise", FaultKind::Noise},
     {"no-a", FaultKind::NoA},
@@ -44,6 +45,8 @@ std::optional<FaultKind> kindNamed(std::string_view name) {
     return std::nullopt;
 }
 
+bool takesDelay(FaultKind kind) { return kind == FaultKind::Double || kind == FaultKind::Late; }
+
 std::optional<Fault> lookup(const std::map<std::uint64_t, Fault>& map, std::uint64_t n) {
     auto it = map.find(n);
     if (it == map.end()) return std::nullopt;
@@ -56,7 +59,7 @@ std::string faultName(const Fault& fault) {
     for (const auto& [text, kind] : kNames) {
         if (kind != fault.kind) continue;
         std::string name(text);
-        if (kind == FaultKind::Double) name += "@" + std::to_string(fault.delayMs);
+        if (takesDelay(kind)) name += "@" + std::to_string(fault.delayMs);
         return name;
     }
     return "?";
@@ -85,8 +88,9 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     if (const auto at = kindName.find('@'); at != std::string_view::npos) {
         delayMs = parseNumber<std::uint32_t>(kindName.substr(at + 1));
         kindName = kindName.substr(0, at);
-        if (kindName != "double" || !delayMs || *delayMs > kMaxDelayMs) {
-            error = quoted + "only double takes @MS, with MS from 0 to 1000";
+        const auto named = kindNamed(kindName);
+        if (!named || !takesDelay(*named) || !delayMs || *delayMs > kMaxDelayMs) {
+            error = quoted + "only double and late take @MS, with MS from 0 to 1000";
             return false;
         }
     }
@@ -94,19 +98,19 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     if (!kind) {
         error = quoted +
                 "unknown kind; use silence, wrong, erase, erase-forever, erase-bad, erase-double, "
-                "double@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
+                "double@MS, late@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
         return false;
     }
-    if (*kind == FaultKind::Double && !delayMs) {
-        error = quoted + "double needs the delay of its extra '.', as double@MS";
+    if (takesDelay(*kind) && !delayMs) {
+        error = quoted + std::string(kindName) + " needs a delay, as " + std::string(kindName) + "@MS";
         return false;
     }
     if (handshake && shapesReadBack(*kind)) {
         error = quoted + std::string(kindName) + " only applies to a read request line";
         return false;
     }
-    if (handshake && *kind == FaultKind::Double) {
-        error = quoted + "double only applies to a command line, not to a handshake";
+    if (handshake && takesDelay(*kind)) {
+        error = quoted + std::string(kindName) + " only applies to a command line, not to a handshake";
         return false;
     }
 

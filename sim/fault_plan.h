@@ -19,6 +19,7 @@ enum class FaultKind {
     EraseBad,      // 'E', the erase time, then 'x'; not applied
     EraseDouble,   // 'E', the erase time, '.', then the normal answer
     Double,        // the normal answer, then one more '.' after a delay
+    Late,          // the normal answer, a delay after the line has arrived
     Corrupt,       // read request: byte 5 of the block sent with bit 0 flipped
     Noise,         // read request: junk between '.' and 'A'
     NoA,           // read request: '.' only
@@ -30,7 +31,9 @@ enum class FaultKind {
 
 struct Fault {
     FaultKind kind = FaultKind::Silence;
-    std::uint32_t delayMs = 0;  // Double: how long after the answer the extra '.' goes out
+    // Double: how long after the answer the extra '.' goes out; Late: how
+    // long after the line's last byte the answer starts.
+    std::uint32_t delayMs = 0;
 
     bool operator==(const Fault&) const = default;
 };
@@ -43,7 +46,7 @@ public:
     static constexpr std::uint32_t kMaxDelayMs = 1000;
 
     // Adds one "N:KIND", "uN:KIND" or "*:KIND". On a bad text returns false
-    // and says why in `error`; kinds that only shape a read-back or follow an
+    // and says why in `error`; kinds that only shape a read-back or time an
     // answer are refused for a handshake, and a target may carry one fault
     // only.
     bool add(std::string_view text, std::string& error);

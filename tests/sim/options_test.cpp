@@ -80,7 +80,7 @@ TEST(FaultPlan, HandshakeTakesOnlyKindsThatMeanSomethingForIt) {
     }
     const std::pair<const char*, const char*> refused[] = {
         {"u1:corrupt", "read request"}, {"u1:noise", "read request"}, {"u1:no-a", "read request"},
-        {"u1:short", "read request"},   {"u1:double@5", "handshake"},
+        {"u1:short", "read request"},   {"u1:double@5", "handshake"}, {"u1:late@5", "handshake"},
     };
     for (const auto& [bad, why] : refused) {
         FaultPlan plan;
@@ -100,12 +100,14 @@ TEST(FaultPlan, EveryLineYieldsToALinesOwnFault) {
     ASSERT_TRUE(plan.add("*:double@5", error)) << error;
     ASSERT_TRUE(plan.add("3780:silence", error)) << error;
     ASSERT_TRUE(plan.add("2:double@1000", error)) << error;
+    ASSERT_TRUE(plan.add("4:late@50", error)) << error;
     EXPECT_EQ(plan.forLine(1), (Fault{FaultKind::Double, 5}));
     EXPECT_EQ(plan.forLine(2), (Fault{FaultKind::Double, 1000}));
     EXPECT_EQ(plan.forLine(3780), Fault{FaultKind::Silence});
     EXPECT_EQ(plan.forLine(3781), (Fault{FaultKind::Double, 5}));
     EXPECT_FALSE(plan.forHandshake(1)) << "* is for command lines only";
     EXPECT_EQ(faultName(*plan.forLine(1)), "double@5");
+    EXPECT_EQ(faultName(*plan.forLine(4)), "late@50");
 }
 
 TEST(FaultPlan, TakesLargeLineNumbersAndRefusesMalformedTexts) {
@@ -138,7 +140,10 @@ TEST(FaultPlan, TakesLargeLineNumbersAndRefusesMalformedTexts) {
                             "5:double@5x",
                             "5:silence@5",
                             "5:erase-double@0",
-                            "5:double@@5"}) {
+                            "5:double@@5",
+                            "5:late",
+                            "5:late@1001",
+                            "5:late@x"}) {
         FaultPlan plan;
         std::string error;
         EXPECT_FALSE(plan.add(bad, error)) << "'" << bad << "'";
