@@ -2,10 +2,14 @@
 
 #include <array>
 #include <charconv>
+#include <iterator>
+#include <limits>
 #include <utility>
 
 namespace qelisp::sim {
 namespace {
+
+constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
 
 constexpr std::array<std::pair<std::string_view, FaultKind>, 15> kNames{{
     {"silence", FaultKind::Silence},
@@ -53,6 +57,28 @@ std::optional<Fault> lookup(const std::map<std::uint64_t, Fault>& map, std::uint
     return it->second;
 }
 
+std::string rangeName(std::uint64_t first, std::uint64_t last) {
+    return std::to_string(first) + "-" + (last == kNoEnd ? "" : std::to_string(last));
+}
+
+// Lines `first` to `last` as a target: a number N, a range N-M or N-.
+struct LineTarget {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    bool range = false;
+};
+
+std::optional<LineTarget> parseLineTarget(std::string_view text) {
+    const auto dash = text.find('-');
+    const auto first = parseNumber<std::uint64_t>(text.substr(0, dash));
+    if (!first || *first == 0) return std::nullopt;
+    if (dash == std::string_view::npos) return LineTarget{*first, *first, false};
+    const std::string_view end = text.substr(dash + 1);
+    const auto last = end.empty() ? std::optional(kNoEnd) : parseNumber<std::uint64_t>(end);
+    if (!last) return std::nullopt;
+    return LineTarget{*first, *last, true};
+}
+
 }  // namespace
 
 std::string faultName(const Fault& fault) {
@@ -69,7 +95,7 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     const std::string quoted = "fault '" + std::string(text) + "': ";
     const auto colon = text.find(':');
     if (colon == std::string_view::npos) {
-        error = quoted + "expected TARGET:KIND, for example 12:silence, u2:wrong or '*:double@100'";
+        error = quoted + "expected TARGET:KIND, for example 12:silence, 5-9:wrong, u2:wrong or '*:double@100'";
         return false;
     }
     std::string_view target = text.substr(0, colon);
@@ -78,9 +104,19 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     const bool every = target == "*";
     const bool handshake = !target.empty() && target.front() == 'u';
     if (handshake) target.remove_prefix(1);
-    const auto number = every ? std::optional<std::uint64_t>{} : parseNumber<std::uint64_t>(target);
-    if (!every && (!number || *number == 0)) {
-        error = quoted + "target must be a line number N, a handshake uN (counted from 1) or * for every line";
+    const auto lines = every ? std::optional<LineTarget>{} : parseLineTarget(target);
+    if (!every && !lines) {
+        error = quoted +
+                "target must be a line number N, lines N-M or N- (counted from 1), a handshake uN or * for every "
+                "line";
+        return false;
+    }
+    if (lines && lines->range && handshake) {
+        error = quoted + "a range is for command lines only, not for handshakes";
+        return false;
+    }
+    if (lines && lines->last < lines->first) {
+        error = quoted + "a range N-M must not end before it starts";
         return false;
     }
 
@@ -123,8 +159,22 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
         everyLine_ = fault;
         return true;
     }
+    if (lines->range) {
+        // Ranges do not overlap one another, so only the last one that
+        // starts at or before this one's end can reach into it.
+        auto next = ranges_.upper_bound(lines->last);
+        if (next != ranges_.begin()) {
+            const auto& [first, before] = *std::prev(next);
+            if (before.last >= lines->first) {
+                error = quoted + "lines " + rangeName(first, before.last) + " already have a fault";
+                return false;
+            }
+        }
+        ranges_.emplace(lines->first, Range{lines->last, fault});
+        return true;
+    }
     auto& map = handshake ? handshakes_ : lines_;
-    if (!map.emplace(*number, fault).second) {
+    if (!map.emplace(lines->first, fault).second) {
         error = quoted + "that target already has a fault";
         return false;
     }
@@ -132,8 +182,12 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
 }
 
 std::optional<Fault> FaultPlan::forLine(std::uint64_t line) const {
-    const auto own = lookup(lines_, line);
-    return own ? own : everyLine_;
+    if (const auto own = lookup(lines_, line)) return own;
+    if (auto after = ranges_.upper_bound(line); after != ranges_.begin()) {
+        const Range& range = std::prev(after)->second;
+        if (range.last >= line) return range.fault;
+    }
+    return everyLine_;
 }
 
 std::optional<Fault> FaultPlan::forHandshake(std::uint64_t handshake) const { return lookup(handshakes_, handshake); }

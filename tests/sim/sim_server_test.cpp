@@ -236,6 +236,42 @@ TEST(SimServer, LateAnswersComeWholeAfterTheLineHasArrivedAndInTurn) {
     }
 }
 
+// A loader that answers one line twice, answers every line from the next
+// one on 50 ms late, and never answers the end line.
+TEST(SimServer, ADoubleAnswerThenLateLinesThenASilentEndLine) {
+    SimOptions options;  // pacing on
+    options.eraseMs = 0;
+    std::string error;
+    for (const char* fault : {"3:double@13", "4-:late@50", "6:silence"}) {
+        ASSERT_TRUE(options.faults.add(fault, error)) << error;
+    }
+    RunningSim sim(options);
+    ASSERT_TRUE(sim.server);
+    PtyClient client(sim.server->ptyPath());
+    ASSERT_EQ(client.exchange("U", 1), "U");
+    ASSERT_EQ(client.exchange(pageSelect(3), 1), ".");
+    ASSERT_EQ(client.exchange(dataRecord(0x3000, pattern(1)), 1), ".");
+    const std::string line3 = dataRecord(0x3080, pattern(2));
+    const auto t3 = Clock::now();
+    ASSERT_EQ(client.exchange(line3, 1), ".");
+    // The next line goes out at once, as the program sends it.
+    const std::string line4 = dataRecord(0x3100, pattern(3));
+    const auto t4 = Clock::now();
+    client.send(line4);
+    EXPECT_EQ(client.receive(1), ".");
+    EXPECT_GE(Clock::now() - t3, (line3.size() + 2) * kByteTime + 13ms) << "line 3's second '.'";
+    EXPECT_EQ(client.receive(1), ".");
+    EXPECT_GE(Clock::now() - t4, (line4.size() + 1) * kByteTime + 50ms) << "line 4's answer";
+    const auto t5 = Clock::now();
+    EXPECT_EQ(client.exchange(kPageEnd, 1), ".");
+    EXPECT_GE(Clock::now() - t5, (kPageEnd.size() + 1) * kByteTime + 50ms) << "line 5's answer";
+    client.send(kEnd);
+    EXPECT_EQ(client.receive(1, 300ms), "") << "the end line's own fault wins over the range";
+    EXPECT_EQ(sim.server->stats().lines, 6u);
+    EXPECT_EQ(sim.server->stats().violations, 0u) << sim.log();
+    EXPECT_EQ(sim.server->flashCopy()[0x3100], pattern(3)[0]) << "a late line is applied";
+}
+
 TEST(SimServer, EraseDoubleSendsBothDotsAfterTheErase) {
     SimOptions options = quickOptions();
     options.eraseMs = 100;
