@@ -2,12 +2,16 @@
 
 #include <array>
 #include <charconv>
+#include <iterator>
+#include <limits>
 #include <utility>
 
 namespace qelisp::sim {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, FaultKind>, 14> kNames{{
+constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
+
+constexpr std::array<std::pair<std::string_view, FaultKind>, 15> kNames{{
     {"silence", FaultKind::Silence},
     {"wrong", FaultKind::Wrong},
     {"erase", FaultKind::Erase},
@@ -15,6 +19,7 @@ constexpr std::array<std::pair<std::string_view, FaultKind>, 14> kNames{{
     {"erase-bad", FaultKind::EraseBad},
     {"erase-double", FaultKind::EraseDouble},
     {"double", FaultKind::Double},
+    {"late", FaultKind::Late},
     {"corrupt", FaultKind::Corrupt},
     {"noise", FaultKind::Noise},
     {"no-a", FaultKind::NoA},
@@ -44,10 +49,34 @@ std::optional<FaultKind> kindNamed(std::string_view name) {
     return std::nullopt;
 }
 
+bool takesDelay(FaultKind kind) { return kind == FaultKind::Double || kind == FaultKind::Late; }
+
 std::optional<Fault> lookup(const std::map<std::uint64_t, Fault>& map, std::uint64_t n) {
     auto it = map.find(n);
     if (it == map.end()) return std::nullopt;
     return it->second;
+}
+
+std::string rangeName(std::uint64_t first, std::uint64_t last) {
+    return std::to_string(first) + "-" + (last == kNoEnd ? "" : std::to_string(last));
+}
+
+// Lines `first` to `last` as a target: a number N, a range N-M or N-.
+struct LineTarget {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    bool range = false;
+};
+
+std::optional<LineTarget> parseLineTarget(std::string_view text) {
+    const auto dash = text.find('-');
+    const auto first = parseNumber<std::uint64_t>(text.substr(0, dash));
+    if (!first || *first == 0) return std::nullopt;
+    if (dash == std::string_view::npos) return LineTarget{*first, *first, false};
+    const std::string_view end = text.substr(dash + 1);
+    const auto last = end.empty() ? std::optional(kNoEnd) : parseNumber<std::uint64_t>(end);
+    if (!last) return std::nullopt;
+    return LineTarget{*first, *last, true};
 }
 
 }  // namespace
@@ -56,7 +85,7 @@ std::string faultName(const Fault& fault) {
     for (const auto& [text, kind] : kNames) {
         if (kind != fault.kind) continue;
         std::string name(text);
-        if (kind == FaultKind::Double) name += "@" + std::to_string(fault.delayMs);
+        if (takesDelay(kind)) name += "@" + std::to_string(fault.delayMs);
         return name;
     }
     return "?";
@@ -66,7 +95,7 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     const std::string quoted = "fault '" + std::string(text) + "': ";
     const auto colon = text.find(':');
     if (colon == std::string_view::npos) {
-        error = quoted + "expected TARGET:KIND, for example 12:silence, u2:wrong or '*:double@100'";
+        error = quoted + "expected TARGET:KIND, for example 12:silence, 5-9:wrong, u2:wrong or '*:double@100'";
         return false;
     }
     std::string_view target = text.substr(0, colon);
@@ -75,9 +104,19 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     const bool every = target == "*";
     const bool handshake = !target.empty() && target.front() == 'u';
     if (handshake) target.remove_prefix(1);
-    const auto number = every ? std::optional<std::uint64_t>{} : parseNumber<std::uint64_t>(target);
-    if (!every && (!number || *number == 0)) {
-        error = quoted + "target must be a line number N, a handshake uN (counted from 1) or * for every line";
+    const auto lines = every ? std::optional<LineTarget>{} : parseLineTarget(target);
+    if (!every && !lines) {
+        error = quoted +
+                "target must be a line number N, lines N-M or N- (counted from 1), a handshake uN or * for every "
+                "line";
+        return false;
+    }
+    if (lines && lines->range && handshake) {
+        error = quoted + "a range is for command lines only, not for handshakes";
+        return false;
+    }
+    if (lines && lines->last < lines->first) {
+        error = quoted + "a range N-M must not end before it starts";
         return false;
     }
 
@@ -85,8 +124,9 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     if (const auto at = kindName.find('@'); at != std::string_view::npos) {
         delayMs = parseNumber<std::uint32_t>(kindName.substr(at + 1));
         kindName = kindName.substr(0, at);
-        if (kindName != "double" || !delayMs || *delayMs > kMaxDelayMs) {
-            error = quoted + "only double takes @MS, with MS from 0 to 1000";
+        const auto named = kindNamed(kindName);
+        if (!named || !takesDelay(*named) || !delayMs || *delayMs > kMaxDelayMs) {
+            error = quoted + "only double and late take @MS, with MS from 0 to 1000";
             return false;
         }
     }
@@ -94,19 +134,19 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     if (!kind) {
         error = quoted +
                 "unknown kind; use silence, wrong, erase, erase-forever, erase-bad, erase-double, "
-                "double@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
+                "double@MS, late@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
         return false;
     }
-    if (*kind == FaultKind::Double && !delayMs) {
-        error = quoted + "double needs the delay of its extra '.', as double@MS";
+    if (takesDelay(*kind) && !delayMs) {
+        error = quoted + std::string(kindName) + " needs a delay, as " + std::string(kindName) + "@MS";
         return false;
     }
     if (handshake && shapesReadBack(*kind)) {
         error = quoted + std::string(kindName) + " only applies to a read request line";
         return false;
     }
-    if (handshake && *kind == FaultKind::Double) {
-        error = quoted + "double only applies to a command line, not to a handshake";
+    if (handshake && takesDelay(*kind)) {
+        error = quoted + std::string(kindName) + " only applies to a command line, not to a handshake";
         return false;
     }
 
@@ -119,8 +159,22 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
         everyLine_ = fault;
         return true;
     }
+    if (lines->range) {
+        // Ranges do not overlap one another, so only the last one that
+        // starts at or before this one's end can reach into it.
+        auto next = ranges_.upper_bound(lines->last);
+        if (next != ranges_.begin()) {
+            const auto& [first, before] = *std::prev(next);
+            if (before.last >= lines->first) {
+                error = quoted + "lines " + rangeName(first, before.last) + " already have a fault";
+                return false;
+            }
+        }
+        ranges_.emplace(lines->first, Range{lines->last, fault});
+        return true;
+    }
     auto& map = handshake ? handshakes_ : lines_;
-    if (!map.emplace(*number, fault).second) {
+    if (!map.emplace(lines->first, fault).second) {
         error = quoted + "that target already has a fault";
         return false;
     }
@@ -128,8 +182,12 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
 }
 
 std::optional<Fault> FaultPlan::forLine(std::uint64_t line) const {
-    const auto own = lookup(lines_, line);
-    return own ? own : everyLine_;
+    if (const auto own = lookup(lines_, line)) return own;
+    if (auto after = ranges_.upper_bound(line); after != ranges_.begin()) {
+        const Range& range = std::prev(after)->second;
+        if (range.last >= line) return range.fault;
+    }
+    return everyLine_;
 }
 
 std::optional<Fault> FaultPlan::forHandshake(std::uint64_t handshake) const { return lookup(handshakes_, handshake); }

@@ -23,6 +23,7 @@ std::string hex(std::uint64_t value, int digits) {
 Reply send(std::string_view bytes) { return {Reply::Kind::Send, {bytes.begin(), bytes.end()}, 0}; }
 Reply send(std::uint8_t byte) { return {Reply::Kind::Send, {byte}, 0}; }
 Reply eraseWait() { return {Reply::Kind::EraseWait, {}, 0}; }
+Reply delay(std::uint32_t ms) { return {Reply::Kind::Delay, {}, ms}; }
 Reply pause(std::uint32_t ms) { return {Reply::Kind::Pause, {}, ms}; }
 Reply hangUp() { return {Reply::Kind::HangUp, {}, 0}; }
 Reply handshakeEchoed() { return {Reply::Kind::HandshakeEchoed, {}, 0}; }
@@ -185,6 +186,8 @@ void Loader::completeLine(Replies& out) {
             if (fault->delayMs > 0) replies->push_back(pause(fault->delayMs));
             replies->push_back(send(kAck));
         }
+        // A slow loader: the same answer, all of it later.
+        if (kind == FaultKind::Late && fault->delayMs > 0) replies->insert(replies->begin(), delay(fault->delayMs));
     }
     ++linesInSession_;
     logReplies("line", number, *replies);
@@ -327,6 +330,7 @@ void Loader::logReplies(const char* what, std::uint64_t number, const Replies& r
         switch (r.kind) {
             case Reply::Kind::Send: text += " " + printableBytes(r.bytes); break;
             case Reply::Kind::EraseWait: text += " (erase time)"; break;
+            case Reply::Kind::Delay: text += " (late " + std::to_string(r.ms) + " ms)"; break;
             case Reply::Kind::Pause: text += " (pause " + std::to_string(r.ms) + " ms)"; break;
             case Reply::Kind::HangUp: text += " (hang up)"; break;
             case Reply::Kind::HandshakeEchoed: break;

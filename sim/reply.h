@@ -10,6 +10,10 @@ struct Reply {
     enum class Kind {
         Send,       // send `bytes`
         EraseWait,  // let the erase time pass before the next reply
+        // Let `ms` pass from the line's arrival before the replies that
+        // follow. Unlike a Pause they keep their place in the conversation:
+        // answers to lines that arrive meanwhile wait behind them.
+        Delay,
         // Let `ms` pass once the bytes before have gone out, then the rest.
         // What follows is off the conversation's timeline: it holds back no
         // answer to a line that arrives meanwhile.
@@ -21,7 +25,7 @@ struct Reply {
     };
     Kind kind = Kind::Send;
     std::vector<std::uint8_t> bytes;
-    std::uint32_t ms = 0;  // Pause
+    std::uint32_t ms = 0;  // Delay, Pause
 };
 
 using Replies = std::vector<Reply>;

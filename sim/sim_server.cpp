@@ -190,6 +190,12 @@ void SimServer::schedule(std::span<const Reply> replies, std::int64_t readyAt) {
                 // The erase starts when its 'E' has gone out.
                 cursor = std::max(cursor, pacer_.lastSent()) + std::int64_t{options_.eraseMs} * kNsPerMs;
                 break;
+            case Reply::Kind::Delay:
+                cursor += std::int64_t{reply.ms} * kNsPerMs;
+                // A stray byte due before this late answer is ready goes
+                // out before it.
+                releaseDeferred(cursor);
+                break;
             case Reply::Kind::Pause:
                 // Taking a place on the wire now would push back every
                 // answer due meanwhile; the rest waits aside instead.

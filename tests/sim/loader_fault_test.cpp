@@ -34,6 +34,11 @@ TEST(LoaderFault, EachKindAnswersAsItSays) {
         {"1:double@100", pageSelect(3), ".{100}.", true},
         {"1:double@1000", readRequest(0x3000), ".A" + kErasedHex + "{1000}.", std::nullopt},
         {"*:double@5", pageSelect(3), ".{5}.", std::nullopt},
+        {"1:late@0", pageSelect(3), ".", true},
+        {"1:late@50", pageSelect(3), "<50>.", true},
+        {"1:late@20", kBegin, "<20>E~.", std::nullopt},
+        {"1:late@1000", readRequest(0x3000), "<1000>.A" + kErasedHex, std::nullopt},
+        {"1:late@5", pageSelect(3).replace(9, 2, "04"), "<5>?", std::nullopt},  // a bad line's answer, late
         {"1:corrupt", readRequest(0x3000), ".A" + hexOf(corrupted), std::nullopt},
         {"1:noise", readRequest(0x3000), ".\r\n?#xA" + kErasedHex, std::nullopt},
         {"1:no-a", readRequest(0x3000), ".", std::nullopt},

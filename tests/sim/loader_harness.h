@@ -1,7 +1,8 @@
 #pragma once
 // Drives a Loader with text and reads its answers back as text, for the
 // loader tests. In an answer, '~' stands for the erase time, '!' for a
-// hang-up and "{MS}" for a pause; none of them is ever sent as bytes.
+// hang-up, "{MS}" for a pause and "<MS>" for a late answer's delay; none of
+// them is ever sent as bytes.
 #include "protocol/hex_line.h"
 #include "sim/loader.h"
 
@@ -97,6 +98,7 @@ public:
             switch (r.kind) {
                 case Reply::Kind::Send: text.append(r.bytes.begin(), r.bytes.end()); break;
                 case Reply::Kind::EraseWait: text += '~'; break;
+                case Reply::Kind::Delay: text += "<" + std::to_string(r.ms) + ">"; break;
                 case Reply::Kind::Pause: text += "{" + std::to_string(r.ms) + "}"; break;
                 case Reply::Kind::HangUp: text += '!'; break;
                 case Reply::Kind::HandshakeEchoed: break;

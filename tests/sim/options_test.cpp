@@ -80,7 +80,7 @@ TEST(FaultPlan, HandshakeTakesOnlyKindsThatMeanSomethingForIt) {
     }
     const std::pair<const char*, const char*> refused[] = {
         {"u1:corrupt", "read request"}, {"u1:noise", "read request"}, {"u1:no-a", "read request"},
-        {"u1:short", "read request"},   {"u1:double@5", "handshake"},
+        {"u1:short", "read request"},   {"u1:double@5", "handshake"}, {"u1:late@5", "handshake"},
     };
     for (const auto& [bad, why] : refused) {
         FaultPlan plan;
@@ -94,18 +94,49 @@ TEST(FaultPlan, HandshakeTakesOnlyKindsThatMeanSomethingForIt) {
     EXPECT_EQ(twice.forHandshake(1), Fault{FaultKind::EraseDouble});
 }
 
-TEST(FaultPlan, EveryLineYieldsToALinesOwnFault) {
+TEST(FaultPlan, ALinesOwnFaultWinsOverARangeAndARangeOverEveryLine) {
     FaultPlan plan;
     std::string error;
-    ASSERT_TRUE(plan.add("*:double@5", error)) << error;
-    ASSERT_TRUE(plan.add("3780:silence", error)) << error;
-    ASSERT_TRUE(plan.add("2:double@1000", error)) << error;
-    EXPECT_EQ(plan.forLine(1), (Fault{FaultKind::Double, 5}));
-    EXPECT_EQ(plan.forLine(2), (Fault{FaultKind::Double, 1000}));
-    EXPECT_EQ(plan.forLine(3780), Fault{FaultKind::Silence});
-    EXPECT_EQ(plan.forLine(3781), (Fault{FaultKind::Double, 5}));
+    for (const char* text : {"*:double@5", "3780:silence", "2:double@1000", "10-20:wrong", "15:erase", "3761-:late@50",
+                             "3760:double@13", "21-21:no-a"}) {
+        ASSERT_TRUE(plan.add(text, error)) << error;
+    }
+    const std::pair<std::uint64_t, Fault> lines[] = {
+        {1, {FaultKind::Double, 5}},
+        {2, {FaultKind::Double, 1000}},
+        {9, {FaultKind::Double, 5}},
+        {10, {FaultKind::Wrong}},
+        {15, {FaultKind::Erase}},
+        {20, {FaultKind::Wrong}},
+        {21, {FaultKind::NoA}},
+        {22, {FaultKind::Double, 5}},
+        {3760, {FaultKind::Double, 13}},
+        {3761, {FaultKind::Late, 50}},
+        {3780, {FaultKind::Silence}},
+        {3781, {FaultKind::Late, 50}},
+        {UINT64_MAX, {FaultKind::Late, 50}},
+    };
+    for (const auto& [line, fault] : lines) EXPECT_EQ(plan.forLine(line), fault) << "line " << line;
     EXPECT_FALSE(plan.forHandshake(1)) << "* is for command lines only";
     EXPECT_EQ(faultName(*plan.forLine(1)), "double@5");
+    EXPECT_EQ(faultName(*plan.forLine(3761)), "late@50");
+}
+
+TEST(FaultPlan, RangesMayNotOverlap) {
+    const std::pair<const char*, bool> ranges[] = {
+        {"1-9:silence", true},    {"21-29:silence", true},  {"5-10:silence", false}, {"20-30:silence", false},
+        {"12-13:silence", false}, {"20-25:silence", false}, {"1-:silence", false},   {"30-30:silence", false},
+        {"29-:silence", false},   {"10:silence", true},     {"31:silence", true},
+    };
+    for (const auto& [text, ok] : ranges) {
+        FaultPlan plan;
+        std::string error;
+        ASSERT_TRUE(plan.add("10-20:wrong", error) && plan.add("30-:hangup", error)) << error;
+        EXPECT_EQ(plan.add(text, error), ok) << text << ": " << error;
+        if (!ok) {
+            EXPECT_NE(error.find("already have a fault"), std::string::npos) << error;
+        }
+    }
 }
 
 TEST(FaultPlan, TakesLargeLineNumbersAndRefusesMalformedTexts) {
@@ -138,7 +169,20 @@ TEST(FaultPlan, TakesLargeLineNumbersAndRefusesMalformedTexts) {
                             "5:double@5x",
                             "5:silence@5",
                             "5:erase-double@0",
-                            "5:double@@5"}) {
+                            "5:double@@5",
+                            "5:late",
+                            "5:late@1001",
+                            "5:late@x",
+                            "6-5:silence",
+                            "0-5:silence",
+                            "5--:silence",
+                            "5-6-7:silence",
+                            "5-x:silence",
+                            "-5:silence",
+                            "-:silence",
+                            "u3-:wrong",
+                            "u3-5:wrong",
+                            "*-:wrong"}) {
         FaultPlan plan;
         std::string error;
         EXPECT_FALSE(plan.add(bad, error)) << "'" << bad << "'";

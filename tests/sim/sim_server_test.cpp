@@ -121,6 +121,8 @@ TEST(SimServer, HangUpFaultClosesThePort) {
     EXPECT_EQ(sim.server->stats().lines, 2u);
 }
 
+constexpr std::chrono::nanoseconds kByteTime(WirePacer::kByteTime115200);
+
 TEST(SimServer, PacesRepliesAtWireSpeed) {
     SimOptions options;  // pacing on
     options.eraseMs = 0;
@@ -189,6 +191,85 @@ TEST(SimServer, DoubleSendsOneMoreDotOnItsOwnTimeline) {
         EXPECT_EQ(client.receive(1, 50ms), "") << "one extra dot, no more";
         EXPECT_EQ(sim.server->stats().violations, 0u) << sim.log();
     }
+}
+
+TEST(SimServer, LateAnswersComeWholeAfterTheLineHasArrivedAndInTurn) {
+    struct Case {
+        std::vector<std::string> faults;
+        std::string lines;      // in one write after the handshake
+        std::size_t lateStart;  // bytes of `lines` before the late line's first
+        std::string answer;
+        std::size_t early;               // bytes of `answer` before the late one's; they do not wait
+        std::chrono::milliseconds wait;  // late, and the erase time
+    };
+    const Case cases[] = {
+        // From the data record's last byte: 23 ms after its first.
+        {{"2:late@300"}, pageSelect(3) + dataRecord(0x3000, pattern(1)), pageSelect(3).size(), "..", 1, 300ms},
+        // A line sent meanwhile is answered after it.
+        {{"1:late@100"}, pageSelect(3) + readRequest(0x3000), 0, "..A" + kErasedHex, 0, 100ms},
+        // The erase begins once the late 'E' has gone out.
+        {{"1:late@50"}, kBegin, 0, "E.", 0, 50ms + 100ms},
+        // A stray '.' due before the late answer is ready goes first.
+        {{"1:double@10", "2:late@1000"}, pageSelect(3) + kPageEnd, pageSelect(3).size(), "...", 2, 1000ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faults.back());
+        SimOptions options;  // pacing on: the line's own time on the wire counts
+        options.eraseMs = 100;
+        std::string error;
+        for (const std::string& fault : c.faults) ASSERT_TRUE(options.faults.add(fault, error)) << error;
+        RunningSim sim(options);
+        ASSERT_TRUE(sim.server);
+        PtyClient client(sim.server->ptyPath());
+        ASSERT_EQ(client.exchange("U", 1), "U");
+        const auto t0 = Clock::now();
+        client.send(c.lines);
+        EXPECT_EQ(client.receive(c.early, c.wait / 2), c.answer.substr(0, c.early));
+        EXPECT_EQ(client.receive(c.answer.size() - c.early), c.answer.substr(c.early));
+        const auto elapsed = Clock::now() - t0;
+        const std::size_t lineEnd = c.lines.find('\n', c.lateStart) + 1;
+        const auto earliest = (lineEnd + c.answer.size() - c.early) * kByteTime + c.wait;
+        EXPECT_GE(elapsed, earliest);
+        EXPECT_LT(elapsed, earliest + 900ms);
+        EXPECT_EQ(client.receive(1, 50ms), "");
+        EXPECT_EQ(sim.server->stats().violations, 0u) << sim.log();
+    }
+}
+
+// A loader that answers one line twice, answers every line from the next
+// one on 50 ms late, and never answers the end line.
+TEST(SimServer, ADoubleAnswerThenLateLinesThenASilentEndLine) {
+    SimOptions options;  // pacing on
+    options.eraseMs = 0;
+    std::string error;
+    for (const char* fault : {"3:double@13", "4-:late@50", "6:silence"}) {
+        ASSERT_TRUE(options.faults.add(fault, error)) << error;
+    }
+    RunningSim sim(options);
+    ASSERT_TRUE(sim.server);
+    PtyClient client(sim.server->ptyPath());
+    ASSERT_EQ(client.exchange("U", 1), "U");
+    ASSERT_EQ(client.exchange(pageSelect(3), 1), ".");
+    ASSERT_EQ(client.exchange(dataRecord(0x3000, pattern(1)), 1), ".");
+    const std::string line3 = dataRecord(0x3080, pattern(2));
+    const auto t3 = Clock::now();
+    ASSERT_EQ(client.exchange(line3, 1), ".");
+    // The next line goes out at once, as the program sends it.
+    const std::string line4 = dataRecord(0x3100, pattern(3));
+    const auto t4 = Clock::now();
+    client.send(line4);
+    EXPECT_EQ(client.receive(1), ".");
+    EXPECT_GE(Clock::now() - t3, (line3.size() + 2) * kByteTime + 13ms) << "line 3's second '.'";
+    EXPECT_EQ(client.receive(1), ".");
+    EXPECT_GE(Clock::now() - t4, (line4.size() + 1) * kByteTime + 50ms) << "line 4's answer";
+    const auto t5 = Clock::now();
+    EXPECT_EQ(client.exchange(kPageEnd, 1), ".");
+    EXPECT_GE(Clock::now() - t5, (kPageEnd.size() + 1) * kByteTime + 50ms) << "line 5's answer";
+    client.send(kEnd);
+    EXPECT_EQ(client.receive(1, 300ms), "") << "the end line's own fault wins over the range";
+    EXPECT_EQ(sim.server->stats().lines, 6u);
+    EXPECT_EQ(sim.server->stats().violations, 0u) << sim.log();
+    EXPECT_EQ(sim.server->flashCopy()[0x3100], pattern(3)[0]) << "a late line is applied";
 }
 
 TEST(SimServer, EraseDoubleSendsBothDotsAfterTheErase) {
