@@ -30,6 +30,13 @@ std::int64_t DotStream::nextAt() const {
     return start_ + static_cast<std::int64_t>(handedOver_ + (fast() ? 0 : 1)) * rate_.periodNs;
 }
 
+std::int64_t DotStream::wakeAt(std::int64_t batchNs) const {
+    // A fast stream is due at once; one slower than the wire has idle time
+    // between its dots.
+    if (fast() || handedOver_ == 0 || rate_.periodNs > WirePacer::kByteTime115200) return nextAt();
+    return nextAt() + batchNs / rate_.periodNs * rate_.periodNs;
+}
+
 std::uint64_t DotStream::due(std::int64_t now, std::uint64_t limit) const {
     if (!running_ || now < start_) return 0;
     if (fast()) return limit;

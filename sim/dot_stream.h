@@ -39,6 +39,10 @@ public:
 
     // When the next dot is due; only while running.
     std::int64_t nextAt() const;
+    // When to hand dots over: the first on time, later ones that follow one
+    // another back to back in batches, none early and the first of a batch
+    // at most `batchNs` late. Only while running.
+    std::int64_t wakeAt(std::int64_t batchNs) const;
     // How many dots are due by `now` and not yet handed over; for a fast
     // stream after its start, as many as `limit`.
     std::uint64_t due(std::int64_t now, std::uint64_t limit) const;

@@ -184,7 +184,10 @@ void SimServer::schedule(std::span<const Reply> replies, std::int64_t readyAt) {
         const Reply& reply = *it;
         switch (reply.kind) {
             case Reply::Kind::Send:
-                for (std::uint8_t byte : reply.bytes) pending_.push_back({pacer_.send(cursor) + held, false, byte});
+                for (std::uint8_t byte : reply.bytes) {
+                    const bool backToBack = pacer_.backToBack(cursor);
+                    queue_.push(pacer_.send(cursor) + held, byte, backToBack);
+                }
                 break;
             case Reply::Kind::EraseWait:
                 // The erase starts when its 'E' has gone out.
@@ -202,7 +205,7 @@ void SimServer::schedule(std::span<const Reply> replies, std::int64_t readyAt) {
                 deferred_.emplace(std::max(cursor, pacer_.lastSent()) + std::int64_t{reply.ms} * kNsPerMs,
                                   Replies(it + 1, replies.end()));
                 return;
-            case Reply::Kind::HangUp: pending_.push_back({std::max(cursor, pacer_.lastSent()) + held, true, 0}); break;
+            case Reply::Kind::HangUp: queue_.pushHangUp(std::max(cursor, pacer_.lastSent()) + held); break;
             case Reply::Kind::HandshakeEchoed: stream_.start(std::max(cursor, pacer_.lastSent()) + held); break;
         }
     }
@@ -219,9 +222,9 @@ std::optional<std::int64_t> SimServer::nextWake() const {
     if (writeBlocked_) return std::nullopt;  // room on the port comes first
     std::optional<std::int64_t> next;
     auto consider = [&next](std::int64_t at) { next = next ? std::min(*next, at) : at; };
-    if (!pending_.empty()) consider(pending_.front().at);
+    if (!queue_.empty()) consider(queue_.wakeAt());
     if (!deferred_.empty()) consider(deferred_.begin()->first);
-    if (stream_.running()) consider(stream_.nextAt());
+    if (stream_.running()) consider(stream_.wakeAt(ReplyQueue::kBatchNs));
     return next;
 }
 
@@ -230,20 +233,12 @@ bool SimServer::sendDue() {
     const std::int64_t now = monotonicNs();
     releaseDeferred(now);
     std::vector<std::uint8_t> due;
-    bool hangUp = false;
-    for (const Pending& p : pending_) {
-        if (p.at > now) break;
-        if (p.hangUp) {
-            hangUp = true;
-            break;
-        }
-        due.push_back(p.byte);
-    }
+    const bool hangUp = queue_.due(now, due);
     if (!due.empty()) {
         const ssize_t n = ::write(pty_.fd(), due.data(), due.size());
         std::size_t sent = n > 0 ? static_cast<std::size_t>(n) : 0;
         if (n < 0 && errno != EAGAIN && errno != EINTR) sent = due.size();  // no client: the bytes are lost
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(sent));
+        queue_.handedOver(sent);
         if (sent < due.size()) {
             writeBlocked_ = true;  // the client is not reading; wait for room
             return true;
@@ -284,7 +279,7 @@ void SimServer::clientGone() {
         std::lock_guard lock(mutex_);
         loader_.linkDropped();
     }
-    pending_.clear();
+    queue_.clear();
     deferred_.clear();
     stream_.stop();
     writeBlocked_ = false;

@@ -9,12 +9,12 @@
 #include "sim/loader.h"
 #include "sim/port_symlink.h"
 #include "sim/pty_port.h"
+#include "sim/reply_queue.h"
 #include "sim/sim_stats.h"
 #include "sim/wire_pacer.h"
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -73,12 +73,6 @@ public:
     std::vector<std::uint8_t> flashCopy() const;
 
 private:
-    struct Pending {
-        std::int64_t at = 0;  // monotonic ns, not before
-        bool hangUp = false;
-        std::uint8_t byte = 0;
-    };
-
     bool setUp(const SimOptions& options, std::string& error);
     void take(std::span<const std::uint8_t> bytes, std::int64_t readAt);
     void schedule(std::span<const Reply> replies, std::int64_t readyAt);
@@ -102,7 +96,7 @@ private:
     Loader loader_;
 
     WirePacer pacer_;
-    std::deque<Pending> pending_;  // in time order
+    ReplyQueue queue_;  // monotonic ns
     // Replies after a pause, by when they are ready; they go on the wire's
     // schedule only then, so that they hold back no answer due before.
     std::multimap<std::int64_t, Replies> deferred_;

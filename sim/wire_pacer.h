@@ -24,6 +24,10 @@ public:
     // When the next reply byte, ready at `readyAt`, has been sent.
     std::int64_t send(std::int64_t readyAt);
 
+    // Whether a reply byte ready at `readyAt` goes out right behind the one
+    // before, with no idle time on the wire between them.
+    bool backToBack(std::int64_t readyAt) const { return byteTime_ > 0 && lastSent_ >= readyAt; }
+
     // When the last scheduled reply byte has gone out (an erase starts then).
     std::int64_t lastSent() const { return lastSent_; }
     std::int64_t byteTime() const { return byteTime_; }

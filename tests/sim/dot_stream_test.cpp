@@ -33,6 +33,23 @@ TEST(DotStream, OwesOneDotPerPeriodFromItsStartWhateverTheWakeUps) {
     EXPECT_EQ(stream.due(t0 + 200 * kPeriod, kNoLimit), 0u);
 }
 
+TEST(DotStream, DotsBackToBackAreHandedOverInBatchesAfterTheFirst) {
+    constexpr std::int64_t kBatch = 1'000'000;
+    const std::int64_t byteTime = parseDotStreamRate("byte")->periodNs;
+    DotStream byte(DotStreamRate{byteTime});
+    byte.start(0);
+    EXPECT_EQ(byte.wakeAt(kBatch), byteTime) << "the first dot on time";
+    byte.handedOver(byte.due(byteTime, kNoLimit));
+    // The next 12 dots go together as the last of them is due, the first of
+    // them 11 byte times (0.95 ms) late.
+    EXPECT_EQ(byte.wakeAt(kBatch), 13 * byteTime);
+    EXPECT_EQ(byte.due(byte.wakeAt(kBatch), kNoLimit), 12u);
+    DotStream everyMs(*parseDotStreamRate("1"));
+    everyMs.start(0);
+    everyMs.handedOver(1);
+    EXPECT_EQ(everyMs.wakeAt(kBatch), everyMs.nextAt()) << "idle wire between: each on time";
+}
+
 TEST(DotStream, FastOwesAllItIsAskedForOnceStartedAndADisabledOneNothing) {
     DotStream fast(DotStreamRate{0});
     fast.start(100);
@@ -41,6 +58,7 @@ TEST(DotStream, FastOwesAllItIsAskedForOnceStartedAndADisabledOneNothing) {
     fast.handedOver(512);
     EXPECT_EQ(fast.due(100, 512), 512u);
     EXPECT_EQ(fast.nextAt(), 100);
+    EXPECT_EQ(fast.wakeAt(1'000'000), 100);
 
     DotStream none;
     none.start(0);

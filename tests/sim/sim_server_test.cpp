@@ -123,20 +123,41 @@ TEST(SimServer, HangUpFaultClosesThePort) {
 
 constexpr std::chrono::nanoseconds kByteTime(WirePacer::kByteTime115200);
 
-TEST(SimServer, PacesRepliesAtWireSpeed) {
+TEST(SimServer, PacesRepliesAtWireSpeedNeverHandingAByteOverEarly) {
     SimOptions options;  // pacing on
     options.eraseMs = 0;
     RunningSim sim(options);
     ASSERT_TRUE(sim.server);
     PtyClient client(sim.server->ptyPath());
-    // 115 handshakes in one write: 115 bytes in and 115 out take at least
-    // 115 byte times (about 10 ms) at 115200 8N1.
-    const auto t0 = Clock::now();
-    client.send(std::string(115, 'U'));
-    EXPECT_EQ(client.receive(115), std::string(115, 'U'));
-    const auto elapsed = Clock::now() - t0;
-    EXPECT_GE(elapsed, 9ms);
-    EXPECT_LT(elapsed, 500ms);
+    struct Case {
+        std::string sent;  // in one write
+        std::string answer;
+        std::size_t lead;  // byte times on the wire before the answer's first byte can start
+    };
+    const Case cases[] = {
+        // Each 'U' is echoed as it has arrived, right behind the echo before.
+        {std::string(115, 'U'), std::string(115, 'U'), 1},
+        // 258 bytes back to back behind the 29 of the request.
+        {readRequest(0x3000), ".A" + kErasedHex, readRequest(0x3000).size()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer.substr(0, 2));
+        const auto t0 = Clock::now();
+        client.send(c.sent);
+        std::string got;
+        std::size_t firstEarly = 0;
+        while (got.size() < c.answer.size()) {
+            const std::string byte = client.receive(1);
+            if (byte.empty()) break;
+            got += byte;
+            // Handed over in batches or not, the k-th byte has come down the
+            // wire no sooner than its k byte times after the lead.
+            if (!firstEarly && Clock::now() - t0 < (c.lead + got.size()) * kByteTime) firstEarly = got.size();
+        }
+        EXPECT_EQ(got, c.answer);
+        EXPECT_EQ(firstEarly, 0u) << "byte " << firstEarly << " came before its time";
+        EXPECT_LT(Clock::now() - t0, 500ms);
+    }
 }
 
 TEST(SimServer, HoldsEveryReplyForTheAdaptersLatency) {
