@@ -93,8 +93,8 @@ std::string_view hintText(FailureReason reason) {
             return "another program has the port open (a terminal program, a modem manager): close it, then run "
                    "again";
         case FailureReason::NoPermission:
-            return "this user may not open the port: join the port's group (sudo usermod -aG GROUP $USER), then "
-                   "log in again";
+            return "this user may not open the port: join the port's group, as the message names it (sudo "
+                   "usermod -aG <group> $USER), then log in again";
         case FailureReason::NeverAppeared:
             return "no instrument appeared in the time waited: is its USB-serial adapter plugged in ('qelisp-cli "
                    "ports'), the instrument switched on into its loader? Or wait longer with --wait";
