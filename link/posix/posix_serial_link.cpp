@@ -1,7 +1,7 @@
 #include "link/posix/posix_serial_link.h"
 
 #include "link/port.h"
-#include "link/posix/port_access.h"
+#include "link/posix/port_holder.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>

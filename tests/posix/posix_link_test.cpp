@@ -1,7 +1,7 @@
 // The POSIX serial backend against a real pseudo-terminal: the far end is the
 // pty master, standing in for the instrument.
 #include "link/port.h"
-#include "link/posix/port_access.h"
+#include "link/posix/port_holder.h"
 #include "link/posix/posix_serial_link.h"
 #include "tests/support/open_failure.h"
 #include "tests/support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "link/posix/port_access.h"
+#include "link/posix/port_holder.h"
 
 #include <grp.h>
 #include <sys/stat.h>
