@@ -404,9 +404,18 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
     for (auto& job : jobs) {
         if (job) job->join();
     }
-    // What Ctrl-C kept from starting.
+    // What Ctrl-C kept from starting: a port's jobs, or the verify after a
+    // programming that succeeded.
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        if (!jobs[i]) endUnused(i, FailureReason::NotStarted);
+        if (!jobs[i]) {
+            endUnused(i, FailureReason::NotStarted);
+            continue;
+        }
+        const std::vector<JobRecord> records = jobs[i]->records();
+        if (records.empty() || !records.back().succeeded()) continue;
+        for (std::size_t k = records.size(); k < plan.size(); ++k) {
+            view->ended(i, notRunRecord(plan[k], FailureReason::NotStarted, kNotRun));
+        }
     }
     view->finish();
 
