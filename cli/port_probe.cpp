@@ -2,13 +2,14 @@
 
 #include "link/port.h"
 #include "link/printable_name.h"
-#include "protocol/command_record.h"
 #include "protocol/reply.h"
 #include "state/clock.h"
 #include "state/job_state.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <span>
 #include <string_view>
 #include <thread>
 
@@ -28,23 +29,28 @@ struct Greeting {
 // The verify job's first read request, for 03000H to 0307FH: harmless to
 // the loader, which answers it with '.', 'A' and the block.
 constexpr std::string_view kProbeLine = ":08000002000030000000307F17\r\n";
+// Enough of the line to know it again, before any CR LF a modem may change.
+constexpr std::size_t kEchoedPart = 11;
 constexpr int kDrainReads = 16;
 
 // Whether what echoed the 'U' echoes everything it is sent, as a loopback
-// plug or a modem does: it sends the line back, ':' first, where the loader
-// answers '.'. The loader's block is read to its end, so the job's own 'U'
-// finds the line quiet.
-bool echoesEverything(Session& session) {
-    const int sent = SendLine(session, kProbeLine);
-    // On a wire the echo comes while the line is still going out.
-    if (sent == kSendUnexpected) return true;
-    if (sent != kSendOk) return false;
-    std::array<std::uint8_t, 1> first{};
-    if (session.link->read(first) != 1) return false;
-    const bool echoing = first[0] == kProbeLine.front();
+// plug or a modem does: the line comes back where the loader answers '.'.
+// A byte the loader sends unasked is no echo. What answers is read to its
+// end, so the job's own 'U' finds the line quiet.
+bool echoesEverything(SerialLink& link) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(kProbeLine.data());
+    if (link.write(std::span(bytes, kProbeLine.size())) != static_cast<int>(kProbeLine.size())) return false;
+    std::array<std::uint8_t, kEchoedPart> got{};
+    std::size_t n = 0;
+    while (n < got.size()) {
+        const int r = link.read(std::span(got).subspan(n));
+        if (r <= 0) break;
+        n += static_cast<std::size_t>(r);
+    }
+    const bool echoing = n == got.size() && std::equal(got.begin(), got.end(), bytes);
     std::array<std::uint8_t, 300> rest{};
     int reads = 0;
-    while (reads++ < kDrainReads && session.link->read(rest) > 0) continue;
+    while (reads++ < kDrainReads && link.read(rest) > 0) continue;
     return echoing;
 }
 
@@ -89,7 +95,7 @@ FoundInstrument findInstrument(const std::vector<std::string>& candidates, LineT
             SystemClock clock;
             Session session{g.link.get(), g.state, clock};
             g.answered = ConnectDevice(session) == ConnectResult::Connected;
-            if (g.answered) g.echoing = echoesEverything(session);
+            if (g.answered) g.echoing = echoesEverything(*g.link);
             g.done.store(true);
         });
     }
