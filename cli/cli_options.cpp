@@ -11,8 +11,9 @@ namespace qelisp::cli {
 namespace {
 
 constexpr const char* kExitStatusText =
-    "exit status: 0 every job succeeded, 1 a job failed, 2 usage error or a port not usable\n"
-    "(with several ports the others still run; the summary says which), 130 Ctrl-C.";
+    "exit status: 0 every job on every port succeeded; 1 an instrument failed, whatever else\n"
+    "happened (a port that could not be used counts as one; the others still run); 2 the\n"
+    "command line is wrong and nothing ran; 130 Ctrl-C.";
 
 const std::map<std::string, LineTiming> kLineTimings{
     {"auto", LineTiming::Auto}, {"wire", LineTiming::Wire}, {"pty", LineTiming::Pty}};

@@ -33,12 +33,10 @@ std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs) {
 }
 
 int exitStatus(const std::vector<PortOutcome>& outcomes) {
-    auto any = [&](PortOutcome::Kind kind) {
-        return std::any_of(outcomes.begin(), outcomes.end(), [&](const PortOutcome& o) { return o.kind == kind; });
-    };
-    if (outcomes.empty() || any(PortOutcome::Kind::NotOpened)) return kExitUsage;
-    if (any(PortOutcome::Kind::Failed)) return kExitJobFailed;
-    return kExitOk;
+    if (outcomes.empty()) return kExitUsage;
+    const bool all = std::all_of(outcomes.begin(), outcomes.end(),
+                                 [](const PortOutcome& o) { return o.kind == PortOutcome::Kind::Succeeded; });
+    return all ? kExitOk : kExitJobFailed;
 }
 
 }  // namespace qelisp::cli

@@ -8,7 +8,7 @@ namespace qelisp::cli {
 // The program's exit status.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitJobFailed = 1;
-inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUsage = 2;  // the command line is wrong: nothing ran
 // Stopped by Ctrl-C, SIGTERM or a closed terminal, as shells count SIGINT.
 inline constexpr int kExitInterrupted = 130;
 
@@ -29,8 +29,10 @@ struct PortOutcome {
 // `jobs` a column says which job each row is.
 std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs = false);
 
-// 0 when every instrument succeeded; 2 when a port could not be opened (a
-// setup fault, as for a single port), even though the others ran; else 1.
+// 0 when every job on every port succeeded; else 1: a port that could not
+// be used is an instrument that was not updated, like one that failed, so a
+// bench counts both alike. 2 (the command line was wrong) only when there is
+// nothing to sum up.
 int exitStatus(const std::vector<PortOutcome>& outcomes);
 
 }  // namespace qelisp::cli

@@ -2,6 +2,7 @@
 // Where a run's jobs report: the console's text view or its JSON events.
 // Every call but refresh and finish comes on a job's worker thread.
 #include "cli/status_filter.h"
+#include "jobs/failure_hint.h"
 #include "jobs/job_runner.h"
 #include "state/job_outcome.h"
 
@@ -22,8 +23,12 @@ struct JobRecord {
     // (an adapter's latency timer shows here), and over the whole job.
     double extraWaitMs = 0;
     double extraWaitSeconds = 0;
+    // A job that never ran (its port could not be used, or Ctrl-C came
+    // first): why. Its result is then a failure at no step.
+    FailureReason notRun = FailureReason::None;
 
     bool succeeded() const { return result.outcome == JobOutcome::Succeeded; }
+    FailureReason reason() const { return notRun != FailureReason::None ? notRun : failureReason(job, result); }
 };
 
 class JobView {

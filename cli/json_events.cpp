@@ -1,5 +1,6 @@
 #include "cli/json_events.h"
 
+#include "cli/run_id.h"
 #include "jobs/failure_hint.h"
 
 #include <nlohmann/json.hpp>
@@ -32,10 +33,10 @@ std::string dumped(const Json& event) {
 const char* jobName(JobKind job) { return job == JobKind::Program ? "program" : "verify"; }
 
 RunIdentity runIdentity(const char* programVersion, const ImageSummary& image) {
-    return {programVersion, trimmed(image.model), trimmed(image.version), image.sha256};
+    return {programVersion, trimmed(image.model), trimmed(image.version), image.sha256, newRunId()};
 }
 
-JsonEvents::JsonEvents(OutputQueue& out, std::vector<std::string> ports, RunIdentity identity, PageSpan pages)
+JsonEvents::JsonEvents(OutputQueue& out, std::vector<LoggedPort> ports, RunIdentity identity, PageSpan pages)
     : out_(out),
       ports_(std::move(ports)),
       identity_(std::move(identity)),
@@ -43,7 +44,11 @@ JsonEvents::JsonEvents(OutputQueue& out, std::vector<std::string> ports, RunIden
       jobs_(ports_.size(), JobKind::Program),
       lastPage_(ports_.size(), -1) {}
 
-void JsonEvents::emit(const std::string& line) { out_.append(line); }
+void JsonEvents::emit(std::size_t port, const char* event, Json fields) {
+    Json line{{"event", event}, {"run", identity_.runId}, {"port", portJson(ports_[port])}};
+    for (auto& [key, value] : fields.items()) line[key] = std::move(value);
+    out_.append(dumped(line));
+}
 
 void JsonEvents::started(std::size_t port, JobKind job) {
     {
@@ -52,12 +57,10 @@ void JsonEvents::started(std::size_t port, JobKind job) {
         jobs_[port] = job;
         lastPage_[port] = -1;
     }
-    emit(dumped(Json{
-        {"event", "start"},
-        {"port", ports_[port]},
-        {"job", jobName(job)},
-        {"program_version", identity_.programVersion},
-        {"firmware", {{"model", identity_.model}, {"version", identity_.version}, {"sha256", identity_.sha256}}}}));
+    emit(port, "start",
+         {{"job", jobName(job)},
+          {"program_version", identity_.programVersion},
+          {"firmware", {{"model", identity_.model}, {"version", identity_.version}, {"sha256", identity_.sha256}}}});
 }
 
 void JsonEvents::status(std::size_t port, const StatusChange& change) {
@@ -74,24 +77,19 @@ void JsonEvents::status(std::size_t port, const StatusChange& change) {
     if (change.kind == StatusKind::Address) {
         const int span = std::max(1, pages_.last - pages_.first + 1);
         const int done = std::clamp(change.progress - pages_.first, 0, span);
-        emit(dumped(Json{{"event", "progress"},
-                         {"port", ports_[port]},
-                         {"job", jobName(job)},
-                         {"page", change.progress},
-                         {"percent", tenths(100.0 * done / span)}}));
+        emit(port, "progress",
+             {{"job", jobName(job)}, {"page", change.progress}, {"percent", tenths(100.0 * done / span)}});
         return;
     }
     // The result comes with the end event, in full.
     if (change.kind == StatusKind::Result) return;
-    emit(dumped(Json{{"event", "status"}, {"port", ports_[port]}, {"job", jobName(job)}, {"status", change.text}}));
+    emit(port, "status", {{"job", jobName(job)}, {"status", change.text}});
 }
 
 void JsonEvents::ended(std::size_t port, const JobRecord& record) {
     if (port >= ports_.size()) return;
-    const FailureReason reason = failureReason(record.job, record.result);
-    Json event{{"event", "end"},
-               {"port", ports_[port]},
-               {"job", jobName(record.job)},
+    const FailureReason reason = record.reason();
+    Json event{{"job", jobName(record.job)},
                {"ok", record.succeeded()},
                {"status", record.status},
                {"reason", nullptr},
@@ -103,21 +101,18 @@ void JsonEvents::ended(std::size_t port, const JobRecord& record) {
         event["reason"] = std::string(reasonName(reason));
         event["hint"] = std::string(hintText(reason));
     }
-    emit(dumped(event));
+    emit(port, "end", std::move(event));
 }
 
 void JsonEvents::waiting(std::size_t port, int seconds) {
     if (port >= ports_.size()) return;
-    emit(dumped(Json{{"event", "waiting"}, {"port", ports_[port]}, {"seconds", seconds}}));
+    emit(port, "waiting", {{"seconds", seconds}});
 }
 
 void JsonEvents::adapter(std::size_t port, double extraSeconds, double perAnswerMs, const std::string& advice) {
     if (port >= ports_.size()) return;
-    emit(dumped(Json{{"event", "adapter"},
-                     {"port", ports_[port]},
-                     {"extra_seconds", tenths(extraSeconds)},
-                     {"extra_wait_ms", tenths(perAnswerMs)},
-                     {"advice", advice}}));
+    emit(port, "adapter",
+         {{"extra_seconds", tenths(extraSeconds)}, {"extra_wait_ms", tenths(perAnswerMs)}, {"advice", advice}});
 }
 
 }  // namespace qelisp::cli

@@ -5,13 +5,17 @@
 //   status    a status text other than an address line (connecting, the
 //             erase and its dots, the result)
 //   progress  once per 4 KB page: the page and how far the job has come
-//   end       a job ended: ok, its status text, the reason and hint of a
-//             failure, seconds, command lines sent, the answers' extra wait
+//   end       a job ended, or a port's job never ran: ok, its status text,
+//             the reason and hint of a failure, seconds, command lines
+//             sent, the answers' extra wait
+// Every event carries the run's id, and the port as an object
+// (cli/port_object.h).
 //   waiting   --wait: a port waits for its instrument
 //   adapter   after the run: an adapter whose latency cost time, and the fix
 #include "cli/image_info.h"
 #include "cli/job_view.h"
 #include "cli/output_queue.h"
+#include "cli/port_object.h"
 #include "cli/progress_bar.h"
 
 #include <mutex>
@@ -26,13 +30,15 @@ struct RunIdentity {
     std::string model;  // trimmed
     std::string version;
     std::string sha256;
+    std::string runId;  // cli/run_id.h
 };
 
+// With a new run id.
 RunIdentity runIdentity(const char* programVersion, const ImageSummary& image);
 
 class JsonEvents final : public JobView {
 public:
-    JsonEvents(OutputQueue& out, std::vector<std::string> ports, RunIdentity identity, PageSpan pages);
+    JsonEvents(OutputQueue& out, std::vector<LoggedPort> ports, RunIdentity identity, PageSpan pages);
 
     void started(std::size_t port, JobKind job) override;
     void status(std::size_t port, const StatusChange& change) override;
@@ -43,10 +49,11 @@ public:
     void adapter(std::size_t port, double extraSeconds, double perAnswerMs, const std::string& advice);
 
 private:
-    void emit(const std::string& line);
+    // An event of port `port` with the run's id and the port object first.
+    void emit(std::size_t port, const char* event, nlohmann::ordered_json fields);
 
     OutputQueue& out_;
-    std::vector<std::string> ports_;
+    std::vector<LoggedPort> ports_;
     RunIdentity identity_;
     PageSpan pages_;
     std::mutex mutex_;

@@ -3,6 +3,7 @@
 #include "link/port.h"
 #include "protocol/reply.h"
 
+#include <algorithm>
 #include <array>
 
 namespace qelisp::cli {
@@ -46,7 +47,10 @@ void PortWaiter::run(std::chrono::seconds limit) {
         if (!link_) {
             OpenResult opened = openPort(port_, OpenMode::StartUp, timing_);
             link_ = std::move(opened.link);
-            if (!link_) failure_ = opened.message;
+            if (!link_) {
+                failure_ = opened.message;
+                error_ = opened.error;
+            }
         }
         if (link_) {
             const Greeting greeting = greet(*link_);
@@ -57,8 +61,9 @@ void PortWaiter::run(std::chrono::seconds limit) {
             // An adapter pulled out meanwhile: open it afresh next time.
             if (greeting == Greeting::PortFailed) link_.reset();
         }
-        const Clock::time_point next = tried + std::chrono::seconds(1);
-        if (next >= deadline) break;
+        // The last try comes at the deadline, not a second short of it.
+        if (Clock::now() >= deadline) break;
+        const Clock::time_point next = std::min(tried + std::chrono::seconds(1), deadline);
         while (Clock::now() < next && !interrupted_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (interrupted_.load()) break;
     }

@@ -2,8 +2,8 @@
 // `--wait SECONDS`: a bench started before the instrument is switched on.
 // On a thread of its own, once a second, the port is opened if it is there
 // and greeted with the loader's 'U'; the wait ends when the instrument
-// answers, when the time is up, or on Ctrl-C. Several ports each wait for
-// their own.
+// answers, when the whole time is up (a last try at its end), or on Ctrl-C.
+// Several ports each wait for their own.
 #include "link/port.h"
 #include "link/serial_link.h"
 
@@ -29,6 +29,7 @@ public:
     std::unique_ptr<SerialLink> takeLink();
     bool answered() const { return answered_; }
     const std::string& failure() const { return failure_; }
+    OpenError error() const { return error_; }
 
 private:
     void run(std::chrono::seconds limit);
@@ -39,6 +40,7 @@ private:
     std::unique_ptr<SerialLink> link_;
     bool answered_ = false;
     std::string failure_;  // the last open's message
+    OpenError error_ = OpenError::None;
     std::atomic<bool> done_{false};
     std::thread thread_;
 };

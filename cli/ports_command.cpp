@@ -1,6 +1,7 @@
 #include "cli/ports_command.h"
 
 #include "cli/console.h"
+#include "cli/port_object.h"
 #include "link/printable_name.h"
 
 #include <nlohmann/json.hpp>
@@ -86,14 +87,15 @@ std::string formatPortJson(const std::vector<PortInfo>& ports) {
     for (const PortInfo& p : ports) {
         const bool usb = p.vid != 0 || p.pid != 0;
         const char* problem = problemName(p.openError);
+        // The field names and nulls of the events' port object (cli/port_object.h).
         list.push_back({
             {"name", p.name},
-            {"description", p.description},
+            {"description", textOrNull(p.description)},
             {"vid", usb ? nlohmann::ordered_json(hex4(p.vid)) : nullptr},
             {"pid", usb ? nlohmann::ordered_json(hex4(p.pid)) : nullptr},
-            {"maker", p.maker},
-            {"serial", p.serial},
-            {"byId", p.byId},
+            {"maker", textOrNull(p.maker)},
+            {"serial", textOrNull(p.serial)},
+            {"by_id", textOrNull(p.byId)},
             {"opens", p.opens()},
             {"problem", problem ? nlohmann::ordered_json(problem) : nullptr},
             {"reason", problem ? nlohmann::ordered_json(p.reason) : nullptr},

@@ -23,17 +23,6 @@ std::string isoTime(std::chrono::system_clock::time_point when) {
     return text;
 }
 
-LoggedPort loggedPort(const std::string& name, const std::vector<PortInfo>& known) {
-    LoggedPort entry{name, {}, {}};
-    for (const PortInfo& info : known) {
-        if (info.name == name || info.name == name.substr(name.find_last_of('/') + 1)) {
-            entry.description = info.description;
-            entry.serial = info.serial;
-        }
-    }
-    return entry;
-}
-
 std::unique_ptr<ResultLog> ResultLog::open(const std::string& path, RunIdentity identity, std::string& error) {
     auto file = AppendFile::open(path, error);
     if (!file) return nullptr;
@@ -43,20 +32,22 @@ std::unique_ptr<ResultLog> ResultLog::open(const std::string& path, RunIdentity 
 std::string ResultLog::line(const LoggedPort& port, const JobRecord& record, const RunIdentity& identity,
                             std::chrono::system_clock::time_point when) {
     using Json = nlohmann::ordered_json;
-    Json portField{{"name", port.name}};
-    if (!port.description.empty()) portField["description"] = port.description;
-    if (!port.serial.empty()) portField["serial"] = port.serial;
-    const FailureReason reason = failureReason(record.job, record.result);
+    const FailureReason reason = record.reason();
     Json entry{{"time", isoTime(when)},
-               {"port", portField},
+               {"run", identity.runId},
+               {"port", portJson(port)},
                {"job", jobName(record.job)},
                {"ok", record.succeeded()},
                {"status", record.status},
                {"reason", nullptr},
+               {"hint", nullptr},
                {"seconds", std::round(record.seconds * 10) / 10},
                {"program_version", identity.programVersion},
                {"firmware", {{"model", identity.model}, {"version", identity.version}, {"sha256", identity.sha256}}}};
-    if (reason != FailureReason::None) entry["reason"] = std::string(reasonName(reason));
+    if (reason != FailureReason::None) {
+        entry["reason"] = std::string(reasonName(reason));
+        entry["hint"] = std::string(hintText(reason));
+    }
     return entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

@@ -5,6 +5,7 @@
 #include "cli/append_file.h"
 #include "cli/job_view.h"
 #include "cli/json_events.h"
+#include "cli/port_object.h"
 #include "link/port.h"
 
 #include <chrono>
@@ -14,19 +15,6 @@
 #include <vector>
 
 namespace qelisp::cli {
-
-// What the log says of a port: the name the user gave, and the adapter's
-// description and serial number where the system knows them.
-struct LoggedPort {
-    std::string name;
-    std::string description;
-    std::string serial;
-};
-
-// The port named `name` as the log gives it, with what `known` (the
-// system's port list) says of its adapter: listed under that name, or under
-// its last part ("/dev/ttyUSB0" is listed as "ttyUSB0").
-LoggedPort loggedPort(const std::string& name, const std::vector<PortInfo>& known);
 
 class ResultLog {
 public:

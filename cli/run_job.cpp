@@ -11,7 +11,9 @@
 #include "cli/result_log.h"
 #include "cli/same_port.h"
 #include "cli/simulated_instrument.h"
+#include "cli/unused_port.h"
 #include "image/firmware_image.h"
+#include "jobs/failure_hint.h"
 #include "link/port.h"
 #include "link/printable_name.h"
 #include "program_version.h"
@@ -40,6 +42,10 @@ struct Streams {
     OutputQueue out{stdout, "standard output", &errors};
 
     void error(const std::string& text) { errors.append("qelisp-cli: " + text + "\n"); }
+    // What to do about a port that could not be used, as a job's hint says it.
+    void hint(const std::string& port, FailureReason reason) {
+        error(printableName(port) + ": hint: " + std::string(hintText(reason)));
+    }
 };
 
 // Waits until both streams are written; once interrupted, for kOutputGrace
@@ -82,8 +88,12 @@ std::string openFailure(const std::string& port, const std::string& message) {
 struct Port {
     std::string name;
     std::unique_ptr<SerialLink> link;
-    std::string failure;  // when link is null
+    std::string failure;  // when link is null: why, as the summary says it
+    // Why it could not be used, once that is known: it is tried no more.
+    FailureReason reason = FailureReason::None;
 };
+
+constexpr const char* kNotRun = "not run: interrupted";
 
 // The ports to run on, in the order of the command line, the one --port auto
 // found or the simulated instrument's. An exit status when there are none.
@@ -96,7 +106,7 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
             streams.error(error);
             return kExitUsage;
         }
-        ports.push_back({instrument->portName(), nullptr, {}});
+        ports.push_back({instrument->portName(), nullptr, {}, FailureReason::None});
     } else if (options.autoPort()) {
         // With --wait the search is made again, once a second, until one
         // instrument answers or the time is up.
@@ -112,8 +122,10 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
                               " s for one instrument to answer (switch it on in its loader; Ctrl-C stops)");
             }
             found = findInstrument(candidates, options.lineTiming, interrupted);
-            if (found.link || found.interrupted || tried + std::chrono::seconds(1) >= deadline) break;
-            while (Clock::now() < tried + std::chrono::seconds(1) && !interrupted.load()) {
+            // The last search comes at the deadline, not a second short of it.
+            if (found.link || found.interrupted || found.several || Clock::now() >= deadline) break;
+            const auto next = std::min(tried + std::chrono::seconds(1), deadline);
+            while (Clock::now() < next && !interrupted.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
             if (interrupted.load()) {
@@ -122,11 +134,33 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
             }
         }
         if (!found.link) {
-            streams.error("--port auto: " + (found.interrupted ? std::string("interrupted") : found.error));
-            return found.interrupted ? kExitInterrupted : kExitUsage;
+            // Several instruments: the command line must say which.
+            if (found.several) {
+                streams.error("--port auto: " + found.error);
+                return kExitUsage;
+            }
+            // No instrument is a failed one: the search ends as a job would.
+            FailureReason reason = FailureReason::NotStarted;
+            std::string failure = kNotRun;
+            if (found.interrupted) {
+                streams.error("--port auto: interrupted");
+            } else {
+                failure = found.error;
+                reason = found.echoing  ? FailureReason::WrongAnswer
+                         : found.noPort ? FailureReason::NotFound
+                                        : FailureReason::NoAnswer;
+                if (options.waitSeconds > 0) {
+                    failure += " in " + std::to_string(options.waitSeconds) + " s of waiting";
+                    if (!found.echoing) reason = FailureReason::NeverAppeared;
+                }
+                streams.error("--port auto: " + failure);
+                streams.hint("auto", reason);
+            }
+            ports.push_back({"auto", nullptr, std::move(failure), reason});
+            return std::nullopt;
         }
         streams.error("the instrument answers on " + printableName(found.port));
-        ports.push_back({found.port, std::move(found.link), {}});
+        ports.push_back({found.port, std::move(found.link), {}, FailureReason::None});
     } else {
         // Before any is opened: the second would find the port held by the
         // first, and "in use by another program" would send the user looking
@@ -135,22 +169,24 @@ std::optional<int> choosePorts(const Options& options, std::atomic<bool>& interr
             streams.error(twice);
             return kExitUsage;
         }
-        for (const std::string& name : options.ports) ports.push_back({name, nullptr, {}});
+        for (const std::string& name : options.ports) ports.push_back({name, nullptr, {}, FailureReason::None});
     }
     return std::nullopt;
 }
 
-// Opens every port not open yet; a port that fails is reported and keeps
-// its reason.
+// Opens every port not open yet; a port that fails is reported with what to
+// do, and keeps its reason.
 void openPorts(std::vector<Port>& ports, LineTiming timing, Streams& streams) {
     for (Port& port : ports) {
-        if (port.link) continue;
+        if (port.link || port.reason != FailureReason::None) continue;
         OpenResult opened = openPort(port.name, OpenMode::StartUp, timing);
         if (opened.link) {
             port.link = std::move(opened.link);
         } else {
             streams.error("cannot open " + opened.message);
             port.failure = openFailure(port.name, opened.message);
+            port.reason = openReason(opened.error, false);
+            streams.hint(port.name, port.reason);
         }
     }
 }
@@ -252,9 +288,6 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
         openPorts(ports, options.lineTiming, streams);
     }
     const bool several = ports.size() > 1;
-    // One port that cannot be opened is a usage error, as it always was:
-    // nothing ran and nothing is summed up.
-    if (!waiting && !several && !ports[0].link) return kExitUsage;
 
     std::vector<std::string> names;
     for (const Port& port : ports) names.push_back(port.name);
@@ -268,8 +301,11 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
     std::unique_ptr<JsonEvents> events;
     std::unique_ptr<ConsoleView> console;
     JobView* view = nullptr;
+    // The system's word on each adapter, for the events and the records.
+    std::vector<LoggedPort> described;
+    if (options.json || log) described = loggedPorts(ports);
     if (options.json) {
-        events = std::make_unique<JsonEvents>(streams.out, names, identity, setup.pages);
+        events = std::make_unique<JsonEvents>(streams.out, described, identity, setup.pages);
         view = events.get();
         if (waiting) {
             for (std::size_t i = 0; i < ports.size(); ++i) events->waiting(i, options.waitSeconds);
@@ -280,13 +316,25 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
     }
     std::unique_ptr<LoggingView> logging;
     if (log) {
-        logging = std::make_unique<LoggingView>(*view, *log, loggedPorts(ports), streams);
+        logging = std::make_unique<LoggingView>(*view, *log, described, streams);
         view = logging.get();
     }
 
     std::vector<JobKind> plan{options.command == Command::Verify ? JobKind::Verify : JobKind::Program};
     if (options.thenVerify) plan.push_back(JobKind::Verify);
     std::vector<std::unique_ptr<PortJob>> jobs(ports.size());
+    // A port whose jobs never run ends each of them all the same: the events
+    // and the log name every port given.
+    std::vector<bool> over(ports.size(), false);
+    auto endUnused = [&](std::size_t i, FailureReason reason) {
+        if (over[i]) return;
+        over[i] = true;
+        if (ports[i].failure.empty()) ports[i].failure = kNotRun;
+        for (JobKind job : plan) view->ended(i, notRunRecord(job, reason, ports[i].failure));
+    };
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (ports[i].reason != FailureReason::None) endUnused(i, ports[i].reason);
+    }
     auto startJob = [&](std::size_t i) {
         const std::string prefix = several ? printableName(ports[i].name) + ": " : "";
         jobs[i] = std::make_unique<PortJob>(ports[i].name, std::move(ports[i].link),
@@ -326,10 +374,22 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
                     continue;
                 }
                 ports[i].link = waiters[i]->takeLink();
-                if (!ports[i].link) {
-                    ports[i].failure = openFailure(ports[i].name, waiters[i]->failure());
-                    if (!cancelled) streams.error("cannot open " + waiters[i]->failure());
-                } else if (!cancelled) {
+                const std::string seconds = std::to_string(options.waitSeconds) + " s";
+                const std::string waited = ": no instrument answered in " + seconds + " of waiting";
+                // A waiter that saw Ctrl-C before this loop did ended for it.
+                if (cancelled || interrupted.load()) {
+                    endUnused(i, FailureReason::NotStarted);
+                } else if (!ports[i].link) {
+                    const std::string why = openFailure(ports[i].name, waiters[i]->failure());
+                    ports[i].failure = why + " (waited " + seconds + ")";
+                    const FailureReason reason = openReason(waiters[i]->error(), true);
+                    streams.error(printableName(ports[i].name) + waited + ": " + why);
+                    streams.hint(ports[i].name, reason);
+                    endUnused(i, reason);
+                } else {
+                    if (!waiters[i]->answered()) {
+                        streams.error(printableName(ports[i].name) + waited + "; its job tries once more");
+                    }
                     startJob(i);
                 }
                 waiters[i].reset();
@@ -344,6 +404,19 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
     for (auto& job : jobs) {
         if (job) job->join();
     }
+    // What Ctrl-C kept from starting: a port's jobs, or the verify after a
+    // programming that succeeded.
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (!jobs[i]) {
+            endUnused(i, FailureReason::NotStarted);
+            continue;
+        }
+        const std::vector<JobRecord> records = jobs[i]->records();
+        if (records.empty() || !records.back().succeeded()) continue;
+        for (std::size_t k = records.size(); k < plan.size(); ++k) {
+            view->ended(i, notRunRecord(plan[k], FailureReason::NotStarted, kNotRun));
+        }
+    }
     view->finish();
 
     std::vector<PortOutcome> all;
@@ -351,11 +424,7 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
         if (jobs[i]) {
             for (PortOutcome& row : jobs[i]->outcomes()) all.push_back(std::move(row));
         } else {
-            all.push_back({ports[i].name,
-                           PortOutcome::Kind::NotOpened,
-                           ports[i].failure.empty() ? "not run: interrupted" : ports[i].failure,
-                           0,
-                           {}});
+            all.push_back({ports[i].name, PortOutcome::Kind::NotOpened, ports[i].failure, 0, {}});
         }
     }
     if (!options.json && (several || options.thenVerify)) {

@@ -52,6 +52,11 @@ std::string_view reasonName(FailureReason reason) {
         case FailureReason::Cancelled: return "cancelled";
         case FailureReason::NoPort: return "no-port";
         case FailureReason::NoFirmware: return "no-firmware";
+        case FailureReason::NotFound: return "not-found";
+        case FailureReason::InUse: return "in-use";
+        case FailureReason::NoPermission: return "no-permission";
+        case FailureReason::NeverAppeared: return "never-appeared";
+        case FailureReason::NotStarted: return "not-started";
     }
     return "";
 }
@@ -81,6 +86,21 @@ std::string_view hintText(FailureReason reason) {
         case FailureReason::NoPort: return "no port is open: choose the instrument's port";
         case FailureReason::NoFirmware:
             return "this build holds no firmware for 03000H: build the program with the maker's firmware";
+        case FailureReason::NotFound:
+            return "no such port: is the USB-serial adapter plugged in, and is this its name? 'qelisp-cli ports' "
+                   "lists the ports";
+        case FailureReason::InUse:
+            return "another program has the port open (a terminal program, a modem manager): close it, then run "
+                   "again";
+        case FailureReason::NoPermission:
+            return "this user may not open the port: join the port's group, as the message names it (sudo "
+                   "usermod -aG <group> $USER), then log in again";
+        case FailureReason::NeverAppeared:
+            return "no instrument appeared in the time waited: is its USB-serial adapter plugged in ('qelisp-cli "
+                   "ports'), the instrument switched on into its loader? Or wait longer with --wait";
+        case FailureReason::NotStarted:
+            return "stopped by the user before the job began: the instrument was not touched; run again when "
+                   "ready";
     }
     return "";
 }

@@ -20,6 +20,12 @@ enum class FailureReason : std::uint8_t {
     Cancelled,        // the user stopped the job
     NoPort,           // no port was open
     NoFirmware,       // this build holds nothing for 03000H
+    // The port's job never ran:
+    NotFound,       // no such port
+    InUse,          // another program holds the port
+    NoPermission,   // this user may not open the port
+    NeverAppeared,  // --wait: no instrument appeared in the time waited
+    NotStarted,     // stopped by the user before the job began
 };
 
 FailureReason failureReason(JobKind kind, const JobResult& result);

@@ -30,8 +30,9 @@ CommandRecord readRequest(std::uint32_t address) {
 enum class BlockRead { Got, Failed, Cancelled };
 
 // Skips whatever the loader sends before the 'A', looking at the cancel flag
-// after every read. Failed when the 'A' did not come: too many quiet reads
-// (NoAnswer), too much noise (WrongAnswer), or a dead port.
+// after every read. Failed when the 'A' did not come: the loader has
+// answered the request with its '.', so a block without its 'A' is a wrong
+// answer, after quiet reads or noise alike; or a dead port.
 BlockRead awaitReadBackStart(Session& session, FailureCause& cause) {
     int quiet = 0;
     int noise = 0;
@@ -50,7 +51,7 @@ BlockRead awaitReadBackStart(Session& session, FailureCause& cause) {
             ++noise;
         }
     }
-    cause = noise >= kReadBackStartNoiseLimit ? FailureCause::WrongAnswer : FailureCause::NoAnswer;
+    cause = FailureCause::WrongAnswer;
     return BlockRead::Failed;
 }
 
@@ -130,7 +131,10 @@ int VerifyJob(JobContext& job) {
             bool matched = j == kRecordDataSize;
             if (!matched && ++mismatches >= kMismatchLimit) {
                 ending = addressStatus("Verify Error At: ", address + static_cast<std::uint32_t>(j));
-                result = {JobOutcome::Failed, JobStep::ReadBack, FailureCause::ReadBackDiffers};
+                // A block cut short (the 'A' taken from among its digits, or
+                // digits missing) says nothing of the flash: a wrong answer.
+                const FailureCause why = j < valid ? FailureCause::ReadBackDiffers : FailureCause::WrongAnswer;
+                result = {JobOutcome::Failed, JobStep::ReadBack, why};
                 return false;
             }
             if (state.cancel.load()) {

@@ -1,6 +1,7 @@
 #include "link/posix/posix_serial_link.h"
 
 #include "link/port.h"
+#include "link/posix/port_holder.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -36,11 +37,25 @@ int msUntil(SteadyClock::time_point deadline) {
 
 OpenResult fail(OpenError error, const std::string& name, const std::string& detail = {}) {
     std::string text = describe(error);
-    if (error == OpenError::PermissionDenied) {
-        text += " (the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then log in again)";
-    }
     if (!detail.empty()) text += " (" + detail + ")";
     return openFailed(error, name, text);
+}
+
+// Held by another program: which one, where /proc shows it.
+OpenResult busy(const std::string& name, const std::string& path) {
+    const std::string holder = portHolder(path);
+    return holder.empty() ? fail(OpenError::Busy, name)
+                          : openFailed(OpenError::Busy, name, "port is in use by " + holder);
+}
+
+// The group to join: the device's own, where it is not root's.
+OpenResult denied(const std::string& name, const std::string& path) {
+    const std::string group = portGroup(path);
+    return fail(OpenError::PermissionDenied, name,
+                group.empty()
+                    ? "the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then "
+                      "log in again"
+                    : "join the group " + group + ": sudo usermod -aG " + group + " $USER, then log in again");
 }
 
 // For something that exists but is no terminal.
@@ -107,8 +122,8 @@ OpenResult openFailure(const std::string& name, const std::string& path, int err
     if (::stat(path.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) return notSerial(name, st.st_mode);
     switch (err) {
         case EACCES:
-        case EPERM: return fail(OpenError::PermissionDenied, name);
-        case EBUSY: return fail(OpenError::Busy, name);
+        case EPERM: return denied(name, path);
+        case EBUSY: return busy(name, path);
         case ENXIO:
         case ENODEV: return fail(OpenError::NotFound, name, "no device behind this name");
         default: return fail(OpenError::Other, name, std::strerror(err));
@@ -236,7 +251,8 @@ OpenResult openPort(const std::string& name, OpenMode /*mode*/, LineTiming timin
 
     auto closeAndFail = [&](OpenError error, const std::string& detail = {}) {
         ::close(fd);
-        return fail(error, name, detail);
+        // Our own descriptor closed first: the holder looked for is another.
+        return error == OpenError::Busy ? busy(name, path) : fail(error, name, detail);
     };
     if (!isatty(fd)) {
         struct stat st {};

@@ -30,7 +30,14 @@ TEST(JobSummary, OneRowPerPortAndTheWorstOutcomeDecidesTheExitStatus) {
         int status;
     };
     const Case cases[] = {
-        {{ok, ok}, 0}, {{ok, failed}, 1}, {{failed, closed}, 2}, {{closed, ok}, 2}, {{}, 2},
+        {{ok, ok}, 0},
+        {{ok, failed}, 1},
+        // A port that could not be used is a failed instrument, whatever else happened.
+        {{failed, closed}, 1},
+        {{closed, ok}, 1},
+        {{closed}, 1},
+        {{ok, verified, closed}, 1},
+        {{}, 2},
     };
     for (const Case& c : cases) EXPECT_EQ(exitStatus(c.outcomes), c.status) << summaryTable(c.outcomes);
 }
@@ -41,6 +48,9 @@ TEST(PortSearch, NamesWhatWasGreetedAndWhatAnswered) {
               "no instrument answered on ttyS0, ttyUSB0 and ttyUSB1");
     const std::string several = searchFailure({"ttyS0", "ttyUSB0", "ttyUSB1"}, {"ttyUSB0", "ttyUSB1"});
     EXPECT_EQ(several.rfind("instruments answered on ttyUSB0 and ttyUSB1;", 0), 0u) << several;
+    EXPECT_EQ(searchFailure({"ttyS0", "ttyUSB0"}, {}, {"ttyS0"}),
+              "no instrument answered on ttyS0 and ttyUSB0; ttyS0 is a port that echoes everything it is sent (a "
+              "loopback plug or a modem)");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // months later to learn which firmware an instrument got, when, and through
 // which adapter.
 #include "cli/result_log.h"
+#include "cli/unused_port.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,10 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
         {"ttyS0", {}, 0, 0, {}, {}, {}},
     };
     const RunIdentity identity{"1.0.0", "QX-DEV", "2026.12.08",
-                               "95fe437a87e96efc9727ec9fc3dad703c0cc830a031ef643902a723fe2b6bf3d"};
+                               "95fe437a87e96efc9727ec9fc3dad703c0cc830a031ef643902a723fe2b6bf3d",
+                               "5f0c1e2d3a4b69788796a5b4c3d2e1f0"};
+    const std::string run = R"("run":"5f0c1e2d3a4b69788796a5b4c3d2e1f0",)";
+    auto hint = [](FailureReason reason) { return R"("hint":")" + std::string(hintText(reason)) + R"(",)"; };
     const std::string firmware = R"("program_version":"1.0.0","firmware":{"model":"QX-DEV","version":"2026.12.08",)"
                                  R"("sha256":"95fe437a87e96efc9727ec9fc3dad703c0cc830a031ef643902a723fe2b6bf3d"}})";
     // Days and months that differ and could each be the other; times on
@@ -39,9 +43,10 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
         {"ttyUSB0",
          sys_days{2026y / 3 / 4} + 23h + 59min + 59s + 999ms,
          {JobKind::Program, {JobOutcome::Succeeded}, "Data Writed OK!  Time Elapsed 84.7S", 85.94, 3780},
-         R"({"time":"2026-03-04T23:59:59Z","port":{"name":"ttyUSB0","description":"FT232R USB UART",)"
-         R"("serial":"A600ABCD"},"job":"program","ok":true,"status":"Data Writed OK!  Time Elapsed 84.7S",)"
-         R"("reason":null,"seconds":85.9,)"},
+         R"({"time":"2026-03-04T23:59:59Z",)" + run +
+             R"("port":{"name":"ttyUSB0","description":"FT232R USB UART",)"
+             R"("serial":"A600ABCD"},"job":"program","ok":true,"status":"Data Writed OK!  Time Elapsed 84.7S",)"
+             R"("reason":null,"hint":null,"seconds":85.9,)"},
         {"/dev/ttyUSB1",
          sys_days{2027y / 11 / 2} + 0h + 0min + 1s,
          {JobKind::Verify,
@@ -49,9 +54,11 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
           "Verify Error At: 05000H",
           12.26,
           120},
-         R"({"time":"2027-11-02T00:00:01Z","port":{"name":"/dev/ttyUSB1",)"
-         R"("description":"CP2102 USB to UART Bridge Controller","serial":"0001"},"job":"verify","ok":false,)"
-         R"("status":"Verify Error At: 05000H","reason":"read-back-differs","seconds":12.3,)"},
+         R"({"time":"2027-11-02T00:00:01Z",)" + run +
+             R"("port":{"name":"/dev/ttyUSB1",)"
+             R"("description":"CP2102 USB to UART Bridge Controller","serial":"0001"},"job":"verify","ok":false,)"
+             R"("status":"Verify Error At: 05000H","reason":"read-back-differs",)" +
+             hint(FailureReason::ReadBackDiffers) + R"("seconds":12.3,)"},
         {"ttyS0",
          sys_days{2026y / 12 / 9} + 0h + 0min + 0s,
          {JobKind::Program,
@@ -59,19 +66,58 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
           "Connecting Error 1!",
           4.0,
           0},
-         R"({"time":"2026-12-09T00:00:00Z","port":{"name":"ttyS0"},"job":"program","ok":false,)"
-         R"("status":"Connecting Error 1!","reason":"no-answer","seconds":4.0,)"},
+         R"({"time":"2026-12-09T00:00:00Z",)" + run +
+             R"("port":{"name":"ttyS0","description":null,"serial":null},"job":"program","ok":false,)"
+             R"("status":"Connecting Error 1!","reason":"no-answer",)" +
+             hint(FailureReason::NoAnswer) + R"("seconds":4.0,)"},
         {"/dev/pts/7",  // in no port list: a pseudo-terminal
          sys_days{2026y / 5 / 6} + 23h + 30min,
          {JobKind::Program, {JobOutcome::Cancelled, JobStep::DataRecord}, "User Canceled", 6.04, 100},
-         R"({"time":"2026-05-06T23:30:00Z","port":{"name":"/dev/pts/7"},"job":"program","ok":false,)"
-         R"("status":"User Canceled","reason":"cut-off","seconds":6.0,)"},
+         R"({"time":"2026-05-06T23:30:00Z",)" + run +
+             R"("port":{"name":"/dev/pts/7","description":null,"serial":null},"job":"program","ok":false,)"
+             R"("status":"User Canceled","reason":"cut-off",)" +
+             hint(FailureReason::CutOff) + R"("seconds":6.0,)"},
+        // A port that could not be opened ends the job it would have run.
+        {"ttyUSB0", sys_days{2026y / 12 / 10} + 5h,
+         notRunRecord(JobKind::Verify, FailureReason::InUse, "cannot open: port is in use by minicom (PID 4242)"),
+         R"({"time":"2026-12-10T05:00:00Z",)" + run +
+             R"("port":{"name":"ttyUSB0","description":"FT232R USB UART","serial":"A600ABCD"},"job":"verify",)"
+             R"x("ok":false,"status":"cannot open: port is in use by minicom (PID 4242)","reason":"in-use",)x" +
+             hint(FailureReason::InUse) + R"("seconds":0.0,)"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.port);
         EXPECT_EQ(ResultLog::line(loggedPort(row.port, known), row.record, identity, row.ended),
                   row.line + firmware + "\n");
     }
+}
+
+// The events, the records and `ports --json` name a port alike: what the
+// system does not know is null, never "" or missing.
+TEST(ResultLog, PortObjectHasOneShapeAndAnUnusedPortItsReason) {
+    EXPECT_EQ(portJson({"ttyS0", {}, {}}).dump(), R"({"name":"ttyS0","description":null,"serial":null})");
+    EXPECT_EQ(portJson({"COM3", "USB Serial Port", {}}).dump(),
+              R"({"name":"COM3","description":"USB Serial Port","serial":null})");
+    struct Case {
+        OpenError error;
+        bool waited;
+        FailureReason reason;
+    };
+    const Case cases[] = {
+        {OpenError::NotFound, false, FailureReason::NotFound},
+        {OpenError::NotSerial, false, FailureReason::NotFound},
+        {OpenError::NotFound, true, FailureReason::NeverAppeared},
+        {OpenError::Busy, false, FailureReason::InUse},
+        {OpenError::Busy, true, FailureReason::InUse},
+        {OpenError::PermissionDenied, false, FailureReason::NoPermission},
+        {OpenError::Other, false, FailureReason::NoPort},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(reasonName(openReason(c.error, c.waited)), reasonName(c.reason)) << describe(c.error) << c.waited;
+    }
+    const JobRecord notRun = notRunRecord(JobKind::Program, FailureReason::NotStarted, "not run: interrupted");
+    EXPECT_FALSE(notRun.succeeded());
+    EXPECT_EQ(notRun.reason(), FailureReason::NotStarted);
 }
 
 }  // namespace

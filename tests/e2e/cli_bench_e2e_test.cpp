@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <pty.h>
+#include <unistd.h>
 #include <chrono>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -33,26 +36,41 @@ std::vector<Json> jsonLines(const std::string& text) {
     return lines;
 }
 
-TEST(CliBenchE2e, ProgramThenVerifyOnTwoPortsWithJsonAndALog) {
+// Four instruments: one passes, one is cut off while programming, one fails
+// its verify (the first read-back comes without its 'A'), and one port does
+// not exist. Every port ends each job it was given, in the events and the
+// log, all under one run id.
+TEST(CliBenchE2e, ProgramThenVerifyOnFourPortsWithJsonAndALog) {
     SimProcess good(QELISP_SIM_PATH, {"--no-pacing", "--erase-ms", "0"});
     SimProcess cut(QELISP_SIM_PATH, {"--no-pacing", "--erase-ms", "0", "--fault", "100:silence"});
-    ASSERT_TRUE(good.started() && cut.started());
+    // Programming sends 3780 lines; the verify's first read request is the next.
+    SimProcess noA(QELISP_SIM_PATH, {"--no-pacing", "--erase-ms", "0", "--fault", "3781:no-a"});
+    const std::string missing = "/dev/ttyQELISP-none";
+    ASSERT_TRUE(good.started() && cut.started() && noA.started());
     TempDir dir;
     const std::string log = (dir / "bench.log").string();
     std::ofstream(log) << R"({"an earlier run's record":true})"
                        << "\n";
 
-    CliRun run = runCli({"program", "--verify", "-p", good.ptyPath(), "-p", cut.ptyPath(), "--json", "--log", log});
+    CliRun run = runCli({"program", "--verify", "-p", good.ptyPath(), "-p", cut.ptyPath(), "-p", noA.ptyPath(), "-p",
+                         missing, "--json", "--log", log});
     EXPECT_EQ(run.exitCode, 1) << run.err;
 
     // Each port's jobs, in order, from their end events.
     std::map<std::string, std::vector<Json>> ends;
     std::map<std::string, int> progress;
+    std::set<std::string> runs;
     for (const Json& event : jsonLines(run.out)) {
         ASSERT_TRUE(event.contains("event")) << event;
-        if (event["event"] == "end") ends[event["port"]].push_back(event);
+        ASSERT_TRUE(event.contains("run")) << event;
+        runs.insert(event["run"].get<std::string>());
+        // The port is an object, as in the log; this one's adapter is unknown.
+        ASSERT_TRUE(event["port"].is_object()) << event;
+        EXPECT_TRUE(event["port"]["description"].is_null() && event["port"]["serial"].is_null()) << event;
+        const std::string port = event["port"]["name"];
+        if (event["event"] == "end") ends[port].push_back(event);
         if (event["event"] == "progress") {
-            ++progress[event["port"]];
+            ++progress[port];
             // Until the job is on the firmware's last page (72000H) there
             // is more to write: a full 100 would tell the station too soon.
             if (event["page"].get<int>() < 0x72) {
@@ -78,6 +96,24 @@ TEST(CliBenchE2e, ProgramThenVerifyOnTwoPortsWithJsonAndALog) {
     EXPECT_EQ(ends[cut.ptyPath()][0]["reason"], "cut-off");
     EXPECT_EQ(ends[cut.ptyPath()][0]["lines"], 100);
     EXPECT_EQ(progress[good.ptyPath()], 2 * (0x72 - 0x03 + 1)) << "a progress event per page of each job";
+    ASSERT_EQ(ends[noA.ptyPath()].size(), 2u);
+    EXPECT_TRUE(ends[noA.ptyPath()][0]["ok"].get<bool>());
+    EXPECT_FALSE(ends[noA.ptyPath()][1]["ok"].get<bool>());
+    EXPECT_EQ(ends[noA.ptyPath()][1]["status"], "Connecting Error33!");
+    EXPECT_EQ(ends[noA.ptyPath()][1]["reason"], "wrong-answer") << "a read-back without its 'A'";
+    // The port that does not exist ends both jobs it would have run.
+    ASSERT_EQ(ends[missing].size(), 2u) << run.out;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const Json& end = ends[missing][i];
+        EXPECT_EQ(end["job"], i == 0 ? "program" : "verify");
+        EXPECT_FALSE(end["ok"].get<bool>());
+        EXPECT_EQ(end["reason"], "not-found");
+        EXPECT_EQ(end["status"], "cannot open: no such port");
+        EXPECT_NE(end["hint"].get<std::string>().find("'qelisp-cli ports'"), std::string::npos) << end;
+    }
+    ASSERT_EQ(runs.size(), 1u) << "one run, one id";
+    const std::string runId = *runs.begin();
+    EXPECT_TRUE(std::regex_match(runId, std::regex("[0-9a-f]{32}"))) << runId;
 
     // The log: the earlier record, then one per finished job.
     std::ifstream in(log);
@@ -86,22 +122,29 @@ TEST(CliBenchE2e, ProgramThenVerifyOnTwoPortsWithJsonAndALog) {
         ASSERT_TRUE(Json::accept(line)) << "a whole line each: " << line;
         records.push_back(Json::parse(line));
     }
-    ASSERT_EQ(records.size(), 4u);
+    // good: 2, cut: 1, noA: 2, missing: 2.
+    ASSERT_EQ(records.size(), 1u + 7u);
     int okPrograms = 0;
+    std::map<std::string, std::vector<std::string>> reasons;
     for (std::size_t i = 1; i < records.size(); ++i) {
         const Json& r = records[i];
         EXPECT_TRUE(std::regex_match(r["time"].get<std::string>(), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")))
             << r;
-        for (const char* field : {"port", "job", "ok", "status", "reason", "seconds", "program_version", "firmware"}) {
+        for (const char* field :
+             {"run", "port", "job", "ok", "status", "reason", "hint", "seconds", "program_version", "firmware"}) {
             EXPECT_TRUE(r.contains(field)) << field << " in " << r;
         }
         EXPECT_EQ(r["firmware"]["sha256"].get<std::string>().size(), 64u);
+        EXPECT_EQ(r["run"], runId) << "the events' run";
+        reasons[r["port"]["name"]].push_back(r["reason"].is_null() ? "ok" : r["reason"].get<std::string>());
         if (r["port"]["name"] == good.ptyPath() && r["job"] == "program" && r["ok"] == true) ++okPrograms;
         if (r["port"]["name"] == cut.ptyPath()) {
             EXPECT_EQ(r["reason"], "cut-off");
         }
     }
     EXPECT_EQ(okPrograms, 1);
+    EXPECT_EQ(reasons[missing], (std::vector<std::string>{"not-found", "not-found"}));
+    EXPECT_EQ(reasons[noA.ptyPath()], (std::vector<std::string>{"ok", "wrong-answer"}));
 }
 
 TEST(CliBenchE2e, WaitsForAnInstrumentSwitchedOnLater) {
@@ -154,8 +197,48 @@ TEST(CliBenchE2e, WaitsForAnInstrumentSwitchedOnLater) {
         for (std::size_t at = 0; (at = run.err.find("waiting up to 30 s", at)) != std::string::npos; ++at) ++said;
         EXPECT_EQ(said, 1u) << "says so once: " << run.err;
         ASSERT_TRUE(sim && sim->stop());
-        EXPECT_EQ(sim->summary()->lines, 3780u);
+        // --port auto's search asks for one block to tell it from a loopback.
+        EXPECT_EQ(sim->summary()->lines, c.automatic ? 3781u : 3780u);
     }
+}
+
+// With no instrument, --wait waits its whole time, says so, and the port
+// ends its job as never appeared (or unanswered).
+TEST(CliBenchE2e, WaitsTheWholeTimeForAnInstrumentThatNeverComes) {
+    int master = -1, slave = -1;
+    char quiet[128];
+    ASSERT_EQ(::openpty(&master, &slave, quiet, nullptr, nullptr), 0);
+    ::close(slave);
+    TempDir dir;
+    struct Case {
+        std::vector<std::string> port;
+        const char* said;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{"-p", (dir / "never").string()},
+         ": no instrument answered in 3 s of waiting: cannot open: no such port",
+         "never-appeared"},
+        {{"-p", "auto", "--auto-candidates", quiet}, " in 3 s of waiting", "never-appeared"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port[1]);
+        std::vector<std::string> args{"verify", "--wait", "3", "--json"};
+        args.insert(args.end(), c.port.begin(), c.port.end());
+        const auto start = std::chrono::steady_clock::now();
+        CliRun run = runCli(args);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << run.err;
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+        const std::vector<Json> events = jsonLines(run.out);
+        ASSERT_FALSE(events.empty());
+        const Json& end = events.back();
+        EXPECT_EQ(end["event"], "end") << end;
+        EXPECT_EQ(end["job"], "verify");
+        EXPECT_FALSE(end["ok"].get<bool>());
+        EXPECT_EQ(end["reason"], c.reason) << end;
+    }
+    ::close(master);
 }
 
 TEST(CliBenchE2e, CtrlCEndsTheWait) {

@@ -1,4 +1,5 @@
 // qelisp-cli as a user runs it: exit status, what it prints, Ctrl-C.
+#include "jobs/failure_hint.h"
 #include "link/port.h"
 #include "program_version.h"
 #include "tests/e2e/cli_run.h"
@@ -75,14 +76,20 @@ TEST_F(CliE2e, FailedJobExitsWithOne) {
         << lastStatusLine(verify.out);
 }
 
-TEST_F(CliE2e, PortProblemsAreUsageErrorsWithAClearMessage) {
+// A port that cannot be used fails the run like a failed instrument, and
+// says what to do next; only a wrong command line is a usage error.
+TEST_F(CliE2e, UnusablePortsFailTheRunAndSayWhatToDo) {
     CliRun missing = cli({"program", "--port", "/dev/ttyQELISP-none"});
-    EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_NE(missing.err.find("no such port"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("cannot open /dev/ttyQELISP-none: no such port\n"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("/dev/ttyQELISP-none: hint: " + std::string(hintText(FailureReason::NotFound))),
+              std::string::npos)
+        << missing.err;
+    EXPECT_NE(missing.err.find("'qelisp-cli ports'"), std::string::npos) << missing.err;
     EXPECT_TRUE(missing.out.empty()) << "no job was started";
 
     CliRun odd = cli({"program", "--port", "/dev/tty\x1b[2J\a"});
-    EXPECT_EQ(odd.exitCode, 2);
+    EXPECT_EQ(odd.exitCode, 1);
     EXPECT_NE(odd.err.find("cannot open /dev/tty\\x1b[2J\\x07: no such port"), std::string::npos) << odd.err;
     EXPECT_EQ(odd.err.find_first_of("\x1b\a"), std::string::npos) << "the terminal gets no control characters";
 
@@ -93,8 +100,15 @@ TEST_F(CliE2e, PortProblemsAreUsageErrorsWithAClearMessage) {
     auto held = openPort(name);
     ASSERT_TRUE(held.link) << held.message;
     CliRun busy = cli({"verify", "--port", name});
-    EXPECT_EQ(busy.exitCode, 2);
-    EXPECT_NE(busy.err.find("in use"), std::string::npos) << busy.err;
+    EXPECT_EQ(busy.exitCode, 1);
+    // This test holds it: the message names it as /proc does.
+    std::string comm;
+    std::ifstream("/proc/self/comm") >> comm;
+    EXPECT_NE(busy.err.find("in use by " + comm + " (PID " + std::to_string(::getpid()) + ")"), std::string::npos)
+        << busy.err;
+    EXPECT_NE(busy.err.find(std::string(name) + ": hint: " + std::string(hintText(FailureReason::InUse))),
+              std::string::npos)
+        << busy.err;
     held.link.reset();
     ::close(master);
 

@@ -45,6 +45,8 @@ TEST(CliHintE2e, EachFailureReasonEndsWithItsHint) {
         {"program", {"u1:wrong", "u2:wrong"}, "Connecting Error!", FailureReason::WrongAnswer},
         {"program", {"1:erase-forever"}, "Connecting Error!", FailureReason::EraseNeverEnded},
         {"verify", {}, "Verify Error At: 0", FailureReason::ReadBackDiffers},  // the flash is erased
+        // The '.' and no 'A': an answer, but not the loader's.
+        {"verify", {"1:no-a"}, "Connecting Error33!", FailureReason::WrongAnswer},
         {"program", {"3:silence"}, "Connecting Error 4!", FailureReason::CutOff},
     };
     // Side by side: the erase that never ends takes its 15 s.

@@ -6,11 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <pty.h>
 #include <unistd.h>
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 namespace qelisp::test {
 namespace {
@@ -22,6 +27,39 @@ std::unique_ptr<SimProcess> startSim(std::vector<std::string> faults = {}) {
     EXPECT_TRUE(sim->started()) << sim->error();
     return sim;
 }
+
+// A loopback plug: whatever the port is sent comes straight back.
+class Loopback {
+public:
+    Loopback() {
+        int slave = -1;
+        char name[128];
+        if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0) return;
+        ::close(slave);
+        path = name;
+        thread_ = std::thread([this] {
+            std::array<char, 256> buffer{};
+            while (!stop_.load()) {
+                pollfd ready{master_, POLLIN, 0};
+                const ssize_t n = ::poll(&ready, 1, 20) > 0 ? ::read(master_, buffer.data(), buffer.size()) : 0;
+                // With no one on the port the master reads EIO: no spinning.
+                if (n <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                if (n > 0 && ::write(master_, buffer.data(), static_cast<std::size_t>(n)) != n) break;
+            }
+        });
+    }
+    ~Loopback() {
+        stop_.store(true);
+        if (thread_.joinable()) thread_.join();
+        if (master_ >= 0) ::close(master_);
+    }
+    std::string path;
+
+private:
+    int master_ = -1;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 // The summary's rows after its header, each split at its double spaces:
 // port, result, time.
@@ -77,9 +115,10 @@ TEST(CliParallelE2e, ThreeInstrumentsOneFailingMidRun) {
                               "Data Verify OK!  Time Elapsed "};
     for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(rows[i][1].rfind(verified[i], 0), 0u) << rows[i][1];
 
-    // A port that cannot be opened does not hold the others back.
+    // A port that cannot be opened does not hold the others back; it is an
+    // instrument not updated, so the run failed.
     CliRun missing = runCli({"verify", "--port", "/dev/ttyQELISP-none", "--port", ports[0]});
-    EXPECT_EQ(missing.exitCode, 2) << missing.out << missing.err;
+    EXPECT_EQ(missing.exitCode, 1) << missing.out << missing.err;
     rows = summaryRows(missing.out);
     ASSERT_EQ(rows.size(), 2u) << missing.out;
     EXPECT_EQ(rows[0], (std::vector<std::string>{"/dev/ttyQELISP-none", "cannot open: no such port", "-"}));
@@ -99,8 +138,12 @@ TEST(CliParallelE2e, PortAutoUsesTheOneInstrumentThatAnswers) {
     ASSERT_EQ(openpty(&master, &slave, quiet, nullptr, nullptr), 0);
     ::close(slave);
     auto a = startSim();
+    Loopback loop;
+    ASSERT_FALSE(loop.path.empty());
 
-    CliRun found = runCli({"program", "--port", "auto", "--auto-candidates", std::string(quiet) + "," + a->ptyPath()});
+    // The loopback echoes the 'U' too, and is told from the instrument.
+    CliRun found = runCli(
+        {"program", "--port", "auto", "--auto-candidates", std::string(quiet) + "," + loop.path + "," + a->ptyPath()});
     EXPECT_EQ(found.exitCode, 0) << found.out << found.err;
     EXPECT_NE(found.err.find("the instrument answers on " + a->ptyPath()), std::string::npos) << found.err;
     EXPECT_EQ(lastStatusLine(found.out).rfind(a->ptyPath() + ": Data Writed OK!", 0), 0u) << lastStatusLine(found.out);
@@ -113,17 +156,28 @@ TEST(CliParallelE2e, PortAutoUsesTheOneInstrumentThatAnswers) {
         << two.err;
     EXPECT_EQ(two.out, "") << "no job ran";
 
+    // No instrument is a failed one; several are a command line to make clearer.
     CliRun none = runCli({"verify", "--port", "auto", "--auto-candidates", quiet});
-    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("auto: hint: "), std::string::npos) << none.err;
+    CliRun echo = runCli({"verify", "--port", "auto", "--auto-candidates", std::string(quiet) + "," + loop.path});
+    EXPECT_EQ(echo.exitCode, 1);
+    EXPECT_NE(
+        echo.err.find("; " + loop.path + " is a port that echoes everything it is sent (a loopback plug or a modem)"),
+        std::string::npos)
+        << echo.err;
+    EXPECT_EQ(echo.err.find("the instrument answers"), std::string::npos) << echo.err;
     EXPECT_NE(none.err.find(std::string("no instrument answered on ") + quiet), std::string::npos) << none.err;
     ::close(master);
 
-    // The greeting is a handshake and nothing more: the loader heard no line
-    // but the job's, and none broke its rules.
+    // The greeting is a handshake and one read request, in each search that
+    // the instrument answered (two): the loader heard no other line but the
+    // job's, and none broke its rules.
     EXPECT_TRUE(a->stop() && b->stop());
-    EXPECT_EQ(a->summary()->lines, 3780u);
+    EXPECT_EQ(a->summary()->lines, 3780u + 2u);
     EXPECT_EQ(a->summary()->violations, 0u) << a->stderrText();
-    EXPECT_EQ(b->summary()->lines, 0u);
+    EXPECT_EQ(b->summary()->lines, 1u);
+    EXPECT_EQ(b->summary()->violations, 0u) << b->stderrText();
 }
 
 // Two spellings of one port are a usage error before anything is opened,

@@ -1,6 +1,7 @@
 // The POSIX serial backend against a real pseudo-terminal: the far end is the
 // pty master, standing in for the instrument.
 #include "link/port.h"
+#include "link/posix/port_holder.h"
 #include "link/posix/posix_serial_link.h"
 #include "tests/support/open_failure.h"
 #include "tests/support/temp_dir.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -18,6 +20,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace qelisp {
@@ -186,8 +189,52 @@ TEST(PosixLink, PortIsExclusive) {
     EXPECT_FALSE(second.link);
     EXPECT_EQ(second.error, OpenError::Busy);
     EXPECT_NE(second.message.find("in use"), std::string::npos) << second.message;
+    // The holder is this very process, as /proc shows it.
+    std::string comm;
+    std::ifstream("/proc/self/comm") >> comm;
+    const std::string us = comm + " (PID " + std::to_string(::getpid()) + ")";
+    EXPECT_EQ(second.message, pty.path + ": port is in use by " + us);
     first.link.reset();
     EXPECT_TRUE(openPort(pty.path).link) << "closing lets the next one in";
+}
+
+// Who keeps a port from us: the process that has it open, the group to join.
+TEST(PosixLink, PortHolderAndGroupAreFoundWhereTheSystemShowsThem) {
+    Pty held;
+    Pty free;
+    const int fd = ::open(held.path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    std::string comm;
+    std::ifstream("/proc/self/comm") >> comm;
+    test::TempDir dir;
+    std::filesystem::create_symlink(held.path, dir / "by-id");
+    struct Case {
+        std::string device;
+        std::string holder;
+    };
+    const Case cases[] = {
+        {held.path, comm + " (PID " + std::to_string(::getpid()) + ")"},
+        {(dir / "by-id").string(), comm + " (PID " + std::to_string(::getpid()) + ")"},  // through a link
+        {free.path, ""},
+        {"/dev/ttyQELISP-none", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(portHolder(c.device), c.holder) << c.device;
+    EXPECT_EQ(portHolder(held.path, dir.path()), "") << "no /proc there";
+    ::close(fd);
+    // A device of the group tty (root may give it one; another user's file
+    // has the user's group); nobody is told to join root.
+    const std::string device = (dir / "device").string();
+    test::writeFile(dir / "device", "");
+    const group* tty = ::getgrnam("tty");
+    ASSERT_TRUE(tty);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(device.c_str(), static_cast<uid_t>(-1), tty->gr_gid), 0);
+    }
+    const group* own = ::getgrgid(::getegid());
+    EXPECT_EQ(portGroup(device), root ? std::string("tty") : std::string(own ? own->gr_name : ""));
+    EXPECT_EQ(portGroup("/dev/null"), "");
+    EXPECT_EQ(portGroup("/dev/ttyQELISP-none"), "");
 }
 
 TEST(PosixLink, HangUpMakesReadFailInsteadOfTimingOut) {

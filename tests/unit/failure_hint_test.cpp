@@ -28,6 +28,9 @@ TEST(FailureHint, EachEndingHasOneReasonAndAHintWhereItFailed) {
         {JobKind::Program, {O::Failed, S::EndLine, C::StrayBytes}, "cut-off"},
         {JobKind::Program, {O::Failed, S::BeginLine, C::EraseNeverEnded}, "erase-never-ended"},
         {JobKind::Verify, {O::Failed, S::ReadBack, C::ReadBackDiffers}, "read-back-differs"},
+        // The '.' came and then no 'A', or a block cut short.
+        {JobKind::Verify, {O::Failed, S::ReadRequest, C::WrongAnswer}, "wrong-answer"},
+        {JobKind::Verify, {O::Failed, S::ReadBack, C::WrongAnswer}, "wrong-answer"},
         {JobKind::Program, {O::Cancelled, S::PageSelect}, "cut-off"},
         {JobKind::Program, {O::Cancelled, S::Handshake}, "cancelled"},
         {JobKind::Program, {O::Cancelled, S::BeginLine}, "cut-off"},
@@ -39,6 +42,27 @@ TEST(FailureHint, EachEndingHasOneReasonAndAHintWhereItFailed) {
         const FailureReason reason = failureReason(c.kind, c.result);
         EXPECT_EQ(reasonName(reason), c.reason) << static_cast<int>(c.result.step);
         EXPECT_EQ(hintText(reason).empty(), reason == FailureReason::None) << c.reason;
+    }
+}
+
+// A port whose job never ran has its reason from the same table, and a hint
+// that says what to do about the port.
+TEST(FailureHint, APortThatWasNotUsedHasAReasonAndWhatToDo) {
+    struct Case {
+        FailureReason reason;
+        const char* name;
+        const char* hintSays;
+    };
+    const Case cases[] = {
+        {FailureReason::NotFound, "not-found", "'qelisp-cli ports'"},
+        {FailureReason::InUse, "in-use", "close it"},
+        {FailureReason::NoPermission, "no-permission", "join the port's group"},
+        {FailureReason::NeverAppeared, "never-appeared", "--wait"},
+        {FailureReason::NotStarted, "not-started", "not touched"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(reasonName(c.reason), c.name);
+        EXPECT_NE(hintText(c.reason).find(c.hintSays), std::string_view::npos) << hintText(c.reason);
     }
 }
 

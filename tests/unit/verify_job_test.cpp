@@ -114,6 +114,7 @@ TEST_F(VerifyJobTest, MismatchCountStartsOverAfterAMatchingBlock) {
     // Block 0x61 now differs on every read: three requests, then the error.
     EXPECT_EQ(state.status(), "Verify Error At: 03080H");
     EXPECT_EQ(loader.lines.size(), 3u + 3u);
+    EXPECT_EQ(state.result().cause, FailureCause::ReadBackDiffers) << "whole blocks that differ";
 }
 
 TEST_F(VerifyJobTest, NoiseBeforeTheStartIsSkipped) {
@@ -132,6 +133,7 @@ TEST_F(VerifyJobTest, ShortReadBackIsAMismatchNotStaleData) {
     loader.readBackOverrides[2] = goodBlock(0x60).substr(0, 1 + 200);
     run(VerifyJob);
     expectLoudEnd("Verify Error At: 03064H");  // byte 100 is the first that never came
+    EXPECT_EQ(state.result().cause, FailureCause::WrongAnswer) << "a block cut short says nothing of the flash";
 }
 
 TEST_F(VerifyJobTest, ReadBackThatNeverStartsIsBounded) {
@@ -139,6 +141,7 @@ TEST_F(VerifyJobTest, ReadBackThatNeverStartsIsBounded) {
     run(VerifyJob);
     expectLoudEnd("Connecting Error33!");
     EXPECT_EQ(link.emptyReads, kReadBackStartEmptyReads);
+    EXPECT_EQ(state.result().cause, FailureCause::WrongAnswer) << "the '.' came, the 'A' never";
 }
 
 TEST_F(VerifyJobTest, EndlessNoiseIsBoundedToo) {
