@@ -1,7 +1,10 @@
 // The result log's record of one job, field by field: a bench reads it
 // months later to learn which firmware an instrument got, when, and through
-// which adapter.
+// which adapter. And the names Windows takes for a device, which the log
+// refuses.
 #include "cli/result_log.h"
+#include "cli/windows_device_name.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +75,53 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
         EXPECT_EQ(ResultLog::line(loggedPort(row.port, known), row.record, identity, row.ended),
                   row.line + firmware + "\n");
     }
+}
+
+// Names Windows opens as a device in any folder and with any extension;
+// the log refuses them before opening anything.
+TEST(WindowsDeviceName, DevicesByNameAndFilesThatOnlyLookLikeThem) {
+    struct Row {
+        const char* path;
+        const char* device;  // empty: a file
+    };
+    const Row rows[] = {
+        {"COM2", "COM2, a serial port"},
+        {"com2.txt", "COM2, a serial port"},
+        {"C:\\bench\\Com9 .log", "COM9, a serial port"},
+        {"COM0", "COM0, a serial port"},
+        {"COM\xC2\xB9", "COM\xC2\xB9, a serial port"},
+        {"\\\\.\\COM2", "COM2, a serial port"},
+        {"\\\\.\\com12", "COM12, a serial port"},
+        {"//./COM3", "COM3, a serial port"},
+        {"\\\\?\\COM4", "COM4, a serial port"},
+        {"NUL", "NUL, the null device"},
+        {"nul:", "NUL, the null device"},
+        {"D:nul", "NUL, the null device"},
+        {"logs/nul.tar.gz", "NUL, the null device"},
+        {"CON", "CON, the console"},
+        {"conout$", "CONOUT$, the console"},
+        {"LPT1", "LPT1, a printer port"},
+        {"PRN.log", "PRN, a printer port"},
+        {"aux", "AUX, a serial port"},
+        {"\\\\.\\pipe\\bench", "a named pipe"},
+        {"\\\\.\\PhysicalDrive0", "a device"},
+        {"\\\\?\\GLOBALROOT\\Device\\Serial0", "a device"},
+        {"\\\\.\\C:", "a device"},
+        {"\\\\?\\C:\\bench\\nul", "NUL, the null device"},
+        // Files, however close to a device's name.
+        {"bench.log", ""},
+        {"COM10", ""},
+        {"COM", ""},
+        {"LPT", ""},
+        {"console.log", ""},
+        {"com2x.txt", ""},
+        {"C:\\COM2\\bench.log", ""},
+        {"\\\\?\\C:\\bench\\bench.log", ""},
+        {"\\\\?\\UNC\\server\\share\\bench.log", ""},
+        {"\\\\server\\share\\bench.log", ""},
+        {"/srv/bench/qelisp.log", ""},
+    };
+    for (const Row& row : rows) EXPECT_EQ(windowsDeviceName(row.path), row.device) << row.path;
 }
 
 }  // namespace
