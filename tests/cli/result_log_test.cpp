@@ -1,7 +1,7 @@
 // The result log's record of one job, field by field: a bench reads it
 // months later to learn which firmware an instrument got, when, and through
-// which adapter. And the names Windows takes for a device, which the log
-// refuses.
+// which adapter. And the file it goes to: each record a whole line of its
+// own, never a directory or a name Windows takes for a device.
 #include "cli/result_log.h"
 #include "cli/windows_device_name.h"
 #include "tests/support/temp_dir.h"
@@ -75,6 +75,40 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
         EXPECT_EQ(ResultLog::line(loggedPort(row.port, known), row.record, identity, row.ended),
                   row.line + firmware + "\n");
     }
+}
+
+// What the file holds after one record more: a last line without its break
+// (torn, or edited by hand) gets one first. On Windows too, under Wine.
+TEST(AppendFile, PutsEachRecordOnALineOfItsOwn) {
+    struct Row {
+        const char* what;
+        const char* before;  // nullptr: no file yet
+        const char* after;
+    };
+    const Row rows[] = {
+        {"no file yet", nullptr, "{\"b\":2}\n"},
+        {"empty", "", "{\"b\":2}\n"},
+        {"whole lines", "{\"a\":1}\n", "{\"a\":1}\n{\"b\":2}\n"},
+        {"torn last line", "{\"a\":1}\n{\"a\"", "{\"a\":1}\n{\"a\"\n{\"b\":2}\n"},
+        {"edited by hand", "x", "x\n{\"b\":2}\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const test::TempDir dir;
+        const auto path = dir / "bench.log";
+        if (row.before) test::writeFile(path, row.before);
+        std::string error;
+        auto file = AppendFile::open(path.string(), error);
+        ASSERT_TRUE(file) << error;
+        EXPECT_TRUE(file->append("{\"b\":2}\n", error)) << error;
+        file.reset();
+        EXPECT_EQ(test::readFile(path), row.after);
+    }
+    // A directory is refused, and said to be one.
+    const test::TempDir dir;
+    std::string error;
+    EXPECT_FALSE(AppendFile::open(dir.path().string(), error));
+    EXPECT_EQ(error, "a directory, not a file; the log must be a regular file");
 }
 
 // Names Windows opens as a device in any folder and with any extension;
