@@ -70,7 +70,8 @@ struct Parser {
                 ->type_name("SECONDS")
                 ->check(CLI::Range(1, kMaxWaitSeconds));
             job->add_flag("--json", o.json, "JSON Lines on standard output instead of text: one event a line");
-            job->add_option("--log", o.logPath, "append one JSON line per finished job to FILE")->type_name("FILE");
+            job->add_option("--log", o.logPath, "append one JSON line per finished job to FILE, a regular file")
+                ->type_name("FILE");
             job->add_flag("-q,--quiet", o.quiet, "only each job's result, its hint and the summary");
             job->add_flag("-v,--trace", o.trace, "print every line sent and every byte received to standard error");
             job->add_flag("--all-lines", o.allLines,

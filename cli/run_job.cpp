@@ -202,21 +202,25 @@ public:
     void ended(std::size_t port, const JobRecord& record) override {
         inner_.ended(port, record);
         std::string error;
-        if (port < ports_.size() && !log_.add(ports_[port], record, std::chrono::system_clock::now(), error) &&
-            !failed_.exchange(true)) {
-            streams_.error("--log: " + error + "; the jobs go on without it");
+        if (port < ports_.size() && !log_.add(ports_[port], record, std::chrono::system_clock::now(), error)) {
+            // The jobs go on; the exit status tells the bench at the end.
+            missing_.store(true);
+            streams_.error("--log: the record of " + printableName(ports_[port].name) + "'s " +
+                           std::string(jobName(record.job)) + " job is missing: " + error);
         }
     }
     void beep() override { inner_.beep(); }
     void refresh(int columns) override { inner_.refresh(columns); }
     void finish() override { inner_.finish(); }
 
+    bool recordMissing() const { return missing_.load(); }
+
 private:
     JobView& inner_;
     ResultLog& log_;
     std::vector<LoggedPort> ports_;
     Streams& streams_;
-    std::atomic<bool> failed_{false};
+    std::atomic<bool> missing_{false};
 };
 
 // What the log says of each port: the adapter's description and serial
@@ -258,12 +262,10 @@ void adapterNotes(const std::vector<std::unique_ptr<PortJob>>& jobs, JsonEvents*
 }
 
 int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& streams) {
-    std::vector<Port> ports;
-    std::unique_ptr<SimulatedInstrument> instrument;
-    if (auto status = choosePorts(options, interrupted, streams, instrument, ports)) return *status;
-
     const FirmwareImage& image = embeddedImage();
     const RunIdentity identity = runIdentity(QELISP_PROGRAM_VERSION, summarize(image));
+    // Before any port is opened or searched: a log that is no file (a FIFO,
+    // another instrument's serial line) ends the run with nothing sent.
     std::unique_ptr<ResultLog> log;
     if (!options.logPath.empty()) {
         std::string error;
@@ -273,6 +275,10 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
             return kExitUsage;
         }
     }
+
+    std::vector<Port> ports;
+    std::unique_ptr<SimulatedInstrument> instrument;
+    if (auto status = choosePorts(options, interrupted, streams, instrument, ports)) return *status;
 
     // Each port waits for its own instrument, or is opened now.
     const bool waiting = options.waitSeconds > 0 && !options.autoPort();
@@ -440,7 +446,9 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
                 all.push_back({job->port(), PortOutcome::Kind::Failed, {}, 0, {}});
         }
     }
-    return exitStatus(all);
+    const int status = exitStatus(all);
+    // A record the log lacks is no success to a bench that keeps the log.
+    return status == kExitOk && logging && logging->recordMissing() ? kExitJobFailed : status;
 }
 
 }  // namespace

@@ -31,6 +31,9 @@ void catchStopSignals(std::atomic<bool>& stop) {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, nullptr);
+    // A record past the file size limit fails its write (EFBIG) and is said
+    // missing; the signal would end the run in the middle of its jobs.
+    sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 }  // namespace qelisp::cli

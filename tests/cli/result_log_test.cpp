@@ -1,8 +1,11 @@
 // The result log's record of one job, field by field: a bench reads it
 // months later to learn which firmware an instrument got, when, and through
-// which adapter.
+// which adapter. And the file it goes to: each record a whole line of its
+// own, never a directory or a name Windows takes for a device.
 #include "cli/result_log.h"
 #include "cli/unused_port.h"
+#include "cli/windows_device_name.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +121,87 @@ TEST(ResultLog, PortObjectHasOneShapeAndAnUnusedPortItsReason) {
     const JobRecord notRun = notRunRecord(JobKind::Program, FailureReason::NotStarted, "not run: interrupted");
     EXPECT_FALSE(notRun.succeeded());
     EXPECT_EQ(notRun.reason(), FailureReason::NotStarted);
+}
+
+// What the file holds after one record more: a last line without its break
+// (torn, or edited by hand) gets one first. On Windows too, under Wine.
+TEST(AppendFile, PutsEachRecordOnALineOfItsOwn) {
+    struct Row {
+        const char* what;
+        const char* before;  // nullptr: no file yet
+        const char* after;
+    };
+    const Row rows[] = {
+        {"no file yet", nullptr, "{\"b\":2}\n"},
+        {"empty", "", "{\"b\":2}\n"},
+        {"whole lines", "{\"a\":1}\n", "{\"a\":1}\n{\"b\":2}\n"},
+        {"torn last line", "{\"a\":1}\n{\"a\"", "{\"a\":1}\n{\"a\"\n{\"b\":2}\n"},
+        {"edited by hand", "x", "x\n{\"b\":2}\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const test::TempDir dir;
+        const auto path = dir / "bench.log";
+        if (row.before) test::writeFile(path, row.before);
+        std::string error;
+        auto file = AppendFile::open(path.string(), error);
+        ASSERT_TRUE(file) << error;
+        EXPECT_TRUE(file->append("{\"b\":2}\n", error)) << error;
+        file.reset();
+        EXPECT_EQ(test::readFile(path), row.after);
+    }
+    // A directory is refused, and said to be one.
+    const test::TempDir dir;
+    std::string error;
+    EXPECT_FALSE(AppendFile::open(dir.path().string(), error));
+    EXPECT_EQ(error, "a directory, not a file; the log must be a regular file");
+}
+
+// Names Windows opens as a device in any folder and with any extension;
+// the log refuses them before opening anything.
+TEST(WindowsDeviceName, DevicesByNameAndFilesThatOnlyLookLikeThem) {
+    struct Row {
+        const char* path;
+        const char* device;  // empty: a file
+    };
+    const Row rows[] = {
+        {"COM2", "COM2, a serial port"},
+        {"com2.txt", "COM2, a serial port"},
+        {"C:\\bench\\Com9 .log", "COM9, a serial port"},
+        {"COM0", "COM0, a serial port"},
+        {"COM\xC2\xB9", "COM\xC2\xB9, a serial port"},
+        {"\\\\.\\COM2", "COM2, a serial port"},
+        {"\\\\.\\com12", "COM12, a serial port"},
+        {"//./COM3", "COM3, a serial port"},
+        {"\\\\?\\COM4", "COM4, a serial port"},
+        {"NUL", "NUL, the null device"},
+        {"nul:", "NUL, the null device"},
+        {"D:nul", "NUL, the null device"},
+        {"logs/nul.tar.gz", "NUL, the null device"},
+        {"CON", "CON, the console"},
+        {"conout$", "CONOUT$, the console"},
+        {"LPT1", "LPT1, a printer port"},
+        {"PRN.log", "PRN, a printer port"},
+        {"aux", "AUX, a serial port"},
+        {"\\\\.\\pipe\\bench", "a named pipe"},
+        {"\\\\.\\PhysicalDrive0", "a device"},
+        {"\\\\?\\GLOBALROOT\\Device\\Serial0", "a device"},
+        {"\\\\.\\C:", "a device"},
+        {"\\\\?\\C:\\bench\\nul", "NUL, the null device"},
+        // Files, however close to a device's name.
+        {"bench.log", ""},
+        {"COM10", ""},
+        {"COM", ""},
+        {"LPT", ""},
+        {"console.log", ""},
+        {"com2x.txt", ""},
+        {"C:\\COM2\\bench.log", ""},
+        {"\\\\?\\C:\\bench\\bench.log", ""},
+        {"\\\\?\\UNC\\server\\share\\bench.log", ""},
+        {"\\\\server\\share\\bench.log", ""},
+        {"/srv/bench/qelisp.log", ""},
+    };
+    for (const Row& row : rows) EXPECT_EQ(windowsDeviceName(row.path), row.device) << row.path;
 }
 
 }  // namespace

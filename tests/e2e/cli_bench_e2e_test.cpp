@@ -1,6 +1,7 @@
 // The console as a bench runs it: program and verify in one run, JSON events
-// for the test station, a log of what each instrument got, and a wait for an
-// instrument that is switched on after the run started.
+// for the test station, a log of what each instrument got (and where a log
+// cannot go), and a wait for an instrument that is switched on after the run
+// started.
 #include "tests/e2e/cli_run.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
@@ -8,10 +9,17 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
 #include <pty.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <regex>
@@ -145,6 +153,139 @@ TEST(CliBenchE2e, ProgramThenVerifyOnFourPortsWithJsonAndALog) {
     EXPECT_EQ(okPrograms, 1);
     EXPECT_EQ(reasons[missing], (std::vector<std::string>{"not-found", "not-found"}));
     EXPECT_EQ(reasons[noA.ptyPath()], (std::vector<std::string>{"ok", "wrong-answer"}));
+}
+
+// Where --log may point. Anything but a regular file is refused before a
+// port is touched: the instruments hear nothing. A record that does not fit
+// is cut back, named on standard error and fails the run; the file keeps
+// whole lines only, and the next run's records follow them. A last line
+// without its break gets one; two runs appending at once keep every record
+// whole.
+TEST(CliBenchE2e, TheLogIsARegularFileOfWholeRecords) {
+    const int pty = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_TRUE(pty >= 0 && ::grantpt(pty) == 0 && ::unlockpt(pty) == 0);
+    const std::string ptyPath = ::ptsname(pty);
+    // Earlier runs' records: more than a run prints, so that the file size
+    // limit leaves room for its standard output and error.
+    std::string earlier;
+    for (int i = 0; earlier.size() < 64 * 1024; ++i)
+        earlier += R"({"an earlier run's record":)" + std::to_string(i) + "}\n";
+    constexpr int kRefused = -1;
+    struct Case {
+        const char* what;
+        std::function<std::string(const TempDir&)> target;  // makes the log's target; its path
+        int runs;                                           // at once, on 3 ports each when more than one
+        bool roomForOneRecord;                              // the file may grow by one record only
+        int status;
+        std::string said;  // on standard error; "PORT" stands for the port
+        int records;       // that the runs add, or kRefused
+    };
+    const auto file = [](std::string text) {
+        return [text](const TempDir& dir) {
+            writeFile(dir / "bench.log", text);
+            return (dir / "bench.log").string();
+        };
+    };
+    const auto fifo = [](const TempDir& dir) {
+        ::mkfifo((dir / "fifo").c_str(), 0600);
+        return (dir / "fifo").string();
+    };
+    const auto named = [](std::string path) { return [path](const TempDir&) { return path; }; };
+    const auto folder = [](const TempDir& dir) { return dir.path().string(); };
+    const std::string refused = ", not a file; the log must be a regular file\n";
+    const Case cases[] = {
+        {"a FIFO nobody reads", fifo, 1, false, 2, "a FIFO" + refused, kRefused},
+        {"a pseudo-terminal", named(ptyPath), 1, false, 2, "a terminal or serial port" + refused, kRefused},
+        {"/dev/full", named("/dev/full"), 1, false, 2, "a device" + refused, kRefused},
+        {"a directory", folder, 1, false, 2, "a directory" + refused, kRefused},
+        {"room for one record", file(earlier), 1, true, 1,
+         "qelisp-cli: --log: the record of PORT's verify job is missing: File too large\n", 1},
+        {"a last line without its break", file(R"({"edited by hand":true})"), 1, false, 0, "", 2},
+        {"two runs at once", file(""), 2, false, 0, "", 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string log = c.target(dir);
+        const bool regular = std::filesystem::is_regular_file(log);
+        const std::string before = regular ? readFile(log) : "";
+        const int portsEach = c.runs > 1 ? 3 : 1;
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        std::vector<std::vector<std::string>> runs;
+        for (int run = 0; run < c.runs; ++run) {
+            std::vector<std::string> args{"program", "-q", "--log", log};
+            if (c.runs == 1) args.push_back("--verify");
+            for (int i = 0; i < portsEach; ++i) {
+                sims.push_back(std::make_unique<SimProcess>(
+                    QELISP_SIM_PATH, std::vector<std::string>{"--no-pacing", "--erase-ms", "0"}));
+                ASSERT_TRUE(sims.back()->started());
+                // One instrument is searched for: the search greets it, so a
+                // log looked at only after it would be too late.
+                if (portsEach == 1) {
+                    args.insert(args.end(), {"-p", "auto", "--auto-candidates", sims.back()->ptyPath()});
+                } else {
+                    args.insert(args.end(), {"-p", sims.back()->ptyPath()});
+                }
+            }
+            runs.push_back(cliArguments(args));
+        }
+        // Every instrument ready first, so that the runs go side by side.
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<std::unique_ptr<ChildProcess>> clis;
+        for (std::vector<std::string>& args : runs) {
+            if (c.roomForOneRecord) {
+                // util-linux's prlimit: the limit for the program alone.
+                args.insert(args.begin(), {"--fsize=" + std::to_string(before.size() + 500), QELISP_CLI_PATH});
+                clis.push_back(std::make_unique<ChildProcess>("/usr/bin/prlimit", args));
+            } else {
+                clis.push_back(std::make_unique<ChildProcess>(QELISP_CLI_PATH, args));
+            }
+            ASSERT_TRUE(clis.back()->started()) << clis.back()->error();
+        }
+        for (auto& cli : clis) {
+            ASSERT_TRUE(cli->waitForExit(runLimit())) << "still running";
+            EXPECT_EQ(cli->exitCode(), c.status) << cli->stderrText();
+        }
+        const auto took = std::chrono::steady_clock::now() - start;
+        std::string said = c.said;
+        if (const auto at = said.find("PORT"); at != std::string::npos) said.replace(at, 4, sims[0]->ptyPath());
+        if (c.records == kRefused) said = "qelisp-cli: --log " + log + ": " + said;
+        EXPECT_NE(clis[0]->stderrText().find(said), std::string::npos) << clis[0]->stderrText();
+        if (said.empty()) {
+            EXPECT_EQ(clis[0]->stderrText().find("--log"), std::string::npos) << clis[0]->stderrText();
+        }
+        for (auto& sim : sims) {
+            ASSERT_TRUE(sim->stop());
+            if (c.records == kRefused) {
+                EXPECT_EQ(sim->summary()->bytesWritten, 0u) << "the instrument was greeted";
+            }
+        }
+        if (c.records == kRefused) {
+            EXPECT_LT(took, std::chrono::seconds(1));
+            continue;
+        }
+        // The runs' records after what was there, every line a whole record.
+        if (c.roomForOneRecord) {
+            // The record that fitted, whole, and nothing of the one that did not.
+            const std::string added = readFile(log).substr(before.size());
+            EXPECT_TRUE(std::count(added.begin(), added.end(), '\n') == 1 && added.back() == '\n') << added;
+            CliRun again = runCli({"program", "--verify", "-q", "--simulate", "--no-pacing", "--log", log});
+            EXPECT_EQ(again.exitCode, 0) << again.err;
+        }
+        const std::string after = readFile(log);
+        ASSERT_EQ(after.substr(0, before.size()), before);
+        EXPECT_EQ(after.back(), '\n');
+        const std::size_t earlierLines = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) +
+                                         (before.empty() || before.back() == '\n' ? 0 : 1);
+        const std::size_t added = static_cast<std::size_t>(c.records) + (c.roomForOneRecord ? 2 : 0);
+        const std::vector<Json> lines = jsonLines(after);
+        EXPECT_EQ(lines.size(), static_cast<std::size_t>(std::count(after.begin(), after.end(), '\n')));
+        ASSERT_EQ(lines.size(), earlierLines + added) << after.substr(before.size());
+        for (std::size_t i = earlierLines; i < lines.size(); ++i) {
+            EXPECT_TRUE(lines[i].contains("firmware")) << lines[i];
+        }
+    }
+    ::close(pty);
 }
 
 TEST(CliBenchE2e, WaitsForAnInstrumentSwitchedOnLater) {
