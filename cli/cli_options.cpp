@@ -12,7 +12,8 @@ namespace {
 
 constexpr const char* kExitStatusText =
     "exit status: 0 every job succeeded, 1 a job failed, 2 usage error or a port not usable\n"
-    "(with several ports the others still run; the summary says which), 130 Ctrl-C.";
+    "(with several ports the others still run; the summary says which), 130 Ctrl-C,\n"
+    "143 SIGTERM, 129 SIGHUP.";
 
 const std::map<std::string, LineTiming> kLineTimings{
     {"auto", LineTiming::Auto}, {"wire", LineTiming::Wire}, {"pty", LineTiming::Pty}};
