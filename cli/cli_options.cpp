@@ -13,7 +13,8 @@ namespace {
 constexpr const char* kExitStatusText =
     "exit status: 0 every job on every port succeeded; 1 an instrument failed, whatever else\n"
     "happened (a port that could not be used counts as one; the others still run); 2 the\n"
-    "command line is wrong and nothing ran; 130 Ctrl-C.";
+    "command line is wrong and nothing ran; 130 Ctrl-C, 143\n"
+    "SIGTERM, 129 SIGHUP.";
 
 const std::map<std::string, LineTiming> kLineTimings{
     {"auto", LineTiming::Auto}, {"wire", LineTiming::Wire}, {"pty", LineTiming::Pty}};

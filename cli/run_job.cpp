@@ -11,6 +11,7 @@
 #include "cli/result_log.h"
 #include "cli/same_port.h"
 #include "cli/simulated_instrument.h"
+#include "cli/stop_signals.h"
 #include "cli/unused_port.h"
 #include "image/firmware_image.h"
 #include "jobs/failure_hint.h"
@@ -368,7 +369,7 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
                 view->finish();
                 streams.error("interrupted; a job did not stop within 300 ms");
                 flushed(streams, interrupted);
-                std::_Exit(kExitInterrupted);
+                std::_Exit(stopExitStatus());
             }
         }
         bool active = false;
@@ -455,10 +456,14 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
 
 int runJob(const Options& options, std::atomic<bool>& interrupted) {
     Streams streams;
-    const int status = runJobs(options, interrupted, streams);
+    int status = runJobs(options, interrupted, streams);
     // After Ctrl-C a stalled reader is not waited for: the process ends
     // without the writers, which may be blocked for good.
-    if (!flushed(streams, interrupted)) std::_Exit(status);
+    const bool written = flushed(streams, interrupted);
+    // A stop that came while the output drained ends the run as much as one
+    // during a job: the signal says the exit status.
+    if (interrupted.load()) status = stopExitStatus();
+    if (!written) std::_Exit(status);
     return status;
 }
 

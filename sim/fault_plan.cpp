@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
 
-constexpr std::array<std::pair<std::string_view, FaultKind>, 15> kNames{{
+constexpr std::array<std::pair<std::string_view, FaultKind>, 16> kNames{{
     {"silence", FaultKind::Silence},
     {"wrong", FaultKind::Wrong},
     {"erase", FaultKind::Erase},
@@ -19,6 +19,7 @@ constexpr std::array<std::pair<std::string_view, FaultKind>, 15> kNames{{
     {"erase-bad", FaultKind::EraseBad},
     {"erase-double", FaultKind::EraseDouble},
     {"double", FaultKind::Double},
+    {"xoff", FaultKind::Xoff},
     {"late", FaultKind::Late},
     {"corrupt", FaultKind::Corrupt},
     {"noise", FaultKind::Noise},
@@ -49,7 +50,9 @@ std::optional<FaultKind> kindNamed(std::string_view name) {
     return std::nullopt;
 }
 
-bool takesDelay(FaultKind kind) { return kind == FaultKind::Double || kind == FaultKind::Late; }
+bool takesDelay(FaultKind kind) {
+    return kind == FaultKind::Double || kind == FaultKind::Xoff || kind == FaultKind::Late;
+}
 
 std::optional<Fault> lookup(const std::map<std::uint64_t, Fault>& map, std::uint64_t n) {
     auto it = map.find(n);
@@ -126,7 +129,7 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
         kindName = kindName.substr(0, at);
         const auto named = kindNamed(kindName);
         if (!named || !takesDelay(*named) || !delayMs || *delayMs > kMaxDelayMs) {
-            error = quoted + "only double and late take @MS, with MS from 0 to 1000";
+            error = quoted + "only double, xoff and late take @MS, with MS from 0 to 1000";
             return false;
         }
     }
@@ -134,7 +137,8 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
     if (!kind) {
         error = quoted +
                 "unknown kind; use silence, wrong, erase, erase-forever, erase-bad, erase-double, "
-                "double@MS, late@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or hangup-in-block";
+                "double@MS, xoff@MS, late@MS, corrupt, noise, no-a, short, hangup, hangup-after-ack or "
+                "hangup-in-block";
         return false;
     }
     if (takesDelay(*kind) && !delayMs) {

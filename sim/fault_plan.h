@@ -20,6 +20,7 @@ enum class FaultKind {
     EraseBad,      // 'E', the erase time, then 'x'; not applied
     EraseDouble,   // 'E', the erase time, '.', then the normal answer
     Double,        // the normal answer, then one more '.' after a delay
+    Xoff,          // the normal answer, then XOFF after a delay and XON 30 ms later
     Late,          // the normal answer, a delay after the line has arrived
     Corrupt,       // read request: byte 5 of the block sent with bit 0 flipped
     Noise,         // read request: junk between '.' and 'A'
@@ -32,8 +33,8 @@ enum class FaultKind {
 
 struct Fault {
     FaultKind kind = FaultKind::Silence;
-    // Double: how long after the answer the extra '.' goes out; Late: how
-    // long after the line's last byte the answer starts.
+    // Double, Xoff: how long after the answer the extra '.' or the XOFF goes
+    // out; Late: how long after the line's last byte the answer starts.
     std::uint32_t delayMs = 0;
 
     bool operator==(const Fault&) const = default;

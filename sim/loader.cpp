@@ -12,6 +12,11 @@ constexpr std::uint8_t kRefuse = '?';
 constexpr std::uint8_t kErase = 'E';
 constexpr std::uint8_t kHandshake = 'U';
 constexpr std::uint8_t kEraseFailed = 'x';
+// Software flow control's pause and resume, as a device that keeps it on
+// sends them.
+constexpr std::uint8_t kXoff = 0x13;
+constexpr std::uint8_t kXon = 0x11;
+constexpr std::uint32_t kXoffMs = 30;
 constexpr std::size_t kBlock = 128;
 
 std::string hex(std::uint64_t value, int digits) {
@@ -185,6 +190,10 @@ void Loader::completeLine(Replies& out) {
         if (kind == FaultKind::Double) {
             if (fault->delayMs > 0) replies->push_back(pause(fault->delayMs));
             replies->push_back(send(kAck));
+        }
+        if (kind == FaultKind::Xoff) {
+            if (fault->delayMs > 0) replies->push_back(pause(fault->delayMs));
+            replies->insert(replies->end(), {send(kXoff), pause(kXoffMs), send(kXon)});
         }
         // A slow loader: the same answer, all of it later.
         if (kind == FaultKind::Late && fault->delayMs > 0) replies->insert(replies->begin(), delay(fault->delayMs));

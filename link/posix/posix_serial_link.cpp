@@ -71,12 +71,15 @@ OpenResult notSerial(const std::string& name, mode_t mode) {
 }
 
 // Raw binary 8N1 at 115200 on top of what the driver reports; hardware flow
-// control is left as it was.
+// control is left as it was. Software flow control goes, whatever an earlier
+// program left: the line carries the loader's conversation only, and an XOFF
+// from the instrument is a stray byte that fails the step, not a pause the
+// driver keeps to itself.
 bool applyLineSettings(int fd) {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) return false;
-    tio.c_iflag &=
-        ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | INPCK);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                                          IXANY | INPCK);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
@@ -100,6 +103,11 @@ void askForLowLatency(int fd) {
     serial.flags |= ASYNC_LOW_LATENCY;
     (void)ioctl(fd, TIOCSSERIAL, &serial);
 }
+
+// A real port's exclusive flag goes with its last close, a pseudo-terminal's
+// stays while its master is open: left set, it would keep out the next
+// program a user other than root starts on it.
+void releaseExclusive(int fd) { (void)ioctl(fd, TIOCNXCL); }
 
 }  // namespace
 
@@ -137,6 +145,7 @@ std::string devicePath(const std::string& name) {
 
 PosixSerialLink::~PosixSerialLink() {
     if (fd_ >= 0) {
+        releaseExclusive(fd_);
         flock(fd_, LOCK_UN);
         ::close(fd_);
     }
@@ -267,7 +276,11 @@ OpenResult openPort(const std::string& name, OpenMode /*mode*/, LineTiming timin
                                     : closeAndFail(OpenError::Other, std::strerror(errno));
     }
     if (ioctl(fd, TIOCEXCL) != 0) return closeAndFail(OpenError::Other, std::strerror(errno));
-    if (!applyLineSettings(fd)) return closeAndFail(OpenError::Other, std::strerror(errno));
+    if (!applyLineSettings(fd)) {
+        const int error = errno;
+        releaseExclusive(fd);
+        return closeAndFail(OpenError::Other, std::strerror(error));
+    }
     askForLowLatency(fd);
 
     // A pseudo-terminal (the simulator, or a bridge such as socat) delivers a

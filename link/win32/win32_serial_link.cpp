@@ -72,8 +72,14 @@ OpenResult notSerial(const std::string& name, DWORD attributes) {
                       directory ? "is a directory, not a serial port" : "is a file, not a serial port");
 }
 
-// Binary 8N1 at 115200 on top of what the driver reports; flow control and
-// the rest stay as they are.
+// Binary 8N1 at 115200 on top of what the driver reports. The line carries
+// the loader's conversation only, whatever an earlier program left on: no
+// software flow control, under which the driver would keep an instrument's
+// XOFF to itself and hold our lines back until an XON (a stray byte must
+// fail the step), no byte dropped (NUL stripping) or replaced (the error
+// character), and no line error that fails every read until it is cleared.
+// The hardware handshake lines stay as the driver reports them: a cable or
+// an adapter may need them, and they carry no byte of the conversation.
 bool applyLineSettings(HANDLE handle) {
     DCB dcb{};
     dcb.DCBlength = sizeof(dcb);
@@ -84,6 +90,12 @@ bool applyLineSettings(HANDLE handle) {
     dcb.StopBits = ONESTOPBIT;
     dcb.fBinary = TRUE;
     dcb.fParity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.fNull = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fAbortOnError = FALSE;
     return SetCommState(handle, &dcb) != FALSE;
 }
 

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -235,6 +236,52 @@ TEST(PosixLink, PortHolderAndGroupAreFoundWhereTheSystemShowsThem) {
     EXPECT_EQ(portGroup(device), root ? std::string("tty") : std::string(own ? own->gr_name : ""));
     EXPECT_EQ(portGroup("/dev/null"), "");
     EXPECT_EQ(portGroup("/dev/ttyQELISP-none"), "");
+}
+
+// What an earlier program left on the port does not reach the conversation:
+// under software flow control the tty would keep an instrument's XOFF to
+// itself and hold the line, and the exclusive flag, which on a pty outlives
+// the close, would keep the next user other than root out. The test holds
+// the port open itself, as that earlier program, and looks on (as root the
+// flag keeps nobody out, so it is asked for).
+TEST(PosixLink, WhatAnEarlierProgramLeftIsUndone) {
+    struct Case {
+        const char* what;
+        tcflag_t left;  // input flags set before the link opens the port
+    };
+    const Case cases[] = {
+        {"nothing", 0},
+        {"XON/XOFF", IXON | IXOFF},
+        {"XON/XOFF, any byte restarting", IXON | IXOFF | IXANY},
+    };
+    auto exclusive = [](int fd) {
+        int flag = -1;
+        return ioctl(fd, TIOCGEXCL, &flag) == 0 ? flag : -1;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Pty pty;
+        const int earlier = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(earlier, 0);
+        termios tio{};
+        ASSERT_EQ(tcgetattr(earlier, &tio), 0);
+        tio.c_iflag |= c.left;
+        ASSERT_EQ(tcsetattr(earlier, TCSANOW, &tio), 0);
+
+        auto opened = openPort(pty.path);
+        ASSERT_TRUE(opened.link) << opened.message;
+        ASSERT_EQ(tcgetattr(earlier, &tio), 0);
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY), 0u);
+        pty.send("\x13");
+        usleep(20000);
+        std::array<std::uint8_t, 4> buf{};
+        EXPECT_EQ(opened.link->readWaiting(buf), 1) << "the XOFF is a byte like any other";
+        EXPECT_EQ(buf[0], 0x13);
+        EXPECT_EQ(exclusive(earlier), 1) << "nobody else while it is open";
+        opened.link.reset();
+        EXPECT_EQ(exclusive(earlier), 0) << "released with the close";
+        ::close(earlier);
+    }
 }
 
 TEST(PosixLink, HangUpMakesReadFailInsteadOfTimingOut) {

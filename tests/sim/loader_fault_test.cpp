@@ -34,6 +34,8 @@ TEST(LoaderFault, EachKindAnswersAsItSays) {
         {"1:double@100", pageSelect(3), ".{100}.", true},
         {"1:double@1000", readRequest(0x3000), ".A" + kErasedHex + "{1000}.", std::nullopt},
         {"*:double@5", pageSelect(3), ".{5}.", std::nullopt},
+        {"1:xoff@0", pageSelect(3), ".\x13{30}\x11", true},
+        {"1:xoff@5", readRequest(0x3000), ".A" + kErasedHex + "{5}\x13{30}\x11", std::nullopt},
         {"1:late@0", pageSelect(3), ".", true},
         {"1:late@50", pageSelect(3), "<50>.", true},
         {"1:late@20", kBegin, "<20>E~.", std::nullopt},

@@ -81,6 +81,7 @@ TEST(FaultPlan, HandshakeTakesOnlyKindsThatMeanSomethingForIt) {
     const std::pair<const char*, const char*> refused[] = {
         {"u1:corrupt", "read request"}, {"u1:noise", "read request"}, {"u1:no-a", "read request"},
         {"u1:short", "read request"},   {"u1:double@5", "handshake"}, {"u1:late@5", "handshake"},
+        {"u1:xoff@5", "handshake"},
     };
     for (const auto& [bad, why] : refused) {
         FaultPlan plan;
@@ -170,6 +171,8 @@ TEST(FaultPlan, TakesLargeLineNumbersAndRefusesMalformedTexts) {
                             "5:silence@5",
                             "5:erase-double@0",
                             "5:double@@5",
+                            "5:xoff",
+                            "5:xoff@1001",
                             "5:late",
                             "5:late@1001",
                             "5:late@x",
