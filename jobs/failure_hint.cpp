@@ -57,11 +57,57 @@ std::string_view reasonName(FailureReason reason) {
         case FailureReason::NoPermission: return "no-permission";
         case FailureReason::NeverAppeared: return "never-appeared";
         case FailureReason::NotStarted: return "not-started";
+        case FailureReason::ServerNotFound: return "server-not-found";
+        case FailureReason::ConnectionRefused: return "connection-refused";
+        case FailureReason::NoServer: return "no-server";
+        case FailureReason::NotRfc2217: return "not-rfc2217";
+        case FailureReason::LineSettingsRefused: return "line-settings-refused";
     }
     return "";
 }
 
-std::string_view hintText(FailureReason reason) {
+namespace {
+
+// What differs for a port across the network: the cable is the server's, the
+// port list has no network ports, and what holds the port is another client.
+std::string_view networkHint(FailureReason reason) {
+    switch (reason) {
+        case FailureReason::NoAnswer:
+            return "nothing answered through the server: is the instrument switched on and in its loader, and "
+                   "its cable in the server's serial port that this network port serves?";
+        case FailureReason::PortGone:
+            return "the connection to the server dropped: is the server running and the network up? Program "
+                   "again before switching the instrument off";
+        case FailureReason::NotFound:
+        case FailureReason::ServerNotFound:
+            return "the server's name is not known: check the host name (or use its IP address) and the network";
+        case FailureReason::InUse:
+            return "another client is connected to the server's port: close that session (or wait for it), "
+                   "then run again";
+        case FailureReason::NeverAppeared:
+            return "no instrument answered through the server in the time waited: is the server reachable and "
+                   "the instrument switched on into its loader? Or wait longer with --wait";
+        case FailureReason::ConnectionRefused:
+            return "nothing listens at that address and port: is the serial port server (ser2net) running, and "
+                   "is this the port its configuration gives?";
+        case FailureReason::NoServer:
+            return "the server did not answer: is it switched on and on this network, and no firewall between?";
+        case FailureReason::NotRfc2217:
+            return "the server does not speak RFC 2217 on this port: give it telnet(rfc2217) in its "
+                   "configuration, or name the port tcp:// if it is a raw TCP port set to 115200 8N1";
+        case FailureReason::LineSettingsRefused:
+            return "the server would not set the line to 115200 8N1 without software flow control: check its "
+                   "serial port and configuration";
+        default: return "";
+    }
+}
+
+}  // namespace
+
+std::string_view hintText(FailureReason reason, PortPlace place) {
+    if (place == PortPlace::Network) {
+        if (const std::string_view hint = networkHint(reason); !hint.empty()) return hint;
+    }
     switch (reason) {
         case FailureReason::None: return "";
         case FailureReason::NoAnswer:
@@ -101,6 +147,11 @@ std::string_view hintText(FailureReason reason) {
         case FailureReason::NotStarted:
             return "stopped by the user before the job began: the instrument was not touched; run again when "
                    "ready";
+        case FailureReason::ServerNotFound:
+        case FailureReason::ConnectionRefused:
+        case FailureReason::NoServer:
+        case FailureReason::NotRfc2217:
+        case FailureReason::LineSettingsRefused: return networkHint(reason);
     }
     return "";
 }

@@ -26,6 +26,12 @@ enum class FailureReason : std::uint8_t {
     NoPermission,   // this user may not open the port
     NeverAppeared,  // --wait: no instrument appeared in the time waited
     NotStarted,     // stopped by the user before the job began
+    // A network port's job never ran:
+    ServerNotFound,       // the server's host name is not known
+    ConnectionRefused,    // nothing listens at that address and port
+    NoServer,             // no answer to connect
+    NotRfc2217,           // the server does not speak the Com Port Control option
+    LineSettingsRefused,  // the server would not set 115200 8N1 without software flow control
 };
 
 FailureReason failureReason(JobKind kind, const JobResult& result);
@@ -33,7 +39,11 @@ FailureReason failureReason(JobKind kind, const JobResult& result);
 // "no-answer", "port-gone", ...; empty for None.
 std::string_view reasonName(FailureReason reason);
 
+// Where the port is: a local device, or a serial port server across the
+// network (rfc2217://, tcp://), whose failures ask other steps of the user.
+enum class PortPlace : std::uint8_t { Local, Network };
+
 // One line: the likely cause and the next step; empty for None.
-std::string_view hintText(FailureReason reason);
+std::string_view hintText(FailureReason reason, PortPlace place = PortPlace::Local);
 
 }  // namespace qelisp

@@ -12,6 +12,11 @@ const char* describe(OpenError error) {
         case OpenError::Busy: return "port is in use by another program";
         case OpenError::NotSerial: return "not a serial port";
         case OpenError::Other: return "cannot be set up";
+        case OpenError::HostNotFound: return "server not found";
+        case OpenError::Refused: return "connection refused";
+        case OpenError::NoServer: return "no answer from the server";
+        case OpenError::NotRfc2217: return "the server does not speak RFC 2217";
+        case OpenError::LineSettings: return "the server refused the line settings";
     }
     return "cannot be opened";
 }

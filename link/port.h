@@ -17,6 +17,12 @@ enum class OpenError {
     Busy,              // held by another program
     NotSerial,         // exists, but is not a serial device
     Other,
+    // Network ports (rfc2217:// and tcp://):
+    HostNotFound,  // the server's name is not known (or the name is malformed)
+    Refused,       // nothing listens there: server not running, or the wrong port
+    NoServer,      // no answer to connect within 5 s
+    NotRfc2217,    // the server never negotiated the Com Port Control option
+    LineSettings,  // the server refused or changed 115200 8N1 without software flow control
 };
 
 struct OpenResult {
@@ -39,8 +45,10 @@ enum class LineTiming {
     Pty,   // no wire, also on a real port
 };
 
-// Opens a port by the name the user sees ("COM3", "ttyUSB0", "/dev/pts/4"),
-// exclusively, at 115200 8N1 raw with the loader's time-outs.
+// Opens a port by the name the user sees ("COM3", "ttyUSB0", "/dev/pts/4",
+// "rfc2217://bench3:7000", "tcp://[::1]:7001"), exclusively, at 115200 8N1
+// raw with the loader's time-outs. A second client refused by a network
+// server is Busy.
 OpenResult openPort(const std::string& name, OpenMode mode = OpenMode::StartUp, LineTiming timing = LineTiming::Auto);
 
 // What the system tells of one serial port. Texts are empty and the IDs 0

@@ -53,6 +53,17 @@ public:
     // What the conversation made of the bytes, for whoever watches it (the
     // console's trace); the port itself has nothing to do with it.
     virtual void note(std::string_view /*remark*/) {}
+
+    // Whether the port is across a network (rfc2217:// or tcp://): every
+    // answer then also waits for the network's round trip, which is not an
+    // adapter's latency timer.
+    virtual bool network() const { return false; }
+
+    // A network port: how many answers so far came in pieces held back about
+    // 40 ms each, the mark of a server that sends the rest of an answer only
+    // once the client acknowledged the first piece (ser2net without its
+    // nodelay option). 0 for a local port.
+    virtual std::uint64_t heldBackAnswers() const { return 0; }
 };
 
 }  // namespace qelisp
