@@ -1,5 +1,8 @@
 #include "cli/cli_options.h"
 
+#include "link/net/network_port_name.h"
+#include "link/printable_name.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -61,8 +64,9 @@ struct Parser {
         for (CLI::App* job : {program, verify}) {
             job->footer(kExitStatusText);
             job->add_option("-p,--port", o.ports,
-                            "the port the instrument is on (COM3, ttyUSB0, /dev/pts/4); once per instrument to "
-                            "update several side by side; 'auto': the one port an instrument answers on")
+                            "the port the instrument is on (COM3, ttyUSB0, /dev/pts/4, or a serial port server's "
+                            "rfc2217://HOST:PORT or tcp://HOST:PORT); once per instrument to update several side "
+                            "by side; 'auto': the one port an instrument answers on")
                 ->type_name("PORT")
                 ->expected(1)
                 ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -115,6 +119,11 @@ std::string checkJob(const Options& o, const std::string& name) {
     }
     for (auto it = o.ports.begin(); it != o.ports.end(); ++it) {
         if (it->empty()) return "--port needs a port name";
+        // A server's name that cannot be connected to is the command line's
+        // fault: nothing is tried.
+        if (std::string error; isNetworkPortName(*it) && !parseNetworkPortName(*it, error)) {
+            return "--port " + printableName(*it) + ": " + error;
+        }
         if (std::find(it + 1, o.ports.end(), *it) != o.ports.end()) return "--port " + *it + " is given twice";
     }
     if (o.ports.size() > 1 && std::find(o.ports.begin(), o.ports.end(), kAutoPort) != o.ports.end()) {

@@ -23,6 +23,10 @@ struct JobRecord {
     // (an adapter's latency timer shows here), and over the whole job.
     double extraWaitMs = 0;
     double extraWaitSeconds = 0;
+    // Whether the port is across a network: the extra wait is then the
+    // round trip to the server. How many answers came in held-back pieces.
+    bool network = false;
+    std::uint64_t heldBackAnswers = 0;
     // A job that never ran (its port could not be used, or Ctrl-C came
     // first): why. Its result is then a failure at no step.
     FailureReason notRun = FailureReason::None;

@@ -96,10 +96,12 @@ void JsonEvents::ended(std::size_t port, const JobRecord& record) {
                {"hint", nullptr},
                {"seconds", tenths(record.seconds)},
                {"lines", record.lines},
-               {"extra_wait_ms", tenths(record.extraWaitMs)}};
+               {"extra_wait_ms", tenths(record.extraWaitMs)},
+               {"extra_wait_seconds", tenths(record.extraWaitSeconds)},
+               {"network", portPlace(ports_[port].name) == PortPlace::Network}};
     if (reason != FailureReason::None) {
         event["reason"] = std::string(reasonName(reason));
-        event["hint"] = std::string(hintText(reason));
+        event["hint"] = std::string(hintText(reason, portPlace(ports_[port].name)));
     }
     emit(port, "end", std::move(event));
 }
@@ -109,10 +111,20 @@ void JsonEvents::waiting(std::size_t port, int seconds) {
     emit(port, "waiting", {{"seconds", seconds}});
 }
 
-void JsonEvents::adapter(std::size_t port, double extraSeconds, double perAnswerMs, const std::string& advice) {
+void JsonEvents::waitNote(std::size_t port, const WaitNote& note) {
     if (port >= ports_.size()) return;
-    emit(port, "adapter",
-         {{"extra_seconds", tenths(extraSeconds)}, {"extra_wait_ms", tenths(perAnswerMs)}, {"advice", advice}});
+    if (!note.network) {
+        emit(port, "adapter",
+             {{"extra_seconds", tenths(note.seconds)},
+              {"extra_wait_ms", tenths(note.perAnswerMs)},
+              {"advice", note.advice}});
+        return;
+    }
+    emit(port, "network",
+         {{"round_trip_ms", tenths(note.perAnswerMs)},
+          {"extra_seconds", tenths(note.seconds)},
+          {"held_back_answers", note.heldBackAnswers},
+          {"advice", textOrNull(note.advice)}});
 }
 
 }  // namespace qelisp::cli

@@ -12,11 +12,14 @@
 // (cli/port_object.h).
 //   waiting   --wait: a port waits for its instrument
 //   adapter   after the run: an adapter whose latency cost time, and the fix
+//   network   after the run: a network port's round trip, what it cost, and
+//             the fix for a server that holds answers back
 #include "cli/image_info.h"
 #include "cli/job_view.h"
 #include "cli/output_queue.h"
 #include "cli/port_object.h"
 #include "cli/progress_bar.h"
+#include "cli/wait_note.h"
 
 #include <mutex>
 #include <string>
@@ -46,7 +49,7 @@ public:
 
     // Events of the run itself, not of a job.
     void waiting(std::size_t port, int seconds);
-    void adapter(std::size_t port, double extraSeconds, double perAnswerMs, const std::string& advice);
+    void waitNote(std::size_t port, const WaitNote& note);
 
 private:
     // An event of port `port` with the run's id and the port object first.

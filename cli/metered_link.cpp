@@ -14,6 +14,9 @@ MeteredLink::Figures MeteredLink::take() {
     std::lock_guard lock(mutex_);
     Figures figures = figures_;
     figures_ = {};
+    const std::uint64_t heldBack = inner_.heldBackAnswers();
+    figures.heldBackAnswers = heldBack - heldBackTaken_;
+    heldBackTaken_ = heldBack;
     return figures;
 }
 

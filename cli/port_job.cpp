@@ -27,7 +27,7 @@ void PortJob::start(std::vector<JobKind> plan, const FirmwareImage& image, JobVi
             std::lock_guard lock(mutex_);
             job = kind_;
         }
-        if (kind == StatusKind::Result) hint = hintText(failureReason(job, result));
+        if (kind == StatusKind::Result) hint = hintText(failureReason(job, result), portPlace(port_));
         view_->status(index_, {text, kind, result.outcome == JobOutcome::Succeeded, state_.progress.load(), hint});
         if (kind == StatusKind::Result) view_->ended(index_, finishRecord(text, result));
     });
@@ -58,6 +58,8 @@ JobRecord PortJob::finishRecord(const std::string& text, const JobResult& result
     record.lines = figures.lines;
     record.extraWaitSeconds = figures.extraSeconds;
     record.extraWaitMs = figures.timedAnswers ? 1000.0 * figures.extraSeconds / figures.timedAnswers : 0;
+    record.network = meter_.network();
+    record.heldBackAnswers = figures.heldBackAnswers;
     records_.push_back(record);
     return record;
 }

@@ -42,11 +42,15 @@ std::string ResultLog::line(const LoggedPort& port, const JobRecord& record, con
                {"reason", nullptr},
                {"hint", nullptr},
                {"seconds", std::round(record.seconds * 10) / 10},
+               // Beyond the wire: on a network port, the round trip to the server.
+               {"extra_wait_ms", std::round(record.extraWaitMs * 10) / 10},
+               {"extra_wait_seconds", std::round(record.extraWaitSeconds * 10) / 10},
+               {"network", portPlace(port.name) == PortPlace::Network},
                {"program_version", identity.programVersion},
                {"firmware", {{"model", identity.model}, {"version", identity.version}, {"sha256", identity.sha256}}}};
     if (reason != FailureReason::None) {
         entry["reason"] = std::string(reasonName(reason));
-        entry["hint"] = std::string(hintText(reason));
+        entry["hint"] = std::string(hintText(reason, portPlace(port.name)));
     }
     return entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }

@@ -13,6 +13,7 @@
 #include "cli/simulated_instrument.h"
 #include "cli/stop_signals.h"
 #include "cli/unused_port.h"
+#include "cli/wait_note.h"
 #include "image/firmware_image.h"
 #include "jobs/failure_hint.h"
 #include "link/port.h"
@@ -45,7 +46,7 @@ struct Streams {
     void error(const std::string& text) { errors.append("qelisp-cli: " + text + "\n"); }
     // What to do about a port that could not be used, as a job's hint says it.
     void hint(const std::string& port, FailureReason reason) {
-        error(printableName(port) + ": hint: " + std::string(hintText(reason)));
+        error(printableName(port) + ": hint: " + std::string(hintText(reason, portPlace(port))));
     }
 };
 
@@ -233,31 +234,19 @@ std::vector<LoggedPort> loggedPorts(const std::vector<Port>& ports) {
     return logged;
 }
 
-// After a run: the ports whose answers waited well beyond the wire, an
-// adapter's latency timer most likely, with what it cost and the fix.
-void adapterNotes(const std::vector<std::unique_ptr<PortJob>>& jobs, JsonEvents* events, Streams& streams) {
-    constexpr double kNoticedMs = 2.0;
+// After a run: the ports whose answers waited well beyond the wire (an
+// adapter's latency timer most likely), and every network port's round trip,
+// with what it cost and what to change.
+void waitNotes(const std::vector<std::unique_ptr<PortJob>>& jobs, JsonEvents* events, Streams& streams) {
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (!jobs[i]) continue;
-        double seconds = 0;
-        double lines = 0;
-        for (const JobRecord& record : jobs[i]->records()) {
-            seconds += record.extraWaitSeconds;
-            if (record.extraWaitMs > 0) lines += 1000.0 * record.extraWaitSeconds / record.extraWaitMs;
-        }
-        const double perAnswerMs = lines > 0 ? 1000.0 * seconds / lines : 0;
-        if (perAnswerMs <= kNoticedMs) continue;
-        char figures[160];
-        std::snprintf(figures, sizeof figures,
-                      "each answer waited %.1f ms longer than the wire needs: %.0f s of this run", perAnswerMs,
-                      seconds);
-        const std::string advice = adapterLatencyAdvice();
+        const std::optional<WaitNote> note = waitNote(jobs[i]->records(), adapterLatencyAdvice());
+        if (!note) continue;
         if (events) {
-            events->adapter(i, seconds, perAnswerMs, advice);
+            events->waitNote(i, *note);
         } else {
-            streams.error(
-                printableName(jobs[i]->port()) + ": " + figures +
-                ". The USB-serial adapter holds what it receives for its latency timer; set it to 1 ms: " + advice);
+            streams.error(printableName(jobs[i]->port()) + ": " + note->text +
+                          (note->advice.empty() ? "" : ": " + note->advice));
         }
     }
 }
@@ -437,7 +426,7 @@ int runJobs(const Options& options, std::atomic<bool>& interrupted, Streams& str
     if (!options.json && (several || options.thenVerify)) {
         streams.out.append("\n" + summaryTable(all, options.thenVerify));
     }
-    adapterNotes(jobs, events.get(), streams);
+    waitNotes(jobs, events.get(), streams);
     if (instrument) streams.error(instrument->stop());
     if (interrupted.load()) return kExitInterrupted;
     // program --verify: a port whose programming failed never verified.

@@ -1,5 +1,7 @@
 #include "jobs/failure_hint.h"
 
+#include "link/net/network_port_name.h"
+
 namespace qelisp {
 
 namespace {
@@ -103,6 +105,10 @@ std::string_view networkHint(FailureReason reason) {
 }
 
 }  // namespace
+
+PortPlace portPlace(std::string_view portName) {
+    return isNetworkPortName(portName) ? PortPlace::Network : PortPlace::Local;
+}
 
 std::string_view hintText(FailureReason reason, PortPlace place) {
     if (place == PortPlace::Network) {

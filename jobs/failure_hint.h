@@ -43,6 +43,9 @@ std::string_view reasonName(FailureReason reason);
 // network (rfc2217://, tcp://), whose failures ask other steps of the user.
 enum class PortPlace : std::uint8_t { Local, Network };
 
+// Where the port named so is.
+PortPlace portPlace(std::string_view portName);
+
 // One line: the likely cause and the next step; empty for None.
 std::string_view hintText(FailureReason reason, PortPlace place = PortPlace::Local);
 

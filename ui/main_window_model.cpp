@@ -237,7 +237,7 @@ JobDisplay MainWindowModel::poll() const {
     // Only the job's last text gets the hint: a port that failed to open
     // since says why on its own.
     if (kind == StatusKind::Result && jobKind_) {
-        const std::string_view hint = hintText(failureReason(*jobKind_, result));
+        const std::string_view hint = hintText(failureReason(*jobKind_, result), portPlace(openName_));
         if (!hint.empty()) shown.tooltip.append("\r\n").append(hint);
     }
     return shown;

@@ -39,7 +39,8 @@ const char* windowUsageText() {
            "Writes the firmware built into this program into a total station's flash\n"
            "over a serial cable, or reads it back to verify it.\n"
            "  --port NAME   open this port at start-up instead of the first one listed:\n"
-           "                ttyUSB0, /dev/ttyUSB0, /dev/serial/by-id/...\n"
+           "                ttyUSB0, /dev/ttyUSB0, /dev/serial/by-id/..., or a serial\n"
+           "                port server's rfc2217://HOST:PORT or tcp://HOST:PORT\n"
            "  --help        show this text\n"
            "  --version     show this program's version and the firmware's\n"
            "Qt's own options (-platform, -display, ...) work as well.\n";

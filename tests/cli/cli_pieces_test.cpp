@@ -36,6 +36,8 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
         {"program", "-p", "A", "--json", "--trace"},
         {"program", "-p", "A", "--line-timing", "serial"},
         {"program", "--simulate", "--no-pacing", "--line-timing", "wire"},  // it would answer before the line is out
+        {"program", "-p", "rfc2217://bench3"},                              // a server's port has a number
+        {"program", "-p", "A", "-p", "tcp://[::1:7001"},
     };
     for (const auto& args : refused) {
         const ParseResult refusal = parse(args);
@@ -62,6 +64,9 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
     EXPECT_NE(commandHelp.help.find("qelisp-cli program"), std::string::npos) << commandHelp.help;
     EXPECT_NE(commandHelp.help.find("--verify"), std::string::npos);
 
+    auto remote = parse({"program", "-p", "rfc2217://bench3:7000", "-p", "tcp://[::1]:7001", "-p", "COM3"});
+    ASSERT_TRUE(remote.options) << remote.error;
+    EXPECT_EQ(remote.options->ports.size(), 3u);
     auto ok = parse({"program", "--port", "COM3", "--trace", "--port", "COM12"});
     ASSERT_TRUE(ok.options) << ok.error;
     EXPECT_EQ(ok.options->ports, (std::vector<std::string>{"COM3", "COM12"}));

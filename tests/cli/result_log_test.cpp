@@ -34,6 +34,11 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
     auto hint = [](FailureReason reason) { return R"("hint":")" + std::string(hintText(reason)) + R"(",)"; };
     const std::string firmware = R"("program_version":"1.0.0","firmware":{"model":"QX-DEV","version":"2026.12.08",)"
                                  R"("sha256":"95fe437a87e96efc9727ec9fc3dad703c0cc830a031ef643902a723fe2b6bf3d"}})";
+    const std::string local = R"("extra_wait_ms":0.0,"extra_wait_seconds":0.0,"network":false,)";
+    JobRecord acrossTheNetwork{
+        JobKind::Verify, {JobOutcome::Succeeded}, "Data Verify OK!  Time Elapsed 24.1S", 25.04, 3779};
+    acrossTheNetwork.extraWaitMs = 0.44;
+    acrossTheNetwork.extraWaitSeconds = 1.66;
     // Days and months that differ and could each be the other; times on
     // either side of midnight UTC.
     struct Row {
@@ -49,7 +54,8 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
          R"({"time":"2026-03-04T23:59:59Z",)" + run +
              R"("port":{"name":"ttyUSB0","description":"FT232R USB UART",)"
              R"("serial":"A600ABCD"},"job":"program","ok":true,"status":"Data Writed OK!  Time Elapsed 84.7S",)"
-             R"("reason":null,"hint":null,"seconds":85.9,)"},
+             R"("reason":null,"hint":null,"seconds":85.9,)" +
+             local},
         {"/dev/ttyUSB1",
          sys_days{2027y / 11 / 2} + 0h + 0min + 1s,
          {JobKind::Verify,
@@ -61,7 +67,7 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
              R"("port":{"name":"/dev/ttyUSB1",)"
              R"("description":"CP2102 USB to UART Bridge Controller","serial":"0001"},"job":"verify","ok":false,)"
              R"("status":"Verify Error At: 05000H","reason":"read-back-differs",)" +
-             hint(FailureReason::ReadBackDiffers) + R"("seconds":12.3,)"},
+             hint(FailureReason::ReadBackDiffers) + R"("seconds":12.3,)" + local},
         {"ttyS0",
          sys_days{2026y / 12 / 9} + 0h + 0min + 0s,
          {JobKind::Program,
@@ -72,21 +78,34 @@ TEST(ResultLog, RecordHoldsTheJobItsTimeAndTheAdapter) {
          R"({"time":"2026-12-09T00:00:00Z",)" + run +
              R"("port":{"name":"ttyS0","description":null,"serial":null},"job":"program","ok":false,)"
              R"("status":"Connecting Error 1!","reason":"no-answer",)" +
-             hint(FailureReason::NoAnswer) + R"("seconds":4.0,)"},
+             hint(FailureReason::NoAnswer) + R"("seconds":4.0,)" + local},
         {"/dev/pts/7",  // in no port list: a pseudo-terminal
          sys_days{2026y / 5 / 6} + 23h + 30min,
          {JobKind::Program, {JobOutcome::Cancelled, JobStep::DataRecord}, "User Canceled", 6.04, 100},
          R"({"time":"2026-05-06T23:30:00Z",)" + run +
              R"("port":{"name":"/dev/pts/7","description":null,"serial":null},"job":"program","ok":false,)"
              R"("status":"User Canceled","reason":"cut-off",)" +
-             hint(FailureReason::CutOff) + R"("seconds":6.0,)"},
+             hint(FailureReason::CutOff) + R"("seconds":6.0,)" + local},
         // A port that could not be opened ends the job it would have run.
         {"ttyUSB0", sys_days{2026y / 12 / 10} + 5h,
          notRunRecord(JobKind::Verify, FailureReason::InUse, "cannot open: port is in use by minicom (PID 4242)"),
          R"({"time":"2026-12-10T05:00:00Z",)" + run +
              R"("port":{"name":"ttyUSB0","description":"FT232R USB UART","serial":"A600ABCD"},"job":"verify",)"
              R"x("ok":false,"status":"cannot open: port is in use by minicom (PID 4242)","reason":"in-use",)x" +
-             hint(FailureReason::InUse) + R"("seconds":0.0,)"},
+             hint(FailureReason::InUse) + R"("seconds":0.0,)" + local},
+        // A network port: its waits are the round trip, its hints the server's.
+        {"rfc2217://bench3:7000", sys_days{2026y / 12 / 10} + 6h, acrossTheNetwork,
+         R"({"time":"2026-12-10T06:00:00Z",)" + run +
+             R"("port":{"name":"rfc2217://bench3:7000","description":null,"serial":null},"job":"verify",)"
+             R"("ok":true,"status":"Data Verify OK!  Time Elapsed 24.1S","reason":null,"hint":null,"seconds":25.0,)"
+             R"("extra_wait_ms":0.4,"extra_wait_seconds":1.7,"network":true,)"},
+        {"tcp://[::1]:7001", sys_days{2026y / 12 / 10} + 7h,
+         notRunRecord(JobKind::Program, FailureReason::ConnectionRefused, "cannot open: connection refused"),
+         R"({"time":"2026-12-10T07:00:00Z",)" + run +
+             R"("port":{"name":"tcp://[::1]:7001","description":null,"serial":null},"job":"program",)"
+             R"x("ok":false,"status":"cannot open: connection refused","reason":"connection-refused",)x" +
+             R"("hint":")" + std::string(hintText(FailureReason::ConnectionRefused, PortPlace::Network)) +
+             R"(","seconds":0.0,"extra_wait_ms":0.0,"extra_wait_seconds":0.0,"network":true,)"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.port);

@@ -59,11 +59,36 @@ TEST(FailureHint, APortThatWasNotUsedHasAReasonAndWhatToDo) {
         {FailureReason::NoPermission, "no-permission", "join the port's group"},
         {FailureReason::NeverAppeared, "never-appeared", "--wait"},
         {FailureReason::NotStarted, "not-started", "not touched"},
+        {FailureReason::ServerNotFound, "server-not-found", "host name"},
+        {FailureReason::ConnectionRefused, "connection-refused", "ser2net"},
+        {FailureReason::NoServer, "no-server", "firewall"},
+        {FailureReason::NotRfc2217, "not-rfc2217", "tcp://"},
+        {FailureReason::LineSettingsRefused, "line-settings-refused", "115200 8N1"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(reasonName(c.reason), c.name);
         EXPECT_NE(hintText(c.reason).find(c.hintSays), std::string_view::npos) << hintText(c.reason);
     }
+}
+
+// Across a network the cable, the holder and the port list are the server's:
+// no hint sends the user to an adapter or to the local port list.
+TEST(FailureHint, ANetworkPortIsNeverSentToAnAdapter) {
+    EXPECT_EQ(portPlace("RFC2217://bench3:7000"), PortPlace::Network);
+    EXPECT_EQ(portPlace("tcp://[::1]:7001"), PortPlace::Network);
+    EXPECT_EQ(portPlace("/dev/ttyUSB0"), PortPlace::Local);
+    EXPECT_EQ(portPlace("COM3"), PortPlace::Local);
+    for (int i = 1; i <= static_cast<int>(FailureReason::LineSettingsRefused); ++i) {
+        const auto reason = static_cast<FailureReason>(i);
+        const std::string_view hint = hintText(reason, PortPlace::Network);
+        SCOPED_TRACE(reasonName(reason));
+        EXPECT_FALSE(hint.empty());
+        EXPECT_EQ(hint.find("adapter"), std::string_view::npos) << hint;
+        EXPECT_EQ(hint.find("qelisp-cli ports"), std::string_view::npos) << hint;
+    }
+    EXPECT_NE(hintText(FailureReason::InUse, PortPlace::Network).find("another client"), std::string_view::npos);
+    EXPECT_NE(hintText(FailureReason::PortGone, PortPlace::Network).find("connection to the server"),
+              std::string_view::npos);
 }
 
 }  // namespace
