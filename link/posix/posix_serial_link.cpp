@@ -1,5 +1,6 @@
 #include "link/posix/posix_serial_link.h"
 
+#include "link/local_port.h"
 #include "link/port.h"
 #include "link/posix/port_holder.h"
 
@@ -250,7 +251,7 @@ int PosixSerialLink::read(std::span<std::uint8_t> buf) {
     return static_cast<int>(got);
 }
 
-OpenResult openPort(const std::string& name, OpenMode /*mode*/, LineTiming timing) {
+OpenResult openLocalPort(const std::string& name, OpenMode /*mode*/, LineTiming timing) {
     // The driver's queue sizes are fixed on POSIX; both modes open alike.
     std::string path = devicePath(name);
     // The system would read the name only up to the NUL and open another file.

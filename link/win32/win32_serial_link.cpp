@@ -1,5 +1,6 @@
 #include "link/win32/win32_serial_link.h"
 
+#include "link/local_port.h"
 #include "link/port.h"
 
 #include <algorithm>
@@ -231,7 +232,7 @@ int Win32SerialLink::read(std::span<std::uint8_t> buf) {
     return static_cast<int>(kept) + n;
 }
 
-OpenResult openPort(const std::string& name, OpenMode mode, LineTiming timing) {
+OpenResult openLocalPort(const std::string& name, OpenMode mode, LineTiming timing) {
     // No device name holds a control character or a NUL, and the system
     // would read the name only up to a NUL.
     if (std::any_of(name.begin(), name.end(), [](unsigned char c) { return std::iscntrl(c); })) {
