@@ -52,6 +52,12 @@ std::optional<WaitNote> waitNote(const std::vector<JobRecord>& records, const st
                      " answers came in pieces about 40 ms apart: the server sends the rest of an answer only "
                      "once this client has acknowledged the first piece";
         note.advice = "give the server's accepter its nodelay option (ser2net: telnet(rfc2217),tcp(nodelay),...)";
+    } else if (note.perAnswerMs > kNoticedMs) {
+        // ser2net waits two characters' time, at least 1 ms, after each byte
+        // from the instrument before it sends on: 3 to 5 ms on every answer.
+        note.advice =
+            "a round trip this long on a bench network is the server's own wait before it sends on: ser2net "
+            "waits after each byte unless the connection's options say chardelay: false";
     }
     return note;
 }

@@ -24,6 +24,7 @@ TEST(WaitNote, SaysWhatTheWaitIsAndWhatToChange) {
         {"a network on loopback", true, 0.3, 0, true, "round trip to the server", ""},
         {"a server without nodelay", true, 38.0, 3700, true, "pieces about 40 ms apart", "nodelay"},
         {"a few stalls of the network's own", true, 0.6, 5, true, "round trip", ""},
+        {"ser2net's chardelay", true, 4.2, 0, true, "round trip", "chardelay: false"},
     };
     constexpr double kAnswers = 3779;
     for (const Case& c : cases) {
