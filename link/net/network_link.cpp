@@ -57,8 +57,7 @@ NetworkLink::Opening NetworkLink::negotiate(std::chrono::milliseconds limit) {
         case ComPortControl::State::Refused: return {OpenError::LineSettings, control_.reason()};
         default: break;
     }
-    // A server turning a second client away may still be on its way to the
-    // close; it sends its words before the options' answers end.
+    // Ready, but the last answers found the connection gone.
     if (closed_) return closedWhileOpening();
     return {};
 }
