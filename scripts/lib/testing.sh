@@ -1,8 +1,9 @@
 # shellcheck shell=bash disable=SC2034,SC2154
 # (root, work and sim come from the sourcing script; sim_pty is for it.)
 # Shared by the test scripts (sourced, not run): the pass/fail count, what a
-# script starts in the background and stops again (qelisp-sim, Xvfb, a Wine
-# server), a fresh Wine prefix, and the simulated flash held to the image.
+# script starts in the background and stops again (qelisp-sim, ser2net, Xvfb,
+# a Wine server), a fresh Wine prefix, and the simulated flash held to the
+# image.
 #
 # The sourcing script sets `root` (the checkout) and `work` (its scratch
 # folder) first. Sourcing sets the EXIT, INT and TERM traps.
@@ -113,6 +114,31 @@ flash_matches_image() {
       --binary "$image" >"$image.log" 2>&1 || { echo "qelisp-mkimage --binary failed: $(cat "$image.log")"; return 1; }
   fi
   "$root/scripts/flash-matches-image" "$image" "$flash"
+}
+
+# --- ser2net ---------------------------------------------------------------------------
+# A TCP port on 127.0.0.1 that nothing listens on now (the system's pick).
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+listening() { ss -Hltn "sport = :$1" | grep -q .; }
+# Starts ser2net serving the serial device $2 (a simulator's link) as a
+# bench's server does: RFC 2217 on 127.0.0.1 port $3, with nodelay and no
+# character delay (docs/remote-ports.md). Its log goes to OUT ($1), its
+# configuration to OUT.yaml; sets ser2net_pid once it listens.
+start_ser2net() {
+  local out=$1 device=$2 port=$3
+  cat >"$out.yaml" <<EOF
+connection: &rfc2217
+  accepter: telnet(rfc2217),tcp(nodelay),127.0.0.1,$port
+  connector: serialdev,$device,115200n81,local
+  options:
+    chardelay: false
+EOF
+  ser2net -n -d -c "$out.yaml" >"$out" 2>&1 </dev/null &
+  ser2net_pid=$!
+  pids+=("$ser2net_pid")
+  wait_for 5 listening "$port" || { echo "ser2net does not listen on $port: $(cat "$out")"; return 1; }
 }
 
 # --- X ---------------------------------------------------------------------------------

@@ -1,6 +1,5 @@
 #include "tests/matrix/matrix_run.h"
 
-#include "image/firmware_image.h"
 #include "tests/support/child_process.h"
 #include "tests/support/line_timing.h"
 #include "tests/support/sim_process.h"
@@ -109,17 +108,6 @@ std::string strayByteStatus(Job job, const CliOutcome& outcome) {
 }
 
 const char* jobName(Job job) { return job == Job::Program ? "program" : "verify"; }
-
-std::string programmedFlash() {
-    std::string flash(1u << 20, '\xFF');
-    const FirmwareImage& image = embeddedImage();
-    image.walk(*image.findStartRecord(), [&](const ImageRecord& record) {
-        auto data = record.data();
-        std::copy(data.begin(), data.end(), flash.begin() + record.address());
-        return true;
-    });
-    return flash;
-}
 
 CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel, std::uint32_t timeoutMs) {
     CliOutcome outcome;

@@ -2,6 +2,7 @@
 // Running fault cases end to end: qelisp-sim with the case's faults on a pty,
 // qelisp-cli against it, optionally a Ctrl-C once a status line shows, and a
 // verdict on what the user saw.
+#include "tests/support/programmed_flash.h"
 #include "tests/support/temp_dir.h"
 
 #include <cstdint>
@@ -107,10 +108,6 @@ struct CliOutcome {
 std::string strayByteStatus(Job job, const CliOutcome& outcome);
 
 CliOutcome runCli(Job job, const std::string& port, const std::optional<CancelAt>& cancel, std::uint32_t timeoutMs);
-
-// A raw 1 MB flash as a programmed instrument holds it: the image's records
-// from 03000H up, 0xFF everywhere else.
-std::string programmedFlash();
 
 class MatrixRunner {
 public:
