@@ -4,8 +4,10 @@
 // blank one, answering at the real wire speed, behind COM2 and COM12, and
 // one that the script plugs into COM14 when asked:
 //
-//   window_driver.exe QelIsp.exe [--shots DIR] [--layout]
+//   window_driver.exe QelIsp.exe [--shots DIR] [--layout] [--port NAME]
 //
+// With --port the window is started on that port (a serial port server's,
+// with a blank instrument behind it), shows it, and verifies through it.
 // With --shots, the driver asks the script through DIR for pictures and for
 // COM14's device (tests/win32/script_requests.h). With --layout it only
 // looks at both dialogs at the screen's DPI, pictures them, and exits.
@@ -543,15 +545,31 @@ void checkLayout(App& app, ScriptRequests& shots) {
 
 }  // namespace
 
+// Started with --port NAME: the port box shows that name, it opened (the
+// status says nothing), and a verify talks to the blank instrument behind it
+// and finds its flash differs.
+void checkNamedPort(App& app, const std::string& port) {
+    app.status = app.item(kStatusBox);
+    app.progress = app.item(kProgressBar);
+    app.ports = app.item(kPortBox);
+    check(app.selectedPort() == port, "--port " + port + " is the port shown", shown(app.selectedPort()));
+    check(app.statusText().empty(), "--port " + port + " opened", "status " + shown(app.statusText()));
+    verifyExpecting(app, "Verify Error At: ", "a verify through " + port + " reaches the blank instrument");
+    PostMessageW(app.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    check(WaitForSingleObject(app.process.hProcess, 5000) == WAIT_OBJECT_0, "Exit ends the program");
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: window_driver QelIsp.exe [--shots DIR] [--layout]\n");
+        std::fprintf(stderr, "usage: window_driver QelIsp.exe [--shots DIR] [--layout] [--port NAME]\n");
         return 2;
     }
     std::string shotDir;
     bool layoutOnly = false;
+    std::string port;
     for (int i = 2; i < argc; ++i) {
         if (std::string(argv[i]) == "--shots" && i + 1 < argc) shotDir = argv[i + 1];
+        if (std::string(argv[i]) == "--port" && i + 1 < argc) port = argv[i + 1];
         if (std::string(argv[i]) == "--layout") layoutOnly = true;
     }
     // Measured as QelIsp.exe sees the screen: at its real DPI.
@@ -562,6 +580,7 @@ int main(int argc, char** argv) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     std::string commandLine = std::string("\"") + argv[1] + "\"";
+    if (!port.empty()) commandLine += " --port \"" + port + "\"";
     if (!CreateProcessA(argv[1], commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &app.process)) {
         check(false, "start QelIsp.exe", "error " + std::to_string(GetLastError()));
@@ -573,6 +592,8 @@ int main(int argc, char** argv) {
     check(app.dialog != nullptr, "main window \"QelIsp\" is up");
     if (app.dialog && layoutOnly) {
         checkLayout(app, shots);
+    } else if (app.dialog && !port.empty()) {
+        checkNamedPort(app, port);
     } else if (app.dialog) {
         app.status = app.item(kStatusBox);
         app.progress = app.item(kProgressBar);

@@ -27,7 +27,8 @@ HICON LoadAppIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
 
 }  // namespace
 
-CQelIspDlg::CQelIspDlg(HINSTANCE instance, qelisp::MainWindowModel& model) : instance_(instance), model_(model) {
+CQelIspDlg::CQelIspDlg(HINSTANCE instance, qelisp::MainWindowModel& model, std::string port)
+    : instance_(instance), model_(model), port_(std::move(port)) {
     bigIcon_ = LoadAppIcon(instance, SM_CXICON, SM_CYICON);
     smallIcon_ = LoadAppIcon(instance, SM_CXSMICON, SM_CYSMICON);
 }
@@ -101,7 +102,7 @@ BOOL CQelIspDlg::OnInitDialog() {
     }
 
     AddStatusTooltip();
-    model_.startUp();
+    model_.startUp(port_);
     FillPortList();
     SetTimer(dialog_, kRefreshTimer, static_cast<UINT>(qelisp::kRefreshPeriod.count()), nullptr);
     return TRUE;  // default focus

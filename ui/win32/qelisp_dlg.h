@@ -12,7 +12,8 @@
 
 class CQelIspDlg {
 public:
-    CQelIspDlg(HINSTANCE instance, qelisp::MainWindowModel& model);
+    // `port`: the one to open at start-up instead of the first listed; "" for that.
+    CQelIspDlg(HINSTANCE instance, qelisp::MainWindowModel& model, std::string port);
     ~CQelIspDlg();
     CQelIspDlg(const CQelIspDlg&) = delete;
     CQelIspDlg& operator=(const CQelIspDlg&) = delete;
@@ -50,6 +51,7 @@ private:
 
     HINSTANCE instance_;
     qelisp::MainWindowModel& model_;
+    std::string port_;
     HWND dialog_ = nullptr;
     DialogLayout layout_{qelisp::main_dialog::kTemplate};
     PortBox portBox_;
