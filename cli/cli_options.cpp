@@ -49,6 +49,7 @@ struct Parser {
     bool noPacing = false;
     std::string autoList;
     std::string lineTiming = "auto";
+    std::string helpTopic;  // `help COMMAND`
 
     explicit Parser(Options& o) {
         app.footer(kExitStatusText);
@@ -60,7 +61,8 @@ struct Parser {
         info = app.add_subcommand("info", "model, version and contents of the built-in firmware");
         program = app.add_subcommand("program", "write the built-in firmware into the instrument");
         verify = app.add_subcommand("verify", "read the instrument's flash back and compare");
-        help = app.add_subcommand("help", "this text");
+        help = app.add_subcommand("help", "this text; 'help COMMAND': that command's");
+        help->add_option("command", helpTopic)->type_name("COMMAND");
         for (CLI::App* job : {program, verify}) {
             job->footer(kExitStatusText);
             job->add_option("-p,--port", o.ports,
@@ -69,6 +71,7 @@ struct Parser {
                             "by side; 'auto': the one port an instrument answers on")
                 ->type_name("PORT")
                 ->expected(1)
+                ->delimiter(',')
                 ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
             job->add_option("--wait", o.waitSeconds,
                             "wait up to SECONDS for the port to appear and the instrument to answer, then run")
@@ -111,7 +114,12 @@ struct Parser {
 
 // The rules CLI11 cannot state: which options go together.
 std::string checkJob(const Options& o, const std::string& name) {
-    if (o.simulate == !o.ports.empty()) return "'" + name + "' needs either --port PORT or --simulate";
+    if (o.simulate && !o.ports.empty()) {
+        return "--port " + printableName(o.ports[0]) + " and --simulate name two instruments; choose one";
+    }
+    if (!o.simulate && o.ports.empty()) {
+        return "'" + name + "' needs either --port PORT (or " + kPortVariable + ") or --simulate";
+    }
     if (!o.simulate && (!o.simPacing || !o.simFlash.empty())) return "--no-pacing and --sim-flash go with --simulate";
     if (o.simulate && o.waitSeconds > 0) return "--wait goes with --port";
     if (o.simulate && !o.simPacing && o.lineTiming == LineTiming::Wire) {
@@ -143,7 +151,34 @@ std::string usageText() {
     return parser.app.help();
 }
 
-ParseResult parseOptions(const std::vector<std::string>& args) {
+namespace {
+
+// A command's help, naming it as the user types it.
+std::string commandHelp(CLI::App& sub) {
+    std::string text = sub.help();
+    const std::string usage = "Usage: " + sub.get_name();
+    if (text.find(usage) != std::string::npos) {
+        text.replace(text.find(usage), usage.size(), "Usage: qelisp-cli " + sub.get_name());
+    }
+    return text;
+}
+
+// What CLI11 could not place, said as the user wrote it: the first word
+// that is an unknown option or command, in the order given.
+std::string notUnderstood(const std::vector<std::string>& args, const std::vector<std::string>& extras,
+                          bool commandGiven) {
+    for (const std::string& arg : args) {
+        if (std::find(extras.begin(), extras.end(), arg) == extras.end()) continue;
+        if (arg.size() > 1 && arg[0] == '-') return "unknown option " + printableName(arg);
+        if (!commandGiven) return "unknown command '" + printableName(arg) + "' (ports, info, program, verify, help)";
+        return "'" + printableName(arg) + "' is not an option's value; a port goes after -p";
+    }
+    return {};
+}
+
+}  // namespace
+
+ParseResult parseOptions(const std::vector<std::string>& args, const std::optional<std::string>& defaultPort) {
     Options options;
     auto parser = std::make_unique<Parser>(options);
     // CLI11 takes the arguments last first.
@@ -159,23 +194,31 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         parser->app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         for (CLI::App* sub : {parser->ports, parser->info, parser->program, parser->verify}) {
-            if (!sub->parsed()) continue;
-            // A command's help names it as the user types it.
-            std::string text = sub->help();
-            const std::string usage = "Usage: " + sub->get_name();
-            if (text.find(usage) != std::string::npos) {
-                text.replace(text.find(usage), usage.size(), "Usage: qelisp-cli " + sub->get_name());
-            }
-            return {std::nullopt, {}, text};
+            if (sub->parsed()) return {std::nullopt, {}, commandHelp(*sub)};
         }
         return {std::nullopt, {}, parser->app.help()};
     } catch (const CLI::ParseError& error) {
-        return {std::nullopt, std::string(error.what()) + "; see '" + helpFor() + "'", {}};
+        std::vector<std::string> extras = parser->app.remaining(true);
+        bool commandGiven = false;
+        for (CLI::App* sub : {parser->ports, parser->info, parser->program, parser->verify, parser->help}) {
+            commandGiven = commandGiven || sub->parsed();
+        }
+        std::string said = notUnderstood(args, extras, commandGiven);
+        if (said.empty()) said = error.what();
+        return {std::nullopt, said + "; see '" + helpFor() + "'", {}};
     }
     options.command = parser->command();
     if (options.command == Command::Help) {
         if (args.empty()) return {std::nullopt, "no command given; see 'qelisp-cli --help'", {}};
-        return {std::nullopt, {}, parser->app.help()};
+        // The whole program's help: this parser's would follow the command given.
+        if (parser->helpTopic.empty()) return {std::nullopt, {}, usageText()};
+        for (CLI::App* sub : {parser->ports, parser->info, parser->program, parser->verify}) {
+            if (sub->get_name() == parser->helpTopic) return {std::nullopt, {}, commandHelp(*sub)};
+        }
+        return {std::nullopt,
+                "no command '" + printableName(parser->helpTopic) +
+                    "' (ports, info, program, verify); see 'qelisp-cli --help'",
+                {}};
     }
     if (parser->version && options.command != Command::Version) {
         return {std::nullopt, "--version goes alone; see 'qelisp-cli --help'", {}};
@@ -183,6 +226,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     if (!parser->autoList.empty()) options.autoCandidates = splitList(parser->autoList);
     options.simPacing = !parser->noPacing;
     options.lineTiming = kLineTimings.at(parser->lineTiming);
+    // A bench PC with one instrument names its port once, in the environment.
+    if (options.isJob() && options.ports.empty() && !options.simulate && defaultPort) {
+        options.ports = splitList(*defaultPort);
+    }
     if (options.isJob()) {
         const std::string name = options.command == Command::Program ? "program" : "verify";
         if (const std::string problem = checkJob(options, name); !problem.empty()) {

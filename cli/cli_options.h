@@ -48,8 +48,14 @@ struct ParseResult {
     std::string help;
 };
 
-// `args` without the program name.
-ParseResult parseOptions(const std::vector<std::string>& args);
+// The environment variable that names the port when no --port (nor
+// --simulate) is given, as flashing tools read a default port.
+inline constexpr const char* kPortVariable = "QELISP_PORT";
+
+// `args` without the program name; `defaultPort`: the environment's
+// QELISP_PORT, where set (several ports separated by commas).
+ParseResult parseOptions(const std::vector<std::string>& args,
+                         const std::optional<std::string>& defaultPort = std::nullopt);
 
 // The help of the whole program (`qelisp-cli --help`).
 std::string usageText();

@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +21,9 @@ int main(int argc, char** argv) {
     // take its number and the progress display would go to the instrument.
     if (!qelisp::ensureStandardDescriptors()) return kExitUsage;
     std::vector<std::string> args(argv + 1, argv + argc);
-    ParseResult parsed = parseOptions(args);
+    std::optional<std::string> defaultPort;
+    if (const char* port = std::getenv(kPortVariable); port != nullptr && *port != '\0') defaultPort = port;
+    ParseResult parsed = parseOptions(args, defaultPort);
     if (!parsed.help.empty()) {
         std::fputs(parsed.help.c_str(), stdout);
         return kExitOk;

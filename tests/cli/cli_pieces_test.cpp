@@ -85,6 +85,44 @@ TEST(CliOptions, JobsNeedExactlyOnePortSourceAndStrayOptionsAreRefused) {
     EXPECT_FALSE(parse({"--version", "--trace"}).options);
 }
 
+// What people bring from other tools: `help COMMAND`, a comma list of
+// ports, a default port in the environment; and what is wrong is named.
+TEST(CliOptions, TakesHabitsAndNamesWhatItDidNotUnderstand) {
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } refused[] = {
+        {{"program", "--prot", "X"}, "unknown option --prot"},
+        {{"prog", "-p", "X"}, "unknown command 'prog'"},
+        {{"program", "-p", "X", "--simulate"}, "--port X and --simulate"},
+        {{"help", "flash"}, "no command 'flash'"},
+        {{"verify"}, "QELISP_PORT"},
+    };
+    for (const auto& c : refused) {
+        const ParseResult result = parse(c.args);
+        EXPECT_FALSE(result.options);
+        EXPECT_NE(result.error.find(c.says), std::string::npos) << result.error;
+    }
+    EXPECT_EQ(parse({"help", "program"}).help, parse({"program", "--help"}).help);
+    EXPECT_EQ(parse({"help", "ports"}).help, parse({"ports", "--help"}).help);
+    EXPECT_EQ(parse({"help"}).help, parse({"--help"}).help);
+    const struct {
+        std::vector<std::string> args;
+        std::optional<std::string> variable;
+        std::vector<std::string> ports;
+    } taken[] = {
+        {{"program", "-p", "ttyUSB0,rfc2217://bench3:7000"}, std::nullopt, {"ttyUSB0", "rfc2217://bench3:7000"}},
+        {{"program"}, "ttyUSB0,ttyUSB1", {"ttyUSB0", "ttyUSB1"}},
+        {{"program", "-p", "COM3"}, "COM4", {"COM3"}},  // the command line wins
+        {{"program", "--simulate"}, "COM4", {}},        // so does a simulated instrument
+    };
+    for (const auto& c : taken) {
+        const ParseResult result = parseOptions(c.args, c.variable);
+        ASSERT_TRUE(result.options) << result.error;
+        EXPECT_EQ(result.options->ports, c.ports);
+    }
+}
+
 TEST(Sha256, KnownDigests) {
     Sha256 empty;
     EXPECT_EQ(Sha256::hex(empty.finish()), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");

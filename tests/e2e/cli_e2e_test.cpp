@@ -115,7 +115,8 @@ TEST_F(CliE2e, UnusablePortsFailTheRunAndSayWhatToDo) {
     CliRun usage = cli({"program"});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_EQ(usage.err,
-              "qelisp-cli: 'program' needs either --port PORT or --simulate; see 'qelisp-cli program --help'\n")
+              "qelisp-cli: 'program' needs either --port PORT (or QELISP_PORT) or --simulate; see 'qelisp-cli program "
+              "--help'\n")
         << "one line, pointing to the help";
 }
 
