@@ -75,10 +75,12 @@ void JsonEvents::status(std::size_t port, const StatusChange& change) {
         }
     }
     if (change.kind == StatusKind::Address) {
-        const int span = std::max(1, pages_.last - pages_.first + 1);
-        const int done = std::clamp(change.progress - pages_.first, 0, span);
-        emit(port, "progress",
-             {{"job", jobName(job)}, {"page", change.progress}, {"percent", tenths(100.0 * done / span)}});
+        // From 0 on the firmware's first page to 100 on its last, so that a
+        // station's bar fills as the last page goes out (and never sooner).
+        const int steps = pages_.last - pages_.first;
+        const double percent =
+            steps <= 0 ? 100.0 : 100.0 * std::clamp(change.progress - pages_.first, 0, steps) / steps;
+        emit(port, "progress", {{"job", jobName(job)}, {"page", change.progress}, {"percent", tenths(percent)}});
         return;
     }
     // The result comes with the end event, in full.

@@ -83,6 +83,8 @@ TEST(CliBenchE2e, ProgramThenVerifyOnFourPortsWithJsonAndALog) {
             // is more to write: a full 100 would tell the station too soon.
             if (event["page"].get<int>() < 0x72) {
                 EXPECT_LT(event["percent"].get<double>(), 100.0) << event;
+            } else {
+                EXPECT_EQ(event["percent"].get<double>(), 100.0) << "the last page fills the bar: " << event;
             }
         }
         if (event["event"] == "start") {
