@@ -3,6 +3,7 @@
 // cannot go), and a wait for an instrument that is switched on after the run
 // started.
 #include "tests/e2e/cli_run.h"
+#include "tests/support/json_lines.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -33,16 +34,6 @@ namespace qelisp::test {
 namespace {
 
 using Json = nlohmann::json;
-
-std::vector<Json> jsonLines(const std::string& text) {
-    std::vector<Json> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        EXPECT_TRUE(Json::accept(line)) << "not JSON: " << line;
-        if (Json::accept(line)) lines.push_back(Json::parse(line));
-    }
-    return lines;
-}
 
 // Four instruments: one passes, one is cut off while programming, one fails
 // its verify (the first read-back comes without its 'A'), and one port does

@@ -5,6 +5,7 @@
 // a real server does: the connection dropped under a job, a second client
 // on a port, nothing listening.
 #include "tests/support/child_process.h"
+#include "tests/support/json_lines.h"
 #include "tests/support/line_timing.h"
 #include "tests/support/programmed_flash.h"
 #include "tests/support/ser2net_server.h"
@@ -35,20 +36,10 @@ using namespace std::chrono_literals;
 
 enum class Via { Rfc2217, Tcp, Local };
 
-std::vector<Json> eventLines(const std::string& text) {
-    std::vector<Json> events;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        EXPECT_TRUE(Json::accept(line)) << "not JSON: " << line;
-        if (Json::accept(line)) events.push_back(Json::parse(line));
-    }
-    return events;
-}
-
 // Each port's end events, in order.
 std::map<std::string, std::vector<Json>> endsByPort(const std::string& out) {
     std::map<std::string, std::vector<Json>> ends;
-    for (const Json& event : eventLines(out)) {
+    for (const Json& event : jsonLines(out)) {
         if (event["event"] == "end") ends[event["port"]["name"]].push_back(event);
     }
     return ends;
