@@ -1,9 +1,9 @@
 // qelisp-cli: the console front end for service benches and scripts.
 #include "cli/cli_options.h"
-#include "cli/image_info.h"
-#include "cli/ports_command.h"
-#include "cli/run_job.h"
-#include "cli/stop_signals.h"
+#include "cli/ports/ports_command.h"
+#include "cli/records/image_info.h"
+#include "cli/run/run_job.h"
+#include "cli/run/stop_signals.h"
 #include "image/firmware_image.h"
 #include "link/standard_descriptors.h"
 #include "program_version.h"

@@ -1,7 +1,7 @@
 // What the console keeps of a run, and how it rewrites the live lines.
-#include "cli/console_view.h"
-#include "cli/live_region.h"
-#include "cli/status_filter.h"
+#include "cli/terminal/console_view.h"
+#include "cli/terminal/live_region.h"
+#include "cli/terminal/status_filter.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

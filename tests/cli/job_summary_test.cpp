@@ -1,6 +1,6 @@
 // The end of a run over several ports, and --port auto's verdicts.
-#include "cli/job_summary.h"
-#include "cli/port_probe.h"
+#include "cli/records/job_summary.h"
+#include "cli/ports/port_probe.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The console times each answer against its line's time on the wire: what an
 // adapter's latency timer adds shows as extra wait.
-#include "cli/metered_link.h"
+#include "cli/run/metered_link.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What the console does with a reader that is slow or gone.
-#include "cli/output_queue.h"
-#include "cli/output_backlog.h"
+#include "cli/terminal/output_queue.h"
+#include "cli/terminal/output_backlog.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

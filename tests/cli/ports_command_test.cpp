@@ -1,6 +1,6 @@
 // qelisp-cli ports: the table for people and the JSON for scripts, on port
 // lists as the backends give them, odd bytes included.
-#include "cli/ports_command.h"
+#include "cli/ports/ports_command.h"
 #include "cli/cli_options.h"
 
 #include <gtest/gtest.h>

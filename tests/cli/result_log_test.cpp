@@ -2,9 +2,9 @@
 // months later to learn which firmware an instrument got, when, and through
 // which adapter. And the file it goes to: each record a whole line of its
 // own, never a directory or a name Windows takes for a device.
-#include "cli/result_log.h"
-#include "cli/unused_port.h"
-#include "cli/windows_device_name.h"
+#include "cli/records/result_log.h"
+#include "cli/records/unused_port.h"
+#include "cli/records/windows_device_name.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // One port given twice under two spellings is told before anything opens.
-#include "cli/same_port.h"
+#include "cli/ports/same_port.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // What the note after a run says of the answers' wait beyond the wire: an
 // adapter's latency timer on a local port, the round trip on a network port,
 // and the server's missing nodelay when answers came held back.
-#include "cli/wait_note.h"
+#include "cli/records/wait_note.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,77 @@
+#include "cli/terminal/live_region.h"
+
+#include "jobs/status_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace qelisp::cli {
+
+namespace {
+
+constexpr int kAssumedColumns = 80;
+constexpr int kMaxBar = 40;
+constexpr int kMinBar = 5;
+// The longest line a job rewrites often: its address line.
+constexpr int kAddressText = static_cast<int>(kAddressStatusWidth);
+// "[" + "]" + " 100%" around the cells, and two spaces either side.
+constexpr int kBarFrame = 7;
+constexpr int kGap = 2;
+
+// Back over the live lines and erase them and everything below.
+std::string rewind(int rows) {
+    if (rows == 0) return {};
+    return "\r\x1b[" + std::to_string(rows) + "A\x1b[J";
+}
+
+}  // namespace
+
+std::string minutesAndSeconds(double seconds) {
+    const long whole = std::lround(std::max(0.0, seconds));
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+std::string jobClock(double elapsed, int progress, PageSpan span) {
+    std::string clock = minutesAndSeconds(elapsed);
+    const int total = span.last - span.first + 1;
+    const int done = progress - span.first;
+    // The first pages say little about the pace (the handshake, an erase):
+    // the estimate waits for a twentieth of the run, at least two pages.
+    if (done >= std::max(2, total / 20) && done < total) {
+        clock += ", " + minutesAndSeconds(elapsed * (total - done) / done) + " left";
+    }
+    return clock;
+}
+
+std::string LiveRegion::format(const LiveLine& line, int columns) const {
+    if (columns <= 0) columns = kAssumedColumns;
+    const int label = line.label.empty() ? 0 : static_cast<int>(line.label.size()) + kGap;
+    const int clock = line.clock.empty() ? 0 : static_cast<int>(line.clock.size()) + kGap;
+    const int bar = std::clamp(columns - 1 - label - kBarFrame - kGap - clock - kAddressText, kMinBar, kMaxBar);
+    std::string text = line.label.empty() ? "" : line.label + std::string(kGap, ' ');
+    text += progressBar(line.progress, span_, bar) + std::string(kGap, ' ');
+    if (!line.clock.empty()) text += line.clock + std::string(kGap, ' ');
+    text += line.text;
+    const auto room = static_cast<std::size_t>(std::max(columns - 1, 1));
+    if (text.size() > room) text.resize(room);
+    return text;
+}
+
+std::string LiveRegion::draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live, int columns) {
+    std::string out = rewind(rows_);
+    for (const std::string& line : lasting) out += line + "\n";
+    for (const LiveLine& line : live) out += format(line, columns) + "\n";
+    rows_ = static_cast<int>(live.size());
+    return out;
+}
+
+std::string LiveRegion::clear() {
+    std::string out = rewind(rows_);
+    rows_ = 0;
+    return out;
+}
+
+}  // namespace qelisp::cli

@@ -1,0 +1,46 @@
+#pragma once
+// The live lines at the foot of a terminal, one per port, rewritten in place,
+// with lasting lines printed above them. Produces the text to write; knows
+// nothing of threads or files.
+#include "cli/terminal/progress_bar.h"
+
+#include <string>
+#include <vector>
+
+namespace qelisp::cli {
+
+struct LiveLine {
+    std::string label;  // the port, padded by the caller to a common width; empty for a single port
+    std::string text;   // the job's status
+    int progress = 0;
+    std::string clock;  // the job's time so far and, once it can be told, the time left
+};
+
+// "1:05" for a minute and five seconds.
+std::string minutesAndSeconds(double seconds);
+
+// "0:42, 1:10 left": the time so far and, once some pages are done, what the
+// rest will take at the pace so far. `progress` as in LiveLine.
+std::string jobClock(double elapsed, int progress, PageSpan span);
+
+class LiveRegion {
+public:
+    explicit LiveRegion(PageSpan span) : span_(span) {}
+
+    // Replaces the live lines drawn last with `lasting` (for good) and then
+    // `live`. Each live line is cut to `columns` - 1 so that it never wraps
+    // and the next draw knows how many rows to go back; 0 columns: unknown.
+    std::string draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live, int columns);
+
+    // Removes the live lines; the cursor ends where the first one was.
+    std::string clear();
+
+    // One live line as drawn at `columns`.
+    std::string format(const LiveLine& line, int columns) const;
+
+private:
+    PageSpan span_;
+    int rows_ = 0;  // live lines drawn last; the cursor is on the row below them
+};
+
+}  // namespace qelisp::cli
