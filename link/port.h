@@ -65,6 +65,10 @@ struct PortInfo {
     // or another), with the words openPort() uses after the port's name.
     OpenError openError = OpenError::None;
     std::string reason{};  // "" when it opens
+    // Linux: the usb-serial driver's latency_timer file for this port in
+    // sysfs (FTDI's driver has one; cdc-acm, ch341 and most others do not);
+    // empty where there is none to set.
+    std::string latencyTimer{};
     bool opens() const { return openError == OpenError::None; }
     bool operator==(const PortInfo&) const = default;
 };

@@ -75,6 +75,14 @@ std::string byIdPath(const DeviceTree& tree, const std::string& port) {
     return links.empty() ? std::string() : std::min_element(links.begin(), links.end())->string();
 }
 
+// The port's latency_timer as the usb-serial bus lists it, the path a
+// technician writes 1 to; empty when the driver has none.
+std::string latencyTimerPath(const DeviceTree& tree, const std::string& port) {
+    const fs::path file = tree.sys / "bus" / "usb-serial" / "devices" / port / "latency_timer";
+    std::error_code ec;
+    return fs::is_regular_file(file, ec) ? file.string() : std::string();
+}
+
 }  // namespace
 
 std::vector<std::string> sysfsPortNames(const DeviceTree& tree) {
@@ -114,6 +122,7 @@ std::vector<PortInfo> readSysfsPorts(const DeviceTree& tree) {
         }
         if (port.description.empty()) port.description = "USB serial port";
         port.byId = byIdPath(tree, name);
+        port.latencyTimer = latencyTimerPath(tree, name);
         ports.push_back(std::move(port));
     }
     return ports;

@@ -1,7 +1,8 @@
 #pragma once
 // The serial ports Linux knows, read from sysfs without opening any: the
 // ttys of USB adapters (ttyUSB*, ttyACM*) and of on-board UARTs (ttyS*), with
-// the USB device's IDs and strings and the stable /dev/serial/by-id name.
+// the USB device's IDs and strings, the stable /dev/serial/by-id name and
+// the driver's latency timer where it has one.
 // The roots are parameters so that tests can read a tree of their own.
 #include "link/port.h"
 

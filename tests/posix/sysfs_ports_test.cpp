@@ -41,6 +41,15 @@ public:
         fs::create_directories(sys() / "devices" / path);
         write(sys() / "devices" / path, attributes);
     }
+    // A usb-serial port (a ttyUSB's own device) as sys/bus/usb-serial lists
+    // it; `attributes` holds the driver's, a latency_timer among them.
+    void usbSerial(const std::string& name, const std::string& devicePath,
+                   std::map<std::string, std::string> attributes = {}) {
+        const fs::path bus = sys() / "bus" / "usb-serial" / "devices";
+        fs::create_directories(bus);
+        fs::create_directory_symlink("../../../devices/" + devicePath, bus / name);
+        write(sys() / "devices" / devicePath, attributes);
+    }
     void byId(const std::string& link, const std::string& tty) {
         fs::create_directories(dir_ / "dev" / "serial" / "by-id");
         fs::create_symlink("../../" + tty, dir_ / "dev" / "serial" / "by-id" / link);
@@ -62,8 +71,10 @@ TEST(SysfsPorts, ListsAdaptersAndRealUartsWithWhatTheirUsbDeviceSays) {
                                  {"product", "FT232R USB UART"},
                                  {"serial", "A600ABCD"}});
     fake.tty("ttyUSB10", hub + "1-2/1-2:1.0/ttyUSB10");
-    fake.usbDevice(hub + "1-3", {{"idVendor", "1a86"}, {"idProduct", "7523"}});  // no strings at all
+    fake.usbSerial("ttyUSB10", hub + "1-2/1-2:1.0/ttyUSB10", {{"latency_timer", "16"}});  // ftdi_sio has one
+    fake.usbDevice(hub + "1-3", {{"idVendor", "1a86"}, {"idProduct", "7523"}});           // no strings at all
     fake.tty("ttyUSB2", hub + "1-3/1-3:1.0/ttyUSB2");
+    fake.usbSerial("ttyUSB2", hub + "1-3/1-3:1.0/ttyUSB2");  // ch341 has none
     fake.usbDevice(hub + "1-4", {{"idVendor", "2341"}, {"idProduct", "0043"}, {"product", "Arduino Uno"}});
     fake.tty("ttyACM0", hub + "1-4/1-4:1.0");  // a ttyACM hangs off the interface itself
     fake.tty("ttyS0", "pnp0/00:00/00:00:0/00:00:0.0", {{"type", "4"}, {"console", "N"}});
@@ -79,8 +90,16 @@ TEST(SysfsPorts, ListsAdaptersAndRealUartsWithWhatTheirUsbDeviceSays) {
     EXPECT_EQ(readSysfsPorts(fake.tree()),
               (std::vector<PortInfo>{
                   {"ttyUSB2", "USB serial port", 0x1a86, 0x7523, {}, {}, {}},
-                  {"ttyUSB10", "FT232R USB UART", 0x0403, 0x6001, "FTDI", "A600ABCD",
-                   byId + "usb-FTDI_FT232R_USB_UART_A600ABCD-if00-port0"},
+                  {"ttyUSB10",
+                   "FT232R USB UART",
+                   0x0403,
+                   0x6001,
+                   "FTDI",
+                   "A600ABCD",
+                   byId + "usb-FTDI_FT232R_USB_UART_A600ABCD-if00-port0",
+                   OpenError::None,
+                   {},
+                   (fake.sys() / "bus" / "usb-serial" / "devices" / "ttyUSB10" / "latency_timer").string()},
                   {"ttyACM0", "Arduino Uno", 0x2341, 0x0043, {}, {}, byId + "usb-Arduino_Uno-if00"},
                   {"ttyS0", "Built-in serial port", 0, 0, {}, {}, {}},
               }));
