@@ -11,6 +11,7 @@
 #include "cli/run/stop_signals.h"
 #include "cli/terminal/console.h"
 #include "image/firmware_image.h"
+#include "link/port.h"
 #include "link/printable_name.h"
 #include "program_version.h"
 
@@ -41,20 +42,19 @@ PageSpan pageSpan(const FirmwareImage& image) {
     return {first < 0 ? 0 : first, last < 0 ? 0 : last};
 }
 
-// After a run: the ports whose answers waited well beyond the wire (an
-// adapter's latency timer most likely), and every network port's round trip,
-// with what it cost and what to change.
+// After a run: the ports whose answers waited well beyond the wire on a USB
+// adapter, together in one note, and every network port's round trip, with
+// what it cost and what to change. The JSON events keep one per port.
 void waitNotes(const std::vector<std::unique_ptr<PortJob>>& jobs, JsonEvents* events, Streams& streams) {
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (!jobs[i]) continue;
-        const std::optional<WaitNote> note = waitNote(jobs[i]->records(), adapterLatencyAdvice());
-        if (!note) continue;
-        if (events) {
-            events->waitNote(i, *note);
-        } else {
-            streams.error(printableName(jobs[i]->port()) + ": " + note->text +
-                          (note->advice.empty() ? "" : ": " + note->advice));
-        }
+    std::vector<PortWaits> ports;
+    for (const auto& job : jobs) ports.push_back(job ? PortWaits{job->port(), job->records()} : PortWaits{});
+    const RunWaitNotes notes = runWaitNotes(ports, listPorts, adapterLatencyAdvice);
+    if (!events) {
+        for (const std::string& line : notes.lines) streams.error(line);
+        return;
+    }
+    for (std::size_t i = 0; i < notes.ports.size(); ++i) {
+        if (notes.ports[i]) events->waitNote(i, *notes.ports[i]);
     }
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 // The little the console front end needs to know about where its output goes.
+#include "link/port.h"
+
+#include <string>
+#include <vector>
 
 namespace qelisp::cli {
 
@@ -20,8 +24,9 @@ bool enableTerminalSequences();
 // on POSIX systems, the console's output code page on Windows.
 bool consoleTakesUtf8();
 
-// How to take an adapter's latency timer down to 1 ms on this system, for
-// the note after a run whose answers waited for it.
-const char* adapterLatencyAdvice();
+// How to take these USB adapters' latency timers down to 1 ms on this
+// system, each named by its own setting, for the note after a run whose
+// answers waited for them.
+std::string adapterLatencyAdvice(const std::vector<PortInfo>& adapters);
 
 }  // namespace qelisp::cli

@@ -35,10 +35,32 @@ bool consoleTakesUtf8() {
     return utf8;
 }
 
-const char* adapterLatencyAdvice() {
-    return "the program asks the driver for low-latency mode, and this one ignored it: "
-           "echo 1 | sudo tee /sys/bus/usb-serial/devices/<port>/latency_timer (FTDI), or "
-           "sudo setserial /dev/<port> low_latency";
+// The sysfs file where the driver has one (link/posix/sysfs_ports.cpp); a
+// port without one is said to have none rather than sent to a file that is
+// not there.
+std::string adapterLatencyAdvice(const std::vector<PortInfo>& adapters) {
+    std::string timers;
+    std::string without;
+    for (const PortInfo& port : adapters) {
+        if (!port.latencyTimer.empty()) {
+            timers += " " + port.latencyTimer;
+        } else {
+            without += (without.empty() ? "" : ", ") + port.name;
+        }
+    }
+    std::string advice;
+    if (!timers.empty()) {
+        advice =
+            "the program asks the driver for low-latency mode, and it ignored that: set the latency timer to "
+            "1 ms: echo 1 | sudo tee" +
+            timers;
+    }
+    if (!without.empty()) {
+        advice += (advice.empty() ? "" : "; ") + ("no latency timer to set on " + without +
+                                                  ": the adapter's own firmware decides when it passes on what "
+                                                  "it receives");
+    }
+    return advice;
 }
 
 }  // namespace qelisp::cli

@@ -34,9 +34,20 @@ bool enableTerminalSequences() {
 
 bool consoleTakesUtf8() { return GetConsoleOutputCP() == CP_UTF8; }
 
-const char* adapterLatencyAdvice() {
-    return "Device Manager, Ports (COM & LPT), the adapter's port, Properties, Port Settings, Advanced..., "
-           "Latency Timer (msec): 1 (FTDI; other makers' drivers have a like setting or none); then run again";
+// Each port as Device Manager lists it: its description, then its name.
+std::string adapterLatencyAdvice(const std::vector<PortInfo>& adapters) {
+    std::string ports;
+    for (std::size_t i = 0; i < adapters.size(); ++i) {
+        const PortInfo& port = adapters[i];
+        ports += (i == 0                     ? ""
+                  : i + 1 == adapters.size() ? " and "
+                                             : ", ") +
+                 (port.description.empty() ? port.name : port.description + " (" + port.name + ")");
+    }
+    return "Device Manager, Ports (COM & LPT), " + ports +
+           ", Properties, Port Settings, Advanced..., Latency Timer (msec): 1" +
+           (adapters.size() > 1 ? " on each" : "") +
+           " (FTDI; other makers' drivers have a like setting or none); then run again";
 }
 
 }  // namespace qelisp::cli
