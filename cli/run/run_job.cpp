@@ -278,6 +278,7 @@ int runJob(const Options& options, std::atomic<bool>& interrupted) {
     // A stop that came while the output drained ends the run as much as one
     // during a job: the signal says the exit status.
     if (interrupted.load()) status = stopExitStatus();
+    runOver(status);
     if (!written) std::_Exit(status);
     return status;
 }

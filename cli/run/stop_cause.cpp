@@ -1,12 +1,14 @@
 #include "cli/run/stop_signals.h"
 
 #include "cli/records/job_summary.h"
+#include "cli/run/run_end.h"
 
 namespace qelisp::cli {
 
 namespace {
 
 std::atomic<StopCause> gCause{StopCause::None};
+RunEnd gRunEnd;
 
 }  // namespace
 
@@ -16,6 +18,10 @@ bool noteStop(StopCause cause) {
 }
 
 StopCause stopCause() { return gCause.load(); }
+
+void runOver(int status) { gRunEnd.over(status); }
+
+std::optional<int> awaitRunOver(std::chrono::milliseconds limit) { return gRunEnd.await(limit); }
 
 int stopExitStatus() {
     switch (stopCause()) {

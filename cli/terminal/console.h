@@ -15,9 +15,10 @@ bool stdoutIsTerminal();
 int terminalColumns();
 
 // Asks standard output's terminal to act on cursor-movement and erase
-// sequences (on Windows: virtual terminal processing). False when it cannot,
-// or when TERM says the terminal is dumb, and the console then writes plain
-// lines.
+// sequences (on Windows: virtual terminal processing, kept only when the
+// console reads it back as set). False when it cannot, when it would draw
+// them as text (Wine's console), or when TERM says the terminal is dumb; the
+// console then writes plain lines.
 bool enableTerminalSequences();
 
 // Whether standard output shows UTF-8 as text: the locale's character set

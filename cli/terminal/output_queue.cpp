@@ -9,10 +9,21 @@ namespace {
 
 constexpr auto kGather = std::chrono::milliseconds(2);
 
+// The C library of Windows leaves a console's streams unbuffered, and its
+// fwrite then hands the console one byte at a time: a call into the
+// console each (3 ms under Wine, where "User Canceled" and its hint took
+// half a second). With a buffer of its own a chunk goes out in one call;
+// the writer flushes each chunk itself.
+std::FILE* buffered(std::FILE* out) {
+    constexpr std::size_t kStreamBuffer = std::size_t{64} << 10;
+    std::setvbuf(out, nullptr, _IOFBF, kStreamBuffer);
+    return out;
+}
+
 }  // namespace
 
 OutputQueue::OutputQueue(std::FILE* out, std::string name, OutputQueue* errors, std::size_t cap)
-    : out_(out), name_(std::move(name)), errors_(errors), backlog_(cap), writer_([this] { run(); }) {}
+    : out_(buffered(out)), name_(std::move(name)), errors_(errors), backlog_(cap), writer_([this] { run(); }) {}
 
 OutputQueue::~OutputQueue() {
     {

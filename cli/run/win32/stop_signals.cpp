@@ -12,8 +12,9 @@ std::atomic<bool>* gStop = nullptr;
 
 // The system calls this on a thread of its own for each console event, and
 // ends the process when it returns from a closed window, a log-off or a
-// shutdown (after some seconds in any case). So it waits here for the run
-// to end by itself, and ends it at the same limit as on POSIX systems.
+// shutdown (after some seconds in any case). So it never returns: it waits
+// for the run to cancel its jobs and write its last lines, and ends the
+// process with the run's status then; at kConsoleStopLimit without them.
 // Ctrl-Break is the other interrupt key, and counts as Ctrl-C; a closed
 // console is a closed terminal; a log-off or shutdown asks every program to
 // end, as SIGTERM does.
@@ -29,8 +30,7 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     }
     noteStop(cause);
     gStop->store(true);
-    Sleep(static_cast<DWORD>(kStopLimit.count()));
-    std::_Exit(stopExitStatus());
+    std::_Exit(awaitRunOver(kConsoleStopLimit).value_or(stopExitStatus()));
 }
 
 }  // namespace

@@ -21,15 +21,36 @@ int terminalColumns() {
     return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
-// Windows 10 and later consoles take them once asked; older ones refuse.
-// A TERM of "dumb" (set by some terminals and editors) is heeded here too.
+namespace {
+
+// Wine's console takes the mode and reads it back as set, yet draws each
+// sequence as text ("[1A[J" before every redraw): it parses none.
+bool wineConsole() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace
+
+// Windows 10 and later consoles take them once asked; older ones refuse the
+// mode, and a console that takes the call but keeps its old mode shows it
+// when asked again. Only then are the sequences written; otherwise plain
+// lines, as into a pipe. A TERM of "dumb" (set by some terminals and
+// editors) is heeded here too.
 bool enableTerminalSequences() {
     const char* term = std::getenv("TERM");
     if (term != nullptr && std::strcmp(term, "dumb") == 0) return false;
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
+    // A pipe, a file or NUL has no console mode.
     if (!GetConsoleMode(out, &mode)) return false;
-    return SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+    if (wineConsole()) return false;
+    if (!SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) return false;
+    DWORD taken = 0;
+    if (GetConsoleMode(out, &taken) && (taken & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) return true;
+    // The console keeps the mode it had, for the plain lines to come.
+    SetConsoleMode(out, mode);
+    return false;
 }
 
 bool consoleTakesUtf8() { return GetConsoleOutputCP() == CP_UTF8; }
