@@ -26,7 +26,8 @@ struct PortOutcome {
 };
 
 // "port  result  time" with a row per port and job, columns aligned; with
-// `jobs` a column says which job each row is.
+// `jobs` a column says which job each row is. A result's own timer ("Time
+// Elapsed 61.2S") is left to the time column.
 std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs = false);
 
 // 0 when every job on every port succeeded; else 1: a port that could not
