@@ -42,6 +42,7 @@ RunView makeRunView(const Options& options, const std::vector<RunPort>& ports, P
     setup.quiet = options.quiet;
     setup.columns = setup.live ? terminalColumns() : 0;
     setup.pages = pages;
+    setup.jobs = options.thenVerify ? 2 : 1;
     run.live = setup.live;
     // The system's word on each adapter, for the events and the records.
     std::vector<LoggedPort> described;

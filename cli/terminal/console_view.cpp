@@ -7,7 +7,12 @@
 namespace qelisp::cli {
 
 ConsoleView::ConsoleView(OutputQueue& out, const std::vector<std::string>& ports, const Setup& setup)
-    : out_(out), live_(setup.live && !setup.quiet), columns_(setup.columns), pages_(setup.pages), region_(setup.pages) {
+    : out_(out),
+      live_(setup.live && !setup.quiet),
+      columns_(setup.columns),
+      pages_(setup.pages),
+      jobs_(setup.jobs),
+      region_(setup.pages) {
     using Lines = StatusFilter::AddressLines;
     const Lines addresses = setup.quiet      ? Lines::ResultsOnly
                             : live_          ? Lines::None
@@ -26,13 +31,15 @@ ConsoleView::ConsoleView(OutputQueue& out, const std::vector<std::string>& ports
         lines_.push_back(std::move(line));
     }
     starts_.assign(ports.size(), std::chrono::steady_clock::now());
+    begun_.assign(ports.size(), 0);
     running_.assign(ports.size(), false);
 }
 
 void ConsoleView::started(std::size_t port, JobKind /*job*/) {
     std::lock_guard lock(mutex_);
     if (port >= lines_.size()) return;
-    starts_[port] = std::chrono::steady_clock::now();
+    // One clock and one estimate for a port's jobs taken together.
+    if (begun_[port]++ == 0) starts_[port] = std::chrono::steady_clock::now();
     running_[port] = true;
     lines_[port].progress = 0;
     changed_ = true;
@@ -70,7 +77,7 @@ void ConsoleView::refresh(int columns) {
     for (std::size_t port = 0; port < lines_.size(); ++port) {
         if (!running_[port]) continue;
         const double elapsed = std::chrono::duration<double>(now - starts_[port]).count();
-        std::string clock = jobClock(elapsed, lines_[port].progress, pages_);
+        std::string clock = jobClock(elapsed, lines_[port].progress, pages_, begun_[port] - 1, jobs_);
         if (clock != lines_[port].clock) {
             lines_[port].clock = std::move(clock);
             changed_ = true;

@@ -34,13 +34,15 @@ std::string minutesAndSeconds(double seconds) {
     return text;
 }
 
-std::string jobClock(double elapsed, int progress, PageSpan span) {
+std::string jobClock(double elapsed, int progress, PageSpan span, int jobsDone, int jobs) {
     std::string clock = minutesAndSeconds(elapsed);
-    const int total = span.last - span.first + 1;
-    const int done = progress - span.first;
+    const int pages = span.last - span.first + 1;
+    // A verify reads back the pages the programming wrote, at about its pace.
+    const int total = pages * std::max(jobs, 1);
+    const int done = pages * jobsDone + std::clamp(progress - span.first, 0, pages);
     // The first pages say little about the pace (the handshake, an erase):
-    // the estimate waits for a twentieth of the run, at least two pages.
-    if (done >= std::max(2, total / 20) && done < total) {
+    // the estimate waits for a twentieth of a job, at least two pages.
+    if (done >= std::max(2, pages / 20) && done < total) {
         clock += ", " + minutesAndSeconds(elapsed * (total - done) / done) + " left";
     }
     return clock;
