@@ -33,13 +33,13 @@ std::string withoutTimer(const std::string& result) {
 
 }  // namespace
 
-std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs) {
+std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs, bool utf8) {
     using Row = std::vector<std::string>;
     std::vector<Row> rows{jobs ? Row{"port", "job", "result", "time"} : Row{"port", "result", "time"}};
     for (const PortOutcome& o : outcomes) {
         char time[32] = "-";
         if (o.kind != PortOutcome::Kind::NotOpened) std::snprintf(time, sizeof time, "%.1f s", o.seconds);
-        Row row{printableName(o.port)};
+        Row row{utf8 ? printableText(o.port) : printableName(o.port)};
         if (jobs) row.push_back(o.job.empty() ? "-" : o.job);
         row.push_back(withoutTimer(o.result));
         row.push_back(time);
@@ -47,12 +47,12 @@ std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs) {
     }
     std::vector<std::size_t> widths(rows[0].size(), 0);
     for (const Row& row : rows) {
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], displayColumns(row[c]));
     }
     std::string out;
     for (const Row& row : rows) {
         for (std::size_t c = 0; c + 1 < row.size(); ++c)
-            out += row[c] + std::string(widths[c] - row[c].size() + 2, ' ');
+            out += row[c] + std::string(widths[c] - displayColumns(row[c]) + 2, ' ');
         out += row.back() + "\n";
     }
     return out;

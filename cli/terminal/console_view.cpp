@@ -20,14 +20,16 @@ ConsoleView::ConsoleView(OutputQueue& out, const std::vector<std::string>& ports
                                              : Lines::FirstOfPage;
     // On a terminal a single port needs no name; in a log every line says whose it is.
     const bool named = !live_ || ports.size() > 1;
+    // Control characters are escaped either way; what the terminal can show stays.
+    std::vector<std::string> names;
+    for (const std::string& port : ports) names.push_back(setup.utf8 ? printableText(port) : printableName(port));
     std::size_t width = 0;
-    for (const std::string& port : ports) width = std::max(width, printableName(port).size());
-    for (const std::string& port : ports) {
-        const std::string name = printableName(port);
+    for (const std::string& name : names) width = std::max(width, displayColumns(name));
+    for (const std::string& name : names) {
         prefixes_.push_back(named ? name + ": " : "");
         filters_.emplace_back(addresses);
         LiveLine line;
-        if (ports.size() > 1) line.label = name + std::string(width - name.size(), ' ');
+        if (ports.size() > 1) line.label = name + std::string(width - displayColumns(name), ' ');
         lines_.push_back(std::move(line));
     }
     starts_.assign(ports.size(), std::chrono::steady_clock::now());

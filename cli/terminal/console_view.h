@@ -24,6 +24,7 @@ public:
         PageSpan pages;
         bool quiet = false;  // only each job's result and its hint
         int jobs = 1;        // the jobs each port runs in turn: 2 for program --verify
+        bool utf8 = false;   // the terminal shows UTF-8: a port's name beyond ASCII stays as it is
     };
 
     // `ports`: the names as the user gave them, in the order of the jobs.

@@ -1,6 +1,7 @@
 #include "cli/terminal/live_region.h"
 
 #include "jobs/status_text.h"
+#include "link/printable_name.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +19,16 @@ constexpr int kAddressText = static_cast<int>(kAddressStatusWidth);
 // "[" + "]" + " 100%" around the cells, and two spaces either side.
 constexpr int kBarFrame = 7;
 constexpr int kGap = 2;
+
+// The first `columns` characters of `text`, never half of one.
+std::string cut(const std::string& text, std::size_t columns) {
+    std::size_t seen = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const bool starts = (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
+        if (starts && seen++ == columns) return text.substr(0, at);
+    }
+    return text;
+}
 
 // Back over the live lines and erase them and everything below.
 std::string rewind(int rows) {
@@ -50,16 +61,14 @@ std::string jobClock(double elapsed, int progress, PageSpan span, int jobsDone, 
 
 std::string LiveRegion::format(const LiveLine& line, int columns) const {
     if (columns <= 0) columns = kAssumedColumns;
-    const int label = line.label.empty() ? 0 : static_cast<int>(line.label.size()) + kGap;
+    const int label = line.label.empty() ? 0 : static_cast<int>(displayColumns(line.label)) + kGap;
     const int clock = line.clock.empty() ? 0 : static_cast<int>(line.clock.size()) + kGap;
     const int bar = std::clamp(columns - 1 - label - kBarFrame - kGap - clock - kAddressText, kMinBar, kMaxBar);
     std::string text = line.label.empty() ? "" : line.label + std::string(kGap, ' ');
     text += progressBar(line.progress, span_, bar) + std::string(kGap, ' ');
     if (!line.clock.empty()) text += line.clock + std::string(kGap, ' ');
     text += line.text;
-    const auto room = static_cast<std::size_t>(std::max(columns - 1, 1));
-    if (text.size() > room) text.resize(room);
-    return text;
+    return cut(text, static_cast<std::size_t>(std::max(columns - 1, 1)));
 }
 
 std::string LiveRegion::draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live, int columns) {

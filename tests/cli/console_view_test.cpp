@@ -97,6 +97,12 @@ TEST(LiveRegion, RewritesItsLinesInPlaceWithinTheWidth) {
         EXPECT_EQ(jobClock(c.elapsed, c.progress, {3, 0x72}, c.jobsDone, c.jobs), c.clock) << c.elapsed;
     }
 
+    const std::string e = "\xc3\xa9";  // one character, two bytes
+    std::string wide;
+    for (int i = 0; i < 30; ++i) wide += e;
+    EXPECT_EQ(region.format({wide, "Connecting...", 0, {}}, 40), wide + "  [     ]")
+        << "cut at 39 characters, not bytes, and never inside one";
+
     const std::string first = region.draw({}, {one}, 40);
     EXPECT_EQ(first, region.format(one, 40) + "\n") << "nothing to go back over yet";
     const LiveLine two{"b", "Connecting...", 0, {}};
@@ -143,6 +149,36 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
     std::size_t draws = 0;
     for (std::size_t at = 0; (at = text.find("\x1b[J", at)) != std::string::npos; ++at) ++draws;
     EXPECT_EQ(draws, 2u) << "one rewrite for the change, one to clear: " << text;
+}
+
+// A name the terminal can show in UTF-8 stays as it is, in the lasting
+// lines and the live ones, padded by the characters it shows; control
+// characters and bytes that are no UTF-8 are escaped however the terminal is.
+TEST(ConsoleView, ShowsANameInUtf8WhereTheTerminalTakesIt) {
+    const struct {
+        bool utf8;
+        bool live;
+        const char* shown;  // what the output holds
+    } cases[] = {
+        {false, false, "Caf\\xc3\\xa9: Connecting...\n"}, {true, false, "Caf\xc3\xa9: Connecting...\n"},
+        {true, false, "\\x1b[2J\\xff: Connecting...\n"},  {true, true, "Caf\xc3\xa9         [     ]   0%"},
+        {true, true, "\\x1b[2J\\xff  [     ]   0%"},      {false, true, "Caf\\xc3\\xa9  [     ]   0%"},
+    };
+    for (const auto& c : cases) {
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        {
+            OutputQueue out(file, "out", nullptr);
+            ConsoleView view(out, {"Caf\xc3\xa9", "\x1b[2J\xff"}, {c.live, false, 60, {3, 4}, false, 1, c.utf8});
+            for (std::size_t port = 0; port < 2; ++port) {
+                view.status(port, {"Connecting...", StatusKind::Step, false, 0, {}});
+            }
+            view.refresh(60);
+            view.finish();
+        }
+        const std::string text = test::readAndClose(file);
+        EXPECT_NE(text.find(c.shown), std::string::npos) << c.shown << " in " << text;
+    }
 }
 
 // program --verify: the verify's first page already has the programming's

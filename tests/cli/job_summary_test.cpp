@@ -33,6 +33,14 @@ TEST(JobSummary, OneRowPerPortAndTheWorstOutcomeDecidesTheExitStatus) {
         {"stopped: Time Elapsed soon", "stopped: Time Elapsed soon"},
         {"Time Elapsed 12S", "Time Elapsed 12S"},
     };
+    // A name in UTF-8 where the terminal shows it: the columns count characters.
+    const std::vector<PortOutcome> named = {{"Caf\xc3\xa9\x1b", Kind::Failed, "Connecting Error 4!", 1.0, {}},
+                                            {"ttyUSB10", Kind::Failed, "Connecting Error 4!", 2.0, {}}};
+    EXPECT_EQ(summaryTable(named, false, true),
+              "port      result               time\n"
+              "Caf\xc3\xa9\\x1b  Connecting Error 4!  1.0 s\n"
+              "ttyUSB10  Connecting Error 4!  2.0 s\n");
+    EXPECT_NE(summaryTable(named).find("\nCaf\\xc3\\xa9\\x1b  Connecting"), std::string::npos) << "escaped elsewhere";
     for (const auto& [result, shown] : results) {
         EXPECT_EQ(summaryTable({{"p", Kind::Failed, result, 1.0, {}}}),
                   std::string("port  result") + std::string(std::string(shown).size() - 6, ' ') + "  time\n" +
