@@ -26,8 +26,10 @@ struct PortOutcome {
 };
 
 // "port  result  time" with a row per port and job, columns aligned; with
-// `jobs` a column says which job each row is.
-std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs = false);
+// `jobs` a column says which job each row is. A result's own timer ("Time
+// Elapsed 61.2S") is left to the time column. `utf8`: the terminal shows
+// UTF-8, so a port's name beyond ASCII stays as it is.
+std::string summaryTable(const std::vector<PortOutcome>& outcomes, bool jobs = false, bool utf8 = false);
 
 // 0 when every job on every port succeeded; else 1: a port that could not
 // be used is an instrument that was not updated, like one that failed, so a

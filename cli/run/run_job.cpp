@@ -232,7 +232,7 @@ private:
             }
         }
         if (!options_.json && (ports_.size() > 1 || options_.thenVerify)) {
-            streams_.out.append("\n" + summaryTable(all, options_.thenVerify));
+            streams_.out.append("\n" + summaryTable(all, options_.thenVerify, consoleTakesUtf8()));
         }
         waitNotes(jobs_, view_.events.get(), streams_);
         if (instrument_) streams_.error(instrument_->stop());

@@ -42,6 +42,8 @@ RunView makeRunView(const Options& options, const std::vector<RunPort>& ports, P
     setup.quiet = options.quiet;
     setup.columns = setup.live ? terminalColumns() : 0;
     setup.pages = pages;
+    setup.jobs = options.thenVerify ? 2 : 1;
+    setup.utf8 = consoleTakesUtf8();
     run.live = setup.live;
     // The system's word on each adapter, for the events and the records.
     std::vector<LoggedPort> described;

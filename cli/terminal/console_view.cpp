@@ -7,7 +7,12 @@
 namespace qelisp::cli {
 
 ConsoleView::ConsoleView(OutputQueue& out, const std::vector<std::string>& ports, const Setup& setup)
-    : out_(out), live_(setup.live && !setup.quiet), columns_(setup.columns), pages_(setup.pages), region_(setup.pages) {
+    : out_(out),
+      live_(setup.live && !setup.quiet),
+      columns_(setup.columns),
+      pages_(setup.pages),
+      jobs_(setup.jobs),
+      region_(setup.pages) {
     using Lines = StatusFilter::AddressLines;
     const Lines addresses = setup.quiet      ? Lines::ResultsOnly
                             : live_          ? Lines::None
@@ -15,24 +20,28 @@ ConsoleView::ConsoleView(OutputQueue& out, const std::vector<std::string>& ports
                                              : Lines::FirstOfPage;
     // On a terminal a single port needs no name; in a log every line says whose it is.
     const bool named = !live_ || ports.size() > 1;
+    // Control characters are escaped either way; what the terminal can show stays.
+    std::vector<std::string> names;
+    for (const std::string& port : ports) names.push_back(setup.utf8 ? printableText(port) : printableName(port));
     std::size_t width = 0;
-    for (const std::string& port : ports) width = std::max(width, printableName(port).size());
-    for (const std::string& port : ports) {
-        const std::string name = printableName(port);
+    for (const std::string& name : names) width = std::max(width, displayColumns(name));
+    for (const std::string& name : names) {
         prefixes_.push_back(named ? name + ": " : "");
         filters_.emplace_back(addresses);
         LiveLine line;
-        if (ports.size() > 1) line.label = name + std::string(width - name.size(), ' ');
+        if (ports.size() > 1) line.label = name + std::string(width - displayColumns(name), ' ');
         lines_.push_back(std::move(line));
     }
     starts_.assign(ports.size(), std::chrono::steady_clock::now());
+    begun_.assign(ports.size(), 0);
     running_.assign(ports.size(), false);
 }
 
 void ConsoleView::started(std::size_t port, JobKind /*job*/) {
     std::lock_guard lock(mutex_);
     if (port >= lines_.size()) return;
-    starts_[port] = std::chrono::steady_clock::now();
+    // One clock and one estimate for a port's jobs taken together.
+    if (begun_[port]++ == 0) starts_[port] = std::chrono::steady_clock::now();
     running_[port] = true;
     lines_[port].progress = 0;
     changed_ = true;
@@ -70,7 +79,7 @@ void ConsoleView::refresh(int columns) {
     for (std::size_t port = 0; port < lines_.size(); ++port) {
         if (!running_[port]) continue;
         const double elapsed = std::chrono::duration<double>(now - starts_[port]).count();
-        std::string clock = jobClock(elapsed, lines_[port].progress, pages_);
+        std::string clock = jobClock(elapsed, lines_[port].progress, pages_, begun_[port] - 1, jobs_);
         if (clock != lines_[port].clock) {
             lines_[port].clock = std::move(clock);
             changed_ = true;

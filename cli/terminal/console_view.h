@@ -23,13 +23,15 @@ public:
         int columns = 0;        // the terminal's width; 0 when unknown
         PageSpan pages;
         bool quiet = false;  // only each job's result and its hint
+        int jobs = 1;        // the jobs each port runs in turn: 2 for program --verify
+        bool utf8 = false;   // the terminal shows UTF-8: a port's name beyond ASCII stays as it is
     };
 
     // `ports`: the names as the user gave them, in the order of the jobs.
     // What it shows goes to `out`, which never makes a job wait.
     ConsoleView(OutputQueue& out, const std::vector<std::string>& ports, const Setup& setup);
 
-    // A job begins: its live line's clock starts.
+    // A job begins: its live line's clock starts with a port's first.
     void started(std::size_t port, JobKind job) override;
     // A job's new status; called on its worker's thread.
     void status(std::size_t port, const StatusChange& change) override;
@@ -53,9 +55,11 @@ private:
     std::vector<std::string> prefixes_;  // "ttyUSB0: " before a lasting line, or nothing
     std::vector<StatusFilter> filters_;
     std::vector<LiveLine> lines_;
-    std::vector<std::chrono::steady_clock::time_point> starts_;  // each port's current job's
+    std::vector<std::chrono::steady_clock::time_point> starts_;  // each port's first job's
+    std::vector<int> begun_;                                     // the jobs each port has begun
     std::vector<bool> running_;
     PageSpan pages_;
+    int jobs_;
     LiveRegion region_;
     bool changed_ = false;
     bool finished_ = false;

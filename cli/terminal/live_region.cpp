@@ -1,6 +1,7 @@
 #include "cli/terminal/live_region.h"
 
 #include "jobs/status_text.h"
+#include "link/printable_name.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,16 @@ constexpr int kAddressText = static_cast<int>(kAddressStatusWidth);
 constexpr int kBarFrame = 7;
 constexpr int kGap = 2;
 
+// The first `columns` characters of `text`, never half of one.
+std::string cut(const std::string& text, std::size_t columns) {
+    std::size_t seen = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const bool starts = (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
+        if (starts && seen++ == columns) return text.substr(0, at);
+    }
+    return text;
+}
+
 // Back over the live lines and erase them and everything below.
 std::string rewind(int rows) {
     if (rows == 0) return {};
@@ -34,13 +45,15 @@ std::string minutesAndSeconds(double seconds) {
     return text;
 }
 
-std::string jobClock(double elapsed, int progress, PageSpan span) {
+std::string jobClock(double elapsed, int progress, PageSpan span, int jobsDone, int jobs) {
     std::string clock = minutesAndSeconds(elapsed);
-    const int total = span.last - span.first + 1;
-    const int done = progress - span.first;
+    const int pages = span.last - span.first + 1;
+    // A verify reads back the pages the programming wrote, at about its pace.
+    const int total = pages * std::max(jobs, 1);
+    const int done = pages * jobsDone + std::clamp(progress - span.first, 0, pages);
     // The first pages say little about the pace (the handshake, an erase):
-    // the estimate waits for a twentieth of the run, at least two pages.
-    if (done >= std::max(2, total / 20) && done < total) {
+    // the estimate waits for a twentieth of a job, at least two pages.
+    if (done >= std::max(2, pages / 20) && done < total) {
         clock += ", " + minutesAndSeconds(elapsed * (total - done) / done) + " left";
     }
     return clock;
@@ -48,16 +61,14 @@ std::string jobClock(double elapsed, int progress, PageSpan span) {
 
 std::string LiveRegion::format(const LiveLine& line, int columns) const {
     if (columns <= 0) columns = kAssumedColumns;
-    const int label = line.label.empty() ? 0 : static_cast<int>(line.label.size()) + kGap;
+    const int label = line.label.empty() ? 0 : static_cast<int>(displayColumns(line.label)) + kGap;
     const int clock = line.clock.empty() ? 0 : static_cast<int>(line.clock.size()) + kGap;
     const int bar = std::clamp(columns - 1 - label - kBarFrame - kGap - clock - kAddressText, kMinBar, kMaxBar);
     std::string text = line.label.empty() ? "" : line.label + std::string(kGap, ' ');
     text += progressBar(line.progress, span_, bar) + std::string(kGap, ' ');
     if (!line.clock.empty()) text += line.clock + std::string(kGap, ' ');
     text += line.text;
-    const auto room = static_cast<std::size_t>(std::max(columns - 1, 1));
-    if (text.size() > room) text.resize(room);
-    return text;
+    return cut(text, static_cast<std::size_t>(std::max(columns - 1, 1)));
 }
 
 std::string LiveRegion::draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live, int columns) {

@@ -19,9 +19,11 @@ struct LiveLine {
 // "1:05" for a minute and five seconds.
 std::string minutesAndSeconds(double seconds);
 
-// "0:42, 1:10 left": the time so far and, once some pages are done, what the
-// rest will take at the pace so far. `progress` as in LiveLine.
-std::string jobClock(double elapsed, int progress, PageSpan span);
+// "0:42, 1:10 left": a port's time so far and, once some pages are done,
+// what the rest of its jobs will take at the pace so far. `progress` as in
+// LiveLine, in the job after `jobsDone` of `jobs` (program --verify: the
+// programming, then a verify over the same pages, is one estimate).
+std::string jobClock(double elapsed, int progress, PageSpan span, int jobsDone = 0, int jobs = 1);
 
 class LiveRegion {
 public:

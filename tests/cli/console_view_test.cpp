@@ -75,10 +75,33 @@ TEST(LiveRegion, RewritesItsLinesInPlaceWithinTheWidth) {
     EXPECT_EQ(region.format({"", "Writing Data To Address: 03000H", 3, "0:42, 0:42 left"}, 70),
               "[#####     ]  50%  0:42, 0:42 left  Writing Data To Address: 03000H")
         << "the clock takes its room from the bar";
-    // The time so far and, once a page is done, what the rest takes at that pace.
-    const std::pair<std::pair<double, int>, const char*> clocks[] = {
-        {{5, 3}, "0:05"}, {{42.4, 4}, "0:42"}, {{30, 0x10}, "0:30, 3:48 left"}, {{90, 0x72}, "1:30, 0:01 left"}};
-    for (const auto& [at, want] : clocks) EXPECT_EQ(jobClock(at.first, at.second, {3, 0x72}), want);
+    // The time so far and, once a page is done, what the rest takes at that
+    // pace: with program --verify, the rest of both jobs.
+    const struct {
+        double elapsed;
+        int progress;
+        int jobsDone;
+        int jobs;
+        const char* clock;
+    } clocks[] = {
+        {5, 3, 0, 1, "0:05"},
+        {42.4, 4, 0, 1, "0:42"},
+        {30, 0x10, 0, 1, "0:30, 3:48 left"},
+        {90, 0x72, 0, 1, "1:30, 0:01 left"},
+        {30, 0x10, 0, 2, "0:30, 8:07 left"},
+        {90, 0x72, 0, 2, "1:30, 1:32 left"},
+        {60, 0, 1, 2, "1:00, 1:00 left"},
+        {100, 0x60, 1, 2, "1:40, 0:09 left"},
+    };
+    for (const auto& c : clocks) {
+        EXPECT_EQ(jobClock(c.elapsed, c.progress, {3, 0x72}, c.jobsDone, c.jobs), c.clock) << c.elapsed;
+    }
+
+    const std::string e = "\xc3\xa9";  // one character, two bytes
+    std::string wide;
+    for (int i = 0; i < 30; ++i) wide += e;
+    EXPECT_EQ(region.format({wide, "Connecting...", 0, {}}, 40), wide + "  [     ]")
+        << "cut at 39 characters, not bytes, and never inside one";
 
     const std::string first = region.draw({}, {one}, 40);
     EXPECT_EQ(first, region.format(one, 40) + "\n") << "nothing to go back over yet";
@@ -126,6 +149,61 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
     std::size_t draws = 0;
     for (std::size_t at = 0; (at = text.find("\x1b[J", at)) != std::string::npos; ++at) ++draws;
     EXPECT_EQ(draws, 2u) << "one rewrite for the change, one to clear: " << text;
+}
+
+// A name the terminal can show in UTF-8 stays as it is, in the lasting
+// lines and the live ones, padded by the characters it shows; control
+// characters and bytes that are no UTF-8 are escaped however the terminal is.
+TEST(ConsoleView, ShowsANameInUtf8WhereTheTerminalTakesIt) {
+    const struct {
+        bool utf8;
+        bool live;
+        const char* shown;  // what the output holds
+    } cases[] = {
+        {false, false, "Caf\\xc3\\xa9: Connecting...\n"}, {true, false, "Caf\xc3\xa9: Connecting...\n"},
+        {true, false, "\\x1b[2J\\xff: Connecting...\n"},  {true, true, "Caf\xc3\xa9         [     ]   0%"},
+        {true, true, "\\x1b[2J\\xff  [     ]   0%"},      {false, true, "Caf\\xc3\\xa9  [     ]   0%"},
+    };
+    for (const auto& c : cases) {
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        {
+            OutputQueue out(file, "out", nullptr);
+            ConsoleView view(out, {"Caf\xc3\xa9", "\x1b[2J\xff"}, {c.live, false, 60, {3, 4}, false, 1, c.utf8});
+            for (std::size_t port = 0; port < 2; ++port) {
+                view.status(port, {"Connecting...", StatusKind::Step, false, 0, {}});
+            }
+            view.refresh(60);
+            view.finish();
+        }
+        const std::string text = test::readAndClose(file);
+        EXPECT_NE(text.find(c.shown), std::string::npos) << c.shown << " in " << text;
+    }
+}
+
+// program --verify: the verify's first page already has the programming's
+// pace behind it; a port's first job has none yet.
+TEST(ConsoleView, EstimatesAPortsJobsTogether) {
+    const struct {
+        int begun;
+        bool left;
+    } cases[] = {{1, false}, {2, true}};
+    for (const auto& c : cases) {
+        std::FILE* tty = std::tmpfile();
+        ASSERT_NE(tty, nullptr);
+        {
+            OutputQueue out(tty, "terminal", nullptr);
+            ConsoleView view(out, {"ttyUSB0"}, {true, false, 120, {3, 0x72}, false, 2});
+            for (int job = 0; job < c.begun; ++job) {
+                view.started(0, job == 0 ? JobKind::Program : JobKind::Verify);
+                view.status(0, {"Verifying Data At Address: 03000H", StatusKind::Address, false, 3, {}});
+            }
+            view.refresh(120);
+            view.finish();
+        }
+        const std::string text = test::readAndClose(tty);
+        EXPECT_EQ(text.find(" left") != std::string::npos, c.left) << c.begun << ": " << text;
+    }
 }
 
 // Jobs report on their own threads while the poll redraws: every job's
