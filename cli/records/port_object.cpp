@@ -1,5 +1,7 @@
 #include "cli/records/port_object.h"
 
+#include <nlohmann/json.hpp>
+
 namespace qelisp::cli {
 
 LoggedPort loggedPort(const std::string& name, const std::vector<PortInfo>& known) {

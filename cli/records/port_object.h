@@ -3,7 +3,7 @@
 // both: {"name", "description", "serial"}, null for what is not known.
 #include "link/port.h"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <string>
 #include <vector>
