@@ -9,10 +9,19 @@ namespace {
 
 constexpr auto kGather = std::chrono::milliseconds(2);
 
+// Each chunk in one write: a line-buffered terminal took it in pieces, one
+// up to the last line break and one after it, and a terminal resized
+// between the two rewrapped the live lines before the cursor went back
+// over them. The queue gathers the text itself.
+std::FILE* wholeWrites(std::FILE* out) {
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    return out;
+}
+
 }  // namespace
 
 OutputQueue::OutputQueue(std::FILE* out, std::string name, OutputQueue* errors, std::size_t cap)
-    : out_(out), name_(std::move(name)), errors_(errors), backlog_(cap), writer_([this] { run(); }) {}
+    : out_(wholeWrites(out)), name_(std::move(name)), errors_(errors), backlog_(cap), writer_([this] { run(); }) {}
 
 OutputQueue::~OutputQueue() {
     {
