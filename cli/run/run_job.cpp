@@ -74,9 +74,11 @@ public:
         if (auto status = choosePorts(options_, interrupted_, streams_, instrument_, ports_)) return *status;
         openOrWait();
         view_ = makeRunView(options_, ports_, pageSpan(image_), identity_, log_.get(), waiting_, streams_);
+        if (view_.live) streams_.drawErrorsAbove(view_.console.get());
         startJobs();
         runUntilDone();
         endWhatNeverRan();
+        streams_.drawErrorsAbove(nullptr);
         return sumUp();
     }
 

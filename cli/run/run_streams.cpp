@@ -19,7 +19,16 @@ constexpr auto kOutputGrace = std::chrono::milliseconds(100);
 
 }  // namespace
 
-void Streams::error(const std::string& text) { errors.append("qelisp-cli: " + text + "\n"); }
+void Streams::error(const std::string& text) {
+    const std::string line = "qelisp-cli: " + text;
+    if (!shared_) {
+        errors.append(line + "\n");
+    } else if (ConsoleView* live = live_.load()) {
+        live->above(line);
+    } else {
+        out.append(line + "\n");
+    }
+}
 
 void Streams::hint(const std::string& port, FailureReason reason) {
     error(printableName(port) + ": hint: " + std::string(hintText(reason, portPlace(port))));

@@ -47,9 +47,7 @@ void ConsoleView::started(std::size_t port, JobKind /*job*/) {
     changed_ = true;
 }
 
-void ConsoleView::keep(std::size_t port, const std::vector<std::string>& lines) {
-    std::vector<std::string> lasting;
-    for (const std::string& line : lines) lasting.push_back(prefixes_[port] + line);
+void ConsoleView::show(const std::vector<std::string>& lasting) {
     std::string text;
     if (live_ && !finished_) {
         text = region_.draw(lasting, lines_, columns_);
@@ -58,6 +56,17 @@ void ConsoleView::keep(std::size_t port, const std::vector<std::string>& lines) 
         for (const std::string& line : lasting) text += line + "\n";
     }
     out_.append(text);
+}
+
+void ConsoleView::keep(std::size_t port, const std::vector<std::string>& lines) {
+    std::vector<std::string> lasting;
+    for (const std::string& line : lines) lasting.push_back(prefixes_[port] + line);
+    show(lasting);
+}
+
+void ConsoleView::above(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    show({line});
 }
 
 void ConsoleView::status(std::size_t port, const StatusChange& change) {
@@ -87,7 +96,7 @@ void ConsoleView::refresh(int columns) {
     }
     if (!changed_ && columns == columns_) return;
     columns_ = columns;
-    keep(0, {});
+    show({});
 }
 
 void ConsoleView::beep() {

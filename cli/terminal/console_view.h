@@ -45,13 +45,19 @@ public:
     // Removes the live lines, leaving the lasting ones.
     void finish() override;
 
+    // A line for good from elsewhere (standard error's, on the same
+    // terminal): above the live lines, which are drawn again below it.
+    void above(const std::string& line);
+
 private:
     void keep(std::size_t port, const std::vector<std::string>& lines);
+    // `lasting` for good, then the live lines.
+    void show(const std::vector<std::string>& lasting);
 
     std::mutex mutex_;
     OutputQueue& out_;
     bool live_;
-    int columns_;
+    int columns_;                        // the terminal's width at the last poll
     std::vector<std::string> prefixes_;  // "ttyUSB0: " before a lasting line, or nothing
     std::vector<StatusFilter> filters_;
     std::vector<LiveLine> lines_;

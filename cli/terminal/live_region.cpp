@@ -14,6 +14,14 @@ namespace {
 constexpr int kAssumedColumns = 80;
 constexpr int kMaxBar = 40;
 constexpr int kMinBar = 5;
+// From the cursor's line to the end of the screen: the line, then from its
+// second column down. An erase from the screen's first line and column is
+// a clear screen, and tmux (scroll-on-clear) keeps what it clears in its
+// history, where a resize can leave the first live line.
+constexpr const char* kEraseDown = "\r\x1b[K\x1b[C\x1b[J\r";
+// Auto-wrap off and on (DECAWM).
+constexpr const char* kWrapOff = "\x1b[?7l";
+constexpr const char* kWrapOn = "\x1b[?7h";
 // The longest line a job rewrites often: its address line.
 constexpr int kAddressText = static_cast<int>(kAddressStatusWidth);
 // "[" + "]" + " 100%" around the cells, and two spaces either side.
@@ -28,12 +36,6 @@ std::string cut(const std::string& text, std::size_t columns) {
         if (starts && seen++ == columns) return text.substr(0, at);
     }
     return text;
-}
-
-// Back over the live lines and erase them and everything below.
-std::string rewind(int rows) {
-    if (rows == 0) return {};
-    return "\r\x1b[" + std::to_string(rows) + "A\x1b[J";
 }
 
 }  // namespace
@@ -72,17 +74,22 @@ std::string LiveRegion::format(const LiveLine& line, int columns) const {
 }
 
 std::string LiveRegion::draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live, int columns) {
-    std::string out = rewind(rows_);
+    std::string out = clear();
     for (const std::string& line : lasting) out += line + "\n";
-    for (const LiveLine& line : live) out += format(line, columns) + "\n";
-    rows_ = static_cast<int>(live.size());
+    if (live.empty()) return out;
+    out += kWrapOff;
+    for (std::size_t i = 0; i < live.size(); ++i) out += (i == 0 ? "" : "\n") + format(live[i], columns);
+    out += "\r";
+    if (live.size() > 1) out += "\x1b[" + std::to_string(live.size() - 1) + "A";
+    out += kWrapOn;
+    shown_ = true;
     return out;
 }
 
 std::string LiveRegion::clear() {
-    std::string out = rewind(rows_);
-    rows_ = 0;
-    return out;
+    if (!shown_) return {};
+    shown_ = false;
+    return kEraseDown;
 }
 
 }  // namespace qelisp::cli

@@ -25,13 +25,18 @@ std::string minutesAndSeconds(double seconds);
 // programming, then a verify over the same pages, is one estimate).
 std::string jobClock(double elapsed, int progress, PageSpan span, int jobsDone = 0, int jobs = 1);
 
+// The cursor rests at the start of the first live line, where a terminal
+// that rewraps its lines on a resize (tmux, VTE, Windows Terminal) keeps it:
+// the next draw erases from there to the end of the screen, however the
+// lines were wrapped meanwhile. Live lines are written with auto-wrap off,
+// so that each takes one row even when it reaches a terminal made narrower
+// after it was cut, and the way back up to the first is one row a line.
 class LiveRegion {
 public:
     explicit LiveRegion(PageSpan span) : span_(span) {}
 
     // Replaces the live lines drawn last with `lasting` (for good) and then
-    // `live`. Each live line is cut to `columns` - 1 so that it never wraps
-    // and the next draw knows how many rows to go back; 0 columns: unknown.
+    // `live`, each cut to `columns` - 1 (0 columns: unknown).
     std::string draw(const std::vector<std::string>& lasting, const std::vector<LiveLine>& live, int columns);
 
     // Removes the live lines; the cursor ends where the first one was.
@@ -42,7 +47,7 @@ public:
 
 private:
     PageSpan span_;
-    int rows_ = 0;  // live lines drawn last; the cursor is on the row below them
+    bool shown_ = false;  // live lines are on the screen, the cursor at the first
 };
 
 }  // namespace qelisp::cli

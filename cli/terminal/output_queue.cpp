@@ -9,12 +9,13 @@ namespace {
 
 constexpr auto kGather = std::chrono::milliseconds(2);
 
-// The C library of Windows leaves a console's streams unbuffered, and its
-// fwrite then hands the console one byte at a time: a call into the
-// console each (3 ms under Wine, where "User Canceled" and its hint took
-// half a second). With a buffer of its own a chunk goes out in one call;
-// the writer flushes each chunk itself.
-std::FILE* buffered(std::FILE* out) {
+// Each chunk in one write, flushed by the writer. Left to the C library, a
+// line-buffered terminal took a chunk in two pieces (up to the last line
+// break, then the rest), and a terminal resized between them rewrapped the
+// live lines before the cursor went back over them; and Windows leaves a
+// console unbuffered, where fwrite hands it one byte at a time (3 ms each
+// under Wine: "User Canceled" and its hint took half a second).
+std::FILE* wholeWrites(std::FILE* out) {
     constexpr std::size_t kStreamBuffer = std::size_t{64} << 10;
     std::setvbuf(out, nullptr, _IOFBF, kStreamBuffer);
     return out;
@@ -23,7 +24,7 @@ std::FILE* buffered(std::FILE* out) {
 }  // namespace
 
 OutputQueue::OutputQueue(std::FILE* out, std::string name, OutputQueue* errors, std::size_t cap)
-    : out_(buffered(out)), name_(std::move(name)), errors_(errors), backlog_(cap), writer_([this] { run(); }) {}
+    : out_(wholeWrites(out)), name_(std::move(name)), errors_(errors), backlog_(cap), writer_([this] { run(); }) {}
 
 OutputQueue::~OutputQueue() {
     {

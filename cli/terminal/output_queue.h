@@ -26,7 +26,7 @@ public:
     // `name` says which stream failed ("standard output"); `errors` is where
     // that is said, null for standard error itself, which then stays silent.
     // `out` gets a buffer of the queue's own, so nothing may have been
-    // written to it before.
+    // written to it before: each chunk the queue gathers is one write.
     OutputQueue(std::FILE* out, std::string name, OutputQueue* errors, std::size_t cap = kDefaultCap);
     // Writes what is left and ends the thread: it waits on the reader, so a
     // process that cannot wait ends with std::_Exit instead.

@@ -16,6 +16,12 @@
 namespace qelisp::cli {
 namespace {
 
+// How a draw erases the live lines, from the first one's start down, and
+// writes them with auto-wrap off.
+const std::string kLiveErase = "\r\x1b[K\x1b[C\x1b[J\r";
+const std::string kLiveWrapOff = "\x1b[?7l";
+const std::string kLiveWrapOn = "\x1b[?7h";
+
 std::string joined(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) text += line + "|";
@@ -103,16 +109,25 @@ TEST(LiveRegion, RewritesItsLinesInPlaceWithinTheWidth) {
     EXPECT_EQ(region.format({wide, "Connecting...", 0, {}}, 40), wide + "  [     ]")
         << "cut at 39 characters, not bytes, and never inside one";
 
+    // Live lines with auto-wrap off, the cursor back at the first one's start.
+    const std::string& wrapOff = kLiveWrapOff;
+    const std::string& wrapOn = kLiveWrapOn;
     const std::string first = region.draw({}, {one}, 40);
-    EXPECT_EQ(first, region.format(one, 40) + "\n") << "nothing to go back over yet";
+    EXPECT_EQ(first, wrapOff + region.format(one, 40) + "\r" + wrapOn) << "nothing to go back over yet";
     const LiveLine two{"b", "Connecting...", 0, {}};
     const std::string second = region.draw({"a: Connecting Error!"}, {one, two}, 40);
-    EXPECT_EQ(second,
-              "\r\x1b[1A\x1b[J"
-              "a: Connecting Error!\n" +
-                  region.format(one, 40) + "\n" + region.format(two, 40) + "\n");
-    EXPECT_EQ(region.clear(), "\r\x1b[2A\x1b[J");
+    EXPECT_EQ(second, kLiveErase + "a: Connecting Error!\n" + wrapOff + region.format(one, 40) + "\n" +
+                          region.format(two, 40) + "\r\x1b[1A" + wrapOn);
+    EXPECT_EQ(region.clear(), kLiveErase);
     EXPECT_EQ(region.clear(), "") << "nothing left to clear";
+
+    // However a resize has wrapped the lines since, the cursor went with the
+    // first one's start: the next draw erases from there, at any width.
+    for (const int columns : {120, 80, 79, 30, 0}) {
+        LiveRegion resized({3, 4});
+        resized.draw({}, {one, two}, 120);
+        EXPECT_EQ(resized.draw({}, {one, two}, columns).rfind(kLiveErase + wrapOff, 0), 0u) << columns;
+    }
 }
 
 TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChanged) {
@@ -143,12 +158,36 @@ TEST(ConsoleView, PrefixesEachPortsLinesInAFileAndRedrawsLiveLinesOnlyWhenChange
         view.finish();
     }
     const std::string text = test::readAndClose(tty);
-    EXPECT_EQ(text.rfind("Connecting...\n[", 0), 0u) << "a single port on a terminal needs no name: " << text;
-    EXPECT_EQ(text.find("Writing Data To Address: 03000H\n"), text.find("Writing Data To Address")) << text;
-    EXPECT_EQ(text.substr(text.size() - 9), "\a\r\x1b[1A\x1b[J") << "the live line goes at the end";
+    EXPECT_EQ(text.rfind("Connecting...\n\x1b[?7l[", 0), 0u) << "a single port on a terminal needs no name: " << text;
+    EXPECT_EQ(text.find("Writing Data To Address: 03000H\r"), text.find("Writing Data To Address"))
+        << "an address only in the live line: " << text;
+    EXPECT_EQ(text.substr(text.size() - 1 - kLiveErase.size()), "\a" + kLiveErase) << "the live line goes at the end";
     std::size_t draws = 0;
     for (std::size_t at = 0; (at = text.find("\x1b[J", at)) != std::string::npos; ++at) ++draws;
     EXPECT_EQ(draws, 2u) << "one rewrite for the change, one to clear: " << text;
+}
+
+// Standard error's line on the same terminal goes above the live lines,
+// which are drawn again below it; once they are gone, it is a plain line.
+TEST(ConsoleView, PutsALineFromElsewhereAboveTheLiveLines) {
+    std::FILE* tty = std::tmpfile();
+    ASSERT_NE(tty, nullptr);
+    const LiveLine line{"", "Writing Data To Address: 03000H", 3, {}};
+    {
+        OutputQueue out(tty, "terminal", nullptr);
+        ConsoleView view(out, {"ttyUSB0"}, {true, false, 100, {3, 4}});
+        view.status(0, {line.text, StatusKind::Address, false, 3, {}});
+        view.refresh(100);
+        view.refresh(40);  // narrower: drawn again
+        view.above("qelisp-cli: ttyUSB1: no instrument answered");
+        view.finish();
+        view.above("qelisp-cli: after the run");
+    }
+    const LiveRegion region({3, 4});
+    const auto live = [&](int columns) { return kLiveWrapOff + region.format(line, columns) + "\r" + kLiveWrapOn; };
+    EXPECT_EQ(test::readAndClose(tty), live(100) + kLiveErase + live(40) + kLiveErase +
+                                           "qelisp-cli: ttyUSB1: no instrument answered\n" + live(40) + kLiveErase +
+                                           "qelisp-cli: after the run\n");
 }
 
 // A name the terminal can show in UTF-8 stays as it is, in the lasting
@@ -235,7 +274,7 @@ TEST(ConsoleView, JobsOnTheirOwnThreadsShareIt) {
     }
     // A lasting line starts a line, or follows the erase of the live lines.
     std::string text = "\n" + test::readAndClose(tty);
-    for (std::size_t at; (at = text.find("\x1b[J")) != std::string::npos;) text.replace(at, 3, "\n");
+    for (std::size_t at; (at = text.find(kLiveErase)) != std::string::npos;) text.replace(at, kLiveErase.size(), "\n");
     for (const char* line :
          {"\na: Connecting...\n", "\nb: Connecting...\n", "\na: Data Writed OK!  Time Elapsed 1.0S\n",
           "\nb: Data Writed OK!  Time Elapsed 1.0S\n"}) {
