@@ -187,14 +187,3 @@ wine_run() {
   shift 2
   timeout "$seconds" wine "$@" >"$log" 2>&1 </dev/null
 }
-
-# Runs a command at idle priority where the system allows it (else at the
-# lowest nice): work that needs only the processor, such as a build, takes
-# what the timed runs beside it leave and never delays them.
-at_idle_priority() {
-  if chrt --idle 0 true 2>/dev/null; then
-    chrt --idle 0 "$@"
-  else
-    nice -n 19 "$@"
-  fi
-}
