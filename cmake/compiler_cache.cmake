@@ -1,0 +1,12 @@
+# Each compile goes through ccache when it is installed: the test run builds
+# the same sources five times over (linux, asan, tsan, windows and a maker's
+# package), and a machine that builds them again, commit after commit, then
+# compiles only what changed. -DQELISP_CCACHE=OFF, or a launcher of one's
+# own, leaves the compiler alone.
+option(QELISP_CCACHE "Compile through ccache when it is installed" ON)
+if(QELISP_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  find_program(QELISP_CCACHE_PROGRAM ccache)
+  if(QELISP_CCACHE_PROGRAM)
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${QELISP_CCACHE_PROGRAM})
+  endif()
+endif()
