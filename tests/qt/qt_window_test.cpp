@@ -1,7 +1,7 @@
 // The Linux window over the real serial backend, with qelisp-sim on a pty,
 // worked in-process as a technician would: typing the port, clicking the
 // buttons, answering the warning box, closing during a job.
-#include "jobs/failure_hint.h"
+#include "jobs/window_hint.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/test_image.h"
@@ -95,7 +95,8 @@ private slots:
     void closingDuringAJobCancelsItWithinTheGrace();
     void controlsNeitherOverlapNorClipTheirText();
     void portBoxListsByNumberAndKeepsTheOpenPort();
-    void statusTooltipGivesTheHintAfterAFailure();
+    void startsWithNoTextSelected();
+    void hintUnderTheStatusAfterAFailure();
 };
 
 void QtWindowTest::programAndVerifyFollowTheJobAndDropASecondClick() {
@@ -286,6 +287,19 @@ void QtWindowTest::controlsNeitherOverlapNorClipTheirText() {
                      qPrintable(name + ": clipped " + text));
         }
     }
+    // Every hint the window may show fits its lines under the status, as the
+    // label wraps it.
+    auto* hint = child<QLabel>(&main, "hint");
+    QVERIFY(hint->wordWrap());
+    std::vector<std::string> hints = everyWindowHint();
+    hints.push_back(windowHint(FailureReason::NoPermission, PortPlace::Local, "uucp"));
+    for (const std::string& text : hints) {
+        hint->setText(QString::fromStdString(text));
+        QVERIFY2(
+            hint->heightForWidth(hint->width()) <= hint->height(),
+            qPrintable(QStringLiteral("%1 px of %2: ").arg(hint->heightForWidth(hint->width())).arg(hint->height()) +
+                       hint->text()));
+    }
     // The port box takes a Linux name; the about text's four lines all show.
     auto* port = child<QComboBox>(&main, "port");
     QVERIFY(port->width() >= port->fontMetrics().horizontalAdvance(QStringLiteral("/dev/pts/10")) + 20);
@@ -351,7 +365,22 @@ void QtWindowTest::portBoxListsByNumberAndKeepsTheOpenPort() {
     QCOMPARE(opened, std::vector<std::string>{"COM10"});
 }
 
-void QtWindowTest::statusTooltipGivesTheHintAfterAFailure() {
+// The read-only boxes neither take the focus at start nor show their text
+// selected, as the first box of a dialog would.
+void QtWindowTest::startsWithNoTextSelected() {
+    PortAccess none{[] { return std::vector<PortInfo>{}; }, [](const std::string&, OpenMode) { return OpenResult{}; }};
+    MainWindowModel model(smallImage().image, none);
+    CQelIspDlg window(model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    for (QLineEdit* box : window.findChildren<QLineEdit*>()) {
+        QVERIFY2(!box->hasSelectedText(), qPrintable(box->selectedText()));
+        QVERIFY(!box->isReadOnly() || !box->hasFocus());
+    }
+    QCOMPARE(QApplication::focusWidget(), child<QPushButton>(&window, "exit"));
+}
+
+void QtWindowTest::hintUnderTheStatusAfterAFailure() {
     // The first data record goes unanswered: the update is cut off.
     auto sim = startSim({"--no-pacing", "--erase-ms", "0", "--fault", "3:silence"});
     QVERIFY(sim->started());
@@ -359,21 +388,22 @@ void QtWindowTest::statusTooltipGivesTheHintAfterAFailure() {
     CQelIspDlg window(model);
     window.show();
     typePort(&window, sim->ptyPath());
+    auto* hint = child<QLabel>(&window, "hint");
+    QCOMPARE(hint->text(), QString());
     QTest::mouseClick(child<QPushButton>(&window, "program"), Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return !model.busy(); }, 10000));
     auto* status = child<QLineEdit>(&window, "status");
     QTRY_COMPARE(status->text(), QStringLiteral("Connecting Error 4!"));
-
-    QTRY_VERIFY(!status->toolTip().isEmpty());
-    QTextDocument shown;
-    shown.setHtml(status->toolTip());
-    QCOMPARE(shown.toPlainText().toStdString(), "Connecting Error 4!\n" + std::string(hintText(FailureReason::CutOff)));
-    // Hovered, the box shows it.
-    const QPoint middle = status->rect().center();
-    QHelpEvent hover(QEvent::ToolTip, middle, status->mapToGlobal(middle));
-    QApplication::sendEvent(status, &hover);
-    QVERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), status->toolTip());
+    QCOMPARE(hint->text().toStdString(), windowHint(FailureReason::CutOff));
+    QVERIFY(hint->isVisible() && hint->heightForWidth(hint->width()) <= hint->height());
+    // The Status box's tip is the status alone.
+    QTextDocument tip;
+    tip.setHtml(status->toolTip());
+    QCOMPARE(tip.toPlainText(), status->text());
+    // The next job clears it as it starts.
+    QTest::mouseClick(child<QPushButton>(&window, "program"), Qt::LeftButton);
+    QTRY_COMPARE(status->text(), QStringLiteral("Connecting..."));
+    QCOMPARE(hint->text(), QString());
     window.close();
     model.shutdown();
     QVERIFY(sim->stop());

@@ -1,8 +1,10 @@
 #include "ui/win32/qelisp_dlg.h"
 
+#include "jobs/window_hint.h"
 #include "ui/port_warning.h"
 #include "ui/win32/qelisp_about.h"
 #include "ui/win32/resource.h"
+#include "ui/win32/text_measure.h"
 
 #include <dbt.h>
 
@@ -11,8 +13,8 @@ namespace {
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT_PTR kPortEditSubclass = 1;
 
-// A hint is a long line: the tip wraps it at about the dialog's width, and
-// stays up long enough to be read.
+// A status may be a long line: the tip wraps it at about the dialog's
+// width, and stays up long enough to be read.
 constexpr int kTooltipShowMs = 30000;
 
 // The default beep at a job's end. Called on the worker thread; MessageBeep
@@ -31,6 +33,27 @@ CQelIspDlg::CQelIspDlg(HINSTANCE instance, qelisp::MainWindowModel& model, std::
     : instance_(instance), model_(model), port_(std::move(port)) {
     bigIcon_ = LoadAppIcon(instance, SM_CXICON, SM_CYICON);
     smallIcon_ = LoadAppIcon(instance, SM_CXSMICON, SM_CYSMICON);
+    // The hint area holds every hint whole, within its margins.
+    layout_.WrapTexts(
+        static_cast<std::size_t>(qelisp::main_dialog::Control::HintBox), qelisp::everyWindowHint(), [this] {
+            const auto margins = static_cast<DWORD>(SendDlgItemMessageW(dialog_, IDC_HINT, EM_GETMARGINS, 0, 0));
+            return HintLeftMargin() + HIWORD(margins);
+        });
+}
+
+int CQelIspDlg::HintLeftMargin() const {
+    // Past the Status box's edge and its own margin.
+    HWND status = GetDlgItem(dialog_, IDC_STATUS);
+    POINT inside{0, 0};
+    ClientToScreen(status, &inside);
+    RECT outside{};
+    GetWindowRect(status, &outside);
+    const auto margins = static_cast<DWORD>(SendMessageW(status, EM_GETMARGINS, 0, 0));
+    return inside.x - outside.left + LOWORD(margins);
+}
+
+void CQelIspDlg::AlignHint() {
+    SendDlgItemMessageW(dialog_, IDC_HINT, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(HintLeftMargin(), 0));
 }
 
 CQelIspDlg::~CQelIspDlg() {
@@ -84,6 +107,7 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL CQelIspDlg::OnInitDialog() {
     layout_.Attach(dialog_);
+    AlignHint();
     SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
@@ -101,24 +125,31 @@ BOOL CQelIspDlg::OnInitDialog() {
                           reinterpret_cast<DWORD_PTR>(this));
     }
 
-    AddStatusTooltip();
+    AddTooltips();
     model_.startUp(port_);
     FillPortList();
     SetTimer(dialog_, kRefreshTimer, static_cast<UINT>(qelisp::kRefreshPeriod.count()), nullptr);
-    return TRUE;  // default focus
+    // The focus on the default button rather than on the first read-only
+    // box, which would show its text selected; Enter presses Exit either way.
+    SetFocus(GetDlgItem(dialog_, IDOK));
+    return FALSE;
 }
 
 void CQelIspDlg::OnTimer() {
     qelisp::DisplayUpdate update = model_.tick();
-    if (update.status) SetDlgItemTextA(dialog_, IDC_STATUS, update.status->c_str());
-    if (update.tooltip) SetStatusTooltip(*update.tooltip);
+    // The hint first: whoever sees the new status sees its hint.
+    if (update.hint) SetDlgItemTextW(dialog_, IDC_HINT, Wide(*update.hint).c_str());
+    if (update.status) {
+        SetDlgItemTextA(dialog_, IDC_STATUS, update.status->c_str());
+        SetStatusTooltip(*update.status);
+    }
     if (update.progress) {
         SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(*update.progress), 0);
     }
     OnPortListRead(update.portList);
 }
 
-void CQelIspDlg::AddStatusTooltip() {
+void CQelIspDlg::AddTooltips() {
     // TTS_ALWAYSTIP: the technician may be looking at another window.
     tooltip_ =
         CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -146,6 +177,7 @@ void CQelIspDlg::SetTooltipWidth() {
 
 void CQelIspDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
     layout_.OnDpiChanged(dpi, suggested);
+    AlignHint();
     portBox_.FontChanged();
     if (tooltip_) SendMessageW(tooltip_, WM_SETFONT, SendMessageW(dialog_, WM_GETFONT, 0, 0), FALSE);
     SetTooltipWidth();

@@ -1,7 +1,7 @@
 #pragma once
 // The main window (dialog 102): model and version of the built-in firmware,
 // the port box, Program / Verify / About / Exit, and the job's status line
-// and progress bar, refreshed by a 20 ms timer. The rules live in
+// with the hint under it and the progress bar, refreshed by a 20 ms timer. The rules live in
 // MainWindowModel; this class only moves them onto Win32 controls.
 #include "ui/main_window_model.h"
 #include "ui/win32/dialog_layout.h"
@@ -37,10 +37,13 @@ private:
     bool OnPaintIconic();
     void OnAbout();
     void OnDpiChanged(UINT dpi, const RECT& suggested);
+    // The hint's lines begin where the Status box's text does.
+    int HintLeftMargin() const;
+    void AlignHint();
 
-    // The Status box's tooltip: the whole status, and the hint after a
-    // failure (MainWindowModel's JobDisplay::tooltip).
-    void AddStatusTooltip();
+    // The Status box's tooltip: the whole status, which the box may be too
+    // narrow for.
+    void AddTooltips();
     void SetStatusTooltip(const std::string& text);
     void SetTooltipWidth();
 
