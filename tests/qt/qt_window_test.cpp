@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -95,6 +96,7 @@ private slots:
     void closingDuringAJobCancelsItWithinTheGrace();
     void controlsNeitherOverlapNorClipTheirText();
     void portBoxListsByNumberAndKeepsTheOpenPort();
+    void longPortNameShowsItsHeadAndTail();
     void startsWithNoTextSelected();
     void hintUnderTheStatusAfterAFailure();
 };
@@ -363,6 +365,67 @@ void QtWindowTest::portBoxListsByNumberAndKeepsTheOpenPort() {
     QVERIFY(model.portOpen());
     QTRY_COMPARE(statusOf(&window), QStringLiteral("COM77: no such port"));
     QCOMPARE(opened, std::vector<std::string>{"COM10"});
+}
+
+// A name longer than the box shows its head and its tail, never just one of
+// them; its tip and the model keep it whole. The dropped list shortens a
+// name only where half the screen is too narrow for it.
+void QtWindowTest::longPortNameShowsItsHeadAndTail() {
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    const std::string byPath = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2.1.4.3:1.0-port0";
+    const std::string network = "rfc2217://127.0.0.1:7400";
+    test::VirtualClock clock;
+    PortAccess access{[&] {
+                          return std::vector<PortInfo>{{"ttyS0", "16550A", 0, 0, {}, {}, {}},
+                                                       {byPath, "FT232R USB UART", 0x0403, 0x6001, {}, {}, {}}};
+                      },
+                      [&](const std::string&, OpenMode) {
+                          OpenResult result;
+                          result.link = std::make_unique<test::FakeLink>(clock);
+                          return result;
+                      }};
+    MainWindowModel model(smallImage().image, access);
+    CQelIspDlg window(model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* box = static_cast<qt::PortBox*>(child<QComboBox>(&window, "port"));
+    QLineEdit* edit = box->lineEdit();
+    for (const auto& [name, shortened] :
+         {std::pair{byId, true}, std::pair{network, true}, std::pair{std::string("ttyS0"), false}}) {
+        // Typed and confirmed: shown as a pick is, though the box keeps the focus.
+        edit->setFocus();
+        typePort(&window, name);
+        QVERIFY(edit->hasFocus());
+        QCOMPARE(model.ports()[static_cast<std::size_t>(model.selectedIndex())].name, name);
+        QCOMPARE(box->currentText().toStdString(), name);
+        const QString whole = QString::fromStdString(name);
+        const QString shown = box->shownText();
+        QVERIFY2(edit->fontMetrics().horizontalAdvance(shown) <= edit->width(), qPrintable(shown));
+        if (!shortened) {
+            QCOMPARE(shown, whole);
+            continue;
+        }
+        // Some of the head before the ellipsis, some of the tail after it.
+        const QStringList parts = shown.split(QChar(0x2026));
+        QVERIFY2(parts.size() == 2 && !parts[0].isEmpty() && !parts[1].isEmpty() && whole.startsWith(parts[0]) &&
+                     whole.endsWith(parts[1]) && parts[0].size() + parts[1].size() < whole.size(),
+                 qPrintable(shown));
+        QHelpEvent hover(QEvent::ToolTip, edit->rect().center(), edit->mapToGlobal(edit->rect().center()));
+        QApplication::sendEvent(edit, &hover);
+        QVERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), whole);
+        // Clicked into, whole for typing; left, shortened again.
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QCOMPARE(box->shownText(), whole);
+        child<QPushButton>(&window, "exit")->setFocus();
+        QCOMPARE(box->shownText(), shown);
+    }
+    // The list: the network name whole, the long ones shortened, within half the screen.
+    const auto* rows = static_cast<qt::PortItemDelegate*>(box->itemDelegate());
+    const QFontMetrics metrics(box->font());
+    QVERIFY(rows->nameColumn >= metrics.horizontalAdvance(QString::fromStdString(network)));
+    QVERIFY(rows->nameColumn < metrics.horizontalAdvance(QString::fromStdString(byPath)));
+    QVERIFY(box->view()->minimumWidth() <= box->screen()->availableGeometry().width() / 2);
 }
 
 // The read-only boxes neither take the focus at start nor show their text

@@ -551,6 +551,34 @@ void checkExitDuringJob(App& app, ScriptRequests& shots) {
     check(code == 0, "exit status 0", std::to_string(code));
 }
 
+// The name too long for the box shows its head and its tail with an
+// ellipsis between, within the edit's margins, in the dialog's face.
+void checkShortenedName(const App& app, const std::string& port, const std::string& when) {
+    HWND edit = FindWindowExA(app.ports, nullptr, "Edit", nullptr);
+    const std::wstring whole(port.begin(), port.end());
+    std::wstring text;
+    const bool shortened = waitFor(
+        [&] {
+            text = wideTextOf(edit);
+            return text.find(L'\u2026') != std::wstring::npos;
+        },
+        2s);
+    // Some of the head before the ellipsis, some of the tail after it.
+    const std::size_t cut = text.find(L'\u2026');
+    const std::wstring head = text.substr(0, cut), tail = shortened ? text.substr(cut + 1) : std::wstring();
+    check(shortened && !head.empty() && !tail.empty() && whole.rfind(head, 0) == 0 &&
+              whole.size() - tail.size() > head.size() && whole.substr(whole.size() - tail.size()) == tail,
+          "the box shows " + port + " by its head and its tail " + when,
+          shown(std::string(head.begin(), head.end()) + "..." + std::string(tail.begin(), tail.end())));
+    RECT client{};
+    GetClientRect(edit, &client);
+    const auto margins = static_cast<DWORD>(sendTo(edit, EM_GETMARGINS));
+    const int room = client.right - LOWORD(margins) - HIWORD(margins);
+    const int width = textWidth(text, 9, screenDpi());
+    check(width <= room, "the shortened name fits the box " + when,
+          std::to_string(width) + " px in " + std::to_string(room));
+}
+
 std::string joinedFaults(const std::vector<std::string>& faults) {
     std::string out;
     for (const std::string& fault : faults) out += (out.empty() ? "" : "; ") + fault;
@@ -601,6 +629,13 @@ void checkLayout(App& app, ScriptRequests& shots) {
 void checkNamedPort(App& app, const std::string& port) {
     check(app.selectedPort() == port, "--port " + port + " is the port shown", shown(app.selectedPort()));
     check(app.statusText().empty(), "--port " + port + " opened", "status " + shown(app.statusText()));
+    checkShortenedName(app, port, "at start");
+    // Dropped and closed again, the box keeps its pick and shortens it
+    // again, though it has the focus now.
+    check(dropPortList(app) != nullptr, "the port box drops its list");
+    closePortList(app);
+    check(app.selectedPort() == port, "the pick stays after the list closes", shown(app.selectedPort()));
+    checkShortenedName(app, port, "with the focus");
     verifyExpecting(app, "Verify Error At: ", "a verify through " + port + " reaches the blank instrument");
     checkHint(app, qelisp::windowHint(qelisp::FailureReason::ReadBackDiffers, qelisp::PortPlace::Network),
               "a verify through the server");

@@ -208,6 +208,7 @@ void CQelIspDlg::onPortNameEntered() {
         case qelisp::PortChangeOutcome::OpenFailed: showSelectedPort(); break;
         case qelisp::PortChangeOutcome::Ignored: break;
     }
+    portBox_.entryShown();
 }
 
 void CQelIspDlg::refusePortChange() {

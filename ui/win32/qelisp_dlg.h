@@ -41,11 +41,13 @@ private:
     int HintLeftMargin() const;
     void AlignHint();
 
-    // The Status box's tooltip: the whole status, which the box may be too
-    // narrow for.
+    // The tooltips: the Status box's shows the whole status, which the box
+    // may be too narrow for; the port box's the whole name it shortened.
     void AddTooltips();
     void SetStatusTooltip(const std::string& text);
     void SetTooltipWidth();
+    // TTN_GETDISPINFO for the port box's tip; false for other notices.
+    bool OnNotify(NMHDR& header);
 
     // The port box mirrors the model's list, in the model's order.
     void FillPortList();
@@ -59,6 +61,8 @@ private:
     DialogLayout layout_{qelisp::main_dialog::kTemplate};
     PortBox portBox_;
     HWND tooltip_ = nullptr;  // owned by the dialog, destroyed with it
+    std::wstring portTip_;    // the port box's tip, while it is shown
+    std::string portTipNarrow_;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
 };
