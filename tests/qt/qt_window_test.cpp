@@ -54,11 +54,12 @@ T* child(QWidget* window, const char* name) {
     return found;
 }
 
+// As a technician types: the keys go to the box, which has the focus.
 void typePort(QWidget* window, const std::string& port) {
-    QLineEdit* edit = child<QComboBox>(window, "port")->lineEdit();
-    edit->clear();
-    QTest::keyClicks(edit, QString::fromStdString(port));
-    QTest::keyClick(edit, Qt::Key_Return);
+    auto* box = child<QComboBox>(window, "port");
+    box->lineEdit()->clear();
+    QTest::keyClicks(box, QString::fromStdString(port));
+    QTest::keyClick(box, Qt::Key_Return);
 }
 
 QString statusOf(QWidget* window) { return child<QLineEdit>(window, "status")->text(); }

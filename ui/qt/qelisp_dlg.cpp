@@ -73,6 +73,8 @@ CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, 
     hintBox_.setTextInteractionFlags(Qt::TextSelectableByMouse);
     progress_.setTextVisible(false);
     portEdit_ = portBox_.lineEdit();
+    // Keys reach the box, which hands them to its edit without filters.
+    portBox_.installEventFilter(this);
     portEdit_->installEventFilter(this);
     // Names for the tests and the layout probe.
     statusBox_.setObjectName(QStringLiteral("status"));
@@ -232,7 +234,7 @@ bool CQelIspDlg::eventFilter(QObject* watched, QEvent* event) {
     // Enter in the port box opens the typed port instead of pressing the
     // default button (Exit). The event type first: while the dialog's
     // members are destroyed the port box may be half gone.
-    if (event->type() == QEvent::KeyPress && watched == portEdit_) {
+    if (event->type() == QEvent::KeyPress && (watched == portEdit_ || watched == &portBox_)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             onPortNameEntered();
