@@ -3,6 +3,7 @@
 // next: one reason per ending, named for scripts (JSON) and said as a hint
 // for people. Built from the job's result, never from its status text.
 #include "jobs/job_runner.h"
+#include "link/port.h"
 #include "state/job_outcome.h"
 
 #include <string_view>
@@ -35,6 +36,10 @@ enum class FailureReason : std::uint8_t {
 };
 
 FailureReason failureReason(JobKind kind, const JobResult& result);
+
+// Why a port could not be used, from what opening it answered. `waited`:
+// the console's --wait gave the port its time, and it never appeared.
+FailureReason openReason(OpenError error, bool waited = false);
 
 // "no-answer", "port-gone", ...; empty for None.
 std::string_view reasonName(FailureReason reason);

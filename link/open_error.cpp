@@ -30,6 +30,7 @@ OpenResult openFailed(OpenError error, const std::string& name, const std::strin
 
 void noteOpenResult(PortInfo& port, const OpenResult& result) {
     port.openError = result.error;
+    port.group = result.group;
     port.reason.clear();
     if (port.opens()) return;
     const std::string prefix = printableName(port.name) + ": ";

@@ -29,6 +29,7 @@ struct OpenResult {
     std::unique_ptr<SerialLink> link;  // null unless error == None
     OpenError error = OpenError::None;
     std::string message;  // what went wrong, in words a technician can act on
+    std::string group;    // PermissionDenied: the group that may open the port, where known
 };
 
 // How the port is opened: at start-up the driver is also asked for its queue
@@ -69,6 +70,7 @@ struct PortInfo {
     // sysfs (FTDI's driver has one; cdc-acm, ch341 and most others do not);
     // empty where there is none to set.
     std::string latencyTimer{};
+    std::string group{};  // as OpenResult::group
     bool opens() const { return openError == OpenError::None; }
     bool operator==(const PortInfo&) const = default;
 };

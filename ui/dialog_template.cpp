@@ -25,6 +25,13 @@ DialogBaseUnits widenToFit(DialogBaseUnits units, std::span<const DialogControl>
     return units;
 }
 
+DialogBaseUnits widenToWrap(DialogBaseUnits units, const DialogRect& box,
+                            const std::function<bool(const PixelRect&)>& fits) {
+    const int widest = 2 * units.charWidth;
+    while (units.charWidth < widest && !fits(toPixels(box, units))) ++units.charWidth;
+    return units;
+}
+
 PixelRect toPixels(const DialogRect& rect, DialogBaseUnits units) {
     const int left = mulDiv(rect.x, units.charWidth, 4);
     const int top = mulDiv(rect.y, units.charHeight, 8);

@@ -40,6 +40,7 @@ enum class Control {
     VersionBox,
     StatusLabel,
     StatusBox,
+    HintBox,
     ProgressBar,
     PortLabel,
     PortBox,
@@ -50,22 +51,23 @@ enum class Control {
     Count
 };
 inline constexpr std::array<DialogControl, static_cast<std::size_t>(Control::Count)> kControls{{
-    {"", {3, 0, 181, 60}},  // group box without caption
+    {"", {3, 0, 181, 95}},  // group box without caption
     {"Model:", {10, 10, 22, 8}},
     {"", {37, 11, 141, 12}},
     {"Version:", {10, 24, 26, 8}},
     {"", {37, 24, 142, 12}},
     {"Status:", {10, 38, 23, 8}},
     {"", {37, 38, 142, 12}},
-    {"", {3, 52, 180, 6}},
+    {"", {37, 52, 142, 33}},  // the hint under the status: four lines of wrapped text
+    {"", {3, 87, 180, 6}},
     {"ComPort:", {208, 13, 30, 8}},
     {"", {207, 27, 37, 49}},  // height includes the dropped list
-    {"Progam", {15, 68, 42, 14}},
-    {"Verify", {73, 68, 42, 14}},
-    {"About", {132, 68, 42, 14}},
-    {"Exit", {204, 68, 37, 14}},
+    {"Progam", {15, 103, 42, 14}},
+    {"Verify", {73, 103, 42, 14}},
+    {"About", {132, 103, 42, 14}},
+    {"Exit", {204, 103, 37, 14}},
 }};
-inline constexpr DialogTemplate kTemplate{"QelIsp", 9, 251, 95, kControls};
+inline constexpr DialogTemplate kTemplate{"QelIsp", 9, 251, 130, kControls};
 constexpr const DialogControl& control(Control c) { return kControls[static_cast<std::size_t>(c)]; }
 }  // namespace main_dialog
 
@@ -102,6 +104,13 @@ DialogBaseUnits widenToFit(DialogBaseUnits units, std::span<const DialogControl>
 struct PixelRect {
     int x, y, width, height;
 };
+
+// A box that shows texts wrapped to its width (the hint under the status)
+// holds each of them whole: the character width is raised until `fits`
+// says they all fit the box at its pixels, which widens the dialog as a
+// wide face does; never beyond twice what it was.
+DialogBaseUnits widenToWrap(DialogBaseUnits units, const DialogRect& box,
+                            const std::function<bool(const PixelRect&)>& fits);
 
 // Windows maps a rectangle's corners, each rounded to the nearest pixel, so
 // neighbouring controls neither gap nor overlap by a rounding.

@@ -1,7 +1,8 @@
 #include "ui/main_window_model.h"
 
-#include "jobs/failure_hint.h"
+#include "jobs/window_hint.h"
 #include "link/port_order.h"
+#include "link/printable_name.h"
 #include "program_version.h"
 #include "ui/about_text.h"
 
@@ -61,13 +62,19 @@ std::vector<PortInfo> MainWindowModel::readPorts() {
         if (!openName_.empty() && sameName(port.name, openName_)) noteOpenResult(port, OpenResult{});
         (port.opens() ? offered : refused).push_back(std::move(port));
     }
+    // What the user may do about it is the hint's: the status names no
+    // shell command.
+    for (PortInfo& port : refused) {
+        if (port.openError == OpenError::PermissionDenied) port.reason = describe(port.openError);
+    }
     unopened_ = unopenedPorts(refused);
+    firstUnopened_ = refused.empty() ? PortInfo{} : refused.front();
     return offered;
 }
 
 void MainWindowModel::sayWhyNoneOpens() {
     if (ports_.empty() && !unopened_.empty()) {
-        shared_->state.setStatus(unopened_);
+        sayWhy(unopened_, firstUnopened_);
         whyShown_ = unopened_;
     } else if (!whyShown_.empty()) {
         // The reason no longer holds; a message shown since stays.
@@ -113,9 +120,22 @@ PortChange MainWindowModel::opened(const std::string& name, OpenResult& result) 
     return {PortChangeOutcome::Opened, {}};
 }
 
-PortChange MainWindowModel::failed(const OpenResult& result) {
-    shared_->state.setStatus(result.message);
-    return {PortChangeOutcome::OpenFailed, result.message};
+PortChange MainWindowModel::failed(const std::string& name, const OpenResult& result) {
+    // As for the list: what to do is the hint's, not a shell command.
+    const std::string status = result.error == OpenError::PermissionDenied
+                                   ? printableName(name) + ": " + describe(result.error)
+                                   : result.message;
+    PortInfo port = namedPort(name);
+    port.openError = result.error;
+    port.group = result.group;
+    sayWhy(status, port);
+    return {PortChangeOutcome::OpenFailed, status};
+}
+
+void MainWindowModel::sayWhy(const std::string& status, const PortInfo& port) {
+    shared_->state.setStatus(status);
+    whyStatus_ = status;
+    whyHint_ = windowHint(openReason(port.openError), portPlace(port.name), port.group);
 }
 
 PortChange MainWindowModel::open(const std::string& name, OpenMode mode) {
@@ -126,7 +146,7 @@ PortChange MainWindowModel::open(const std::string& name, OpenMode mode) {
     if (result.link) return opened(name, result);
     // Busy may be our own port under another name (a /dev/serial/by-id link).
     if (result.error == OpenError::Busy && portOpen()) return reopen(name, mode);
-    return failed(result);
+    return failed(name, result);
 }
 
 PortChange MainWindowModel::reopen(const std::string& name, OpenMode mode) {
@@ -139,7 +159,7 @@ PortChange MainWindowModel::reopen(const std::string& name, OpenMode mode) {
         OpenResult back = access_.open(old, OpenMode::Reselect);
         if (back.link) opened(old, back);
     }
-    return failed(result);
+    return failed(name, result);
 }
 
 PortChange MainWindowModel::selectPort(int index) {
@@ -233,12 +253,14 @@ JobDisplay MainWindowModel::poll() const {
         kind = state.statusKind();
         result = state.result();
     } while (status != state.status());
-    JobDisplay shown{status, state.progress.load(), status};
-    // Only the job's last text gets the hint: a port that failed to open
-    // since says why on its own.
+    JobDisplay shown{status, state.progress.load(), {}};
+    // The job's last text gets the hint for how it ended (none for a
+    // success), a port that did not open the hint for why; a job's other
+    // lines have none.
     if (kind == StatusKind::Result && jobKind_) {
-        const std::string_view hint = hintText(failureReason(*jobKind_, result), portPlace(openName_));
-        if (!hint.empty()) shown.tooltip.append("\r\n").append(hint);
+        shown.hint = windowHint(failureReason(*jobKind_, result), portPlace(openName_));
+    } else if (!whyStatus_.empty() && status == whyStatus_) {
+        shown.hint = whyHint_;
     }
     return shown;
 }
@@ -248,7 +270,7 @@ DisplayUpdate MainWindowModel::tick() {
     DisplayUpdate update;
     if (!shown_ || shown_->status != now.status) update.status = now.status;
     if (!shown_ || shown_->progress != now.progress) update.progress = now.progress;
-    if (!shown_ || shown_->tooltip != now.tooltip) update.tooltip = now.tooltip;
+    if (!shown_ || shown_->hint != now.hint) update.hint = now.hint;
     update.beep = shared_->endedJobs.exchange(0) > 0;
     if (refreshOwed_ && !busy()) {
         refreshOwed_ = false;

@@ -43,10 +43,11 @@ struct PortChange {
 struct JobDisplay {
     std::string status;
     int progress = 0;
-    // The Status box's tooltip: the whole status text, which the box may be
-    // too narrow for, and after a job that failed or was cancelled a line
-    // break ("\r\n", as in the about text) and the hint for how it ended.
-    std::string tooltip;
+    // Under the status, what to check or do next (jobs/window_hint.h): after
+    // a job that failed or was cancelled, and while the status says why a
+    // port did not open. Empty otherwise: a job that starts or succeeds
+    // clears it.
+    std::string hint;
 };
 
 // What one timer tick has to change on the screen: only what differs from
@@ -54,7 +55,7 @@ struct JobDisplay {
 struct DisplayUpdate {
     std::optional<std::string> status;
     std::optional<int> progress;
-    std::optional<std::string> tooltip;
+    std::optional<std::string> hint;
     bool beep = false;      // a job started with tickBeep() has ended
     bool portList = false;  // the port list was read again and differs: fill the box anew
 };
@@ -124,7 +125,7 @@ public:
     bool busy() const;
 
     // The timer's copy of the worker's status text and progress, and the
-    // Status box's tooltip.
+    // hint that goes with the status.
     JobDisplay poll() const;
 
     // One timer tick: what changed since the last one. The port list too:
@@ -171,7 +172,9 @@ private:
     // A port not in the list: it joins the list and is selected when it opened.
     PortChange adoptIfOpened(const std::string& name, PortChange change);
     PortChange opened(const std::string& name, OpenResult& result);
-    PortChange failed(const OpenResult& result);
+    PortChange failed(const std::string& name, const OpenResult& result);
+    // The status says why a port did not open: `status`, and the hint for it.
+    void sayWhy(const std::string& status, const PortInfo& port);
     // Once a second while idle: whether the devices present changed.
     bool watchPorts();
     // The system's ports that can be opened, and ours; why the others cannot
@@ -185,8 +188,13 @@ private:
     std::shared_ptr<Shared> shared_;
     JobRunner runner_;
     std::vector<PortInfo> ports_;
-    std::string unopened_;  // why the ports found but not listed cannot be opened
-    std::string whyShown_;  // the status sayWhyNoneOpens() set, until a port opens
+    std::string unopened_;    // why the ports found but not listed cannot be opened
+    PortInfo firstUnopened_;  // the first of those, for the hint
+    std::string whyShown_;    // the status sayWhyNoneOpens() set, until a port opens
+    // The status that says why a port did not open, and its hint: shown
+    // while the status is that text.
+    std::string whyStatus_;
+    std::string whyHint_;
     int selected_ = -1;
     std::string openName_;                             // the port shared_->link is; "" when none is open
     std::optional<std::vector<std::string>> present_;  // the devices at the last reading

@@ -52,11 +52,13 @@ OpenResult busy(const std::string& name, const std::string& path) {
 // The group to join: the device's own, where it is not root's.
 OpenResult denied(const std::string& name, const std::string& path) {
     const std::string group = portGroup(path);
-    return fail(OpenError::PermissionDenied, name,
-                group.empty()
-                    ? "the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then "
-                      "log in again"
-                    : "join the group " + group + ": sudo usermod -aG " + group + " $USER, then log in again");
+    OpenResult result =
+        fail(OpenError::PermissionDenied, name,
+             group.empty() ? "the user may need to be in the 'dialout' group: sudo usermod -aG dialout $USER, then "
+                             "log in again"
+                           : "join the group " + group + ": sudo usermod -aG " + group + " $USER, then log in again");
+    result.group = group;
+    return result;
 }
 
 // For something that exists but is no terminal.

@@ -1,7 +1,7 @@
 // The Linux window over the real serial backend, with qelisp-sim on a pty,
 // worked in-process as a technician would: typing the port, clicking the
 // buttons, answering the warning box, closing during a job.
-#include "jobs/failure_hint.h"
+#include "jobs/window_hint.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/test_image.h"
@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -53,11 +54,12 @@ T* child(QWidget* window, const char* name) {
     return found;
 }
 
+// As a technician types: the keys go to the box, which has the focus.
 void typePort(QWidget* window, const std::string& port) {
-    QLineEdit* edit = child<QComboBox>(window, "port")->lineEdit();
-    edit->clear();
-    QTest::keyClicks(edit, QString::fromStdString(port));
-    QTest::keyClick(edit, Qt::Key_Return);
+    auto* box = child<QComboBox>(window, "port");
+    box->lineEdit()->clear();
+    QTest::keyClicks(box, QString::fromStdString(port));
+    QTest::keyClick(box, Qt::Key_Return);
 }
 
 QString statusOf(QWidget* window) { return child<QLineEdit>(window, "status")->text(); }
@@ -95,7 +97,9 @@ private slots:
     void closingDuringAJobCancelsItWithinTheGrace();
     void controlsNeitherOverlapNorClipTheirText();
     void portBoxListsByNumberAndKeepsTheOpenPort();
-    void statusTooltipGivesTheHintAfterAFailure();
+    void longPortNameShowsItsHeadAndTail();
+    void startsWithNoTextSelected();
+    void hintUnderTheStatusAfterAFailure();
 };
 
 void QtWindowTest::programAndVerifyFollowTheJobAndDropASecondClick() {
@@ -286,6 +290,19 @@ void QtWindowTest::controlsNeitherOverlapNorClipTheirText() {
                      qPrintable(name + ": clipped " + text));
         }
     }
+    // Every hint the window may show fits its lines under the status, as the
+    // label wraps it.
+    auto* hint = child<QLabel>(&main, "hint");
+    QVERIFY(hint->wordWrap());
+    std::vector<std::string> hints = everyWindowHint();
+    hints.push_back(windowHint(FailureReason::NoPermission, PortPlace::Local, "uucp"));
+    for (const std::string& text : hints) {
+        hint->setText(QString::fromStdString(text));
+        QVERIFY2(
+            hint->heightForWidth(hint->width()) <= hint->height(),
+            qPrintable(QStringLiteral("%1 px of %2: ").arg(hint->heightForWidth(hint->width())).arg(hint->height()) +
+                       hint->text()));
+    }
     // The port box takes a Linux name; the about text's four lines all show.
     auto* port = child<QComboBox>(&main, "port");
     QVERIFY(port->width() >= port->fontMetrics().horizontalAdvance(QStringLiteral("/dev/pts/10")) + 20);
@@ -351,7 +368,83 @@ void QtWindowTest::portBoxListsByNumberAndKeepsTheOpenPort() {
     QCOMPARE(opened, std::vector<std::string>{"COM10"});
 }
 
-void QtWindowTest::statusTooltipGivesTheHintAfterAFailure() {
+// A name longer than the box shows its head and its tail, never just one of
+// them; its tip and the model keep it whole. The dropped list shortens a
+// name only where half the screen is too narrow for it.
+void QtWindowTest::longPortNameShowsItsHeadAndTail() {
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    const std::string byPath = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2.1.4.3:1.0-port0";
+    const std::string network = "rfc2217://127.0.0.1:7400";
+    test::VirtualClock clock;
+    PortAccess access{[&] {
+                          return std::vector<PortInfo>{{"ttyS0", "16550A", 0, 0, {}, {}, {}},
+                                                       {byPath, "FT232R USB UART", 0x0403, 0x6001, {}, {}, {}}};
+                      },
+                      [&](const std::string&, OpenMode) {
+                          OpenResult result;
+                          result.link = std::make_unique<test::FakeLink>(clock);
+                          return result;
+                      }};
+    MainWindowModel model(smallImage().image, access);
+    CQelIspDlg window(model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* box = static_cast<qt::PortBox*>(child<QComboBox>(&window, "port"));
+    QLineEdit* edit = box->lineEdit();
+    for (const auto& [name, shortened] :
+         {std::pair{byId, true}, std::pair{network, true}, std::pair{std::string("ttyS0"), false}}) {
+        // Typed and confirmed: shown as a pick is, though the box keeps the focus.
+        edit->setFocus();
+        typePort(&window, name);
+        QVERIFY(edit->hasFocus());
+        QCOMPARE(model.ports()[static_cast<std::size_t>(model.selectedIndex())].name, name);
+        QCOMPARE(box->currentText().toStdString(), name);
+        const QString whole = QString::fromStdString(name);
+        const QString shown = box->shownText();
+        QVERIFY2(edit->fontMetrics().horizontalAdvance(shown) <= edit->width(), qPrintable(shown));
+        if (!shortened) {
+            QCOMPARE(shown, whole);
+            continue;
+        }
+        // Some of the head before the ellipsis, some of the tail after it.
+        const QStringList parts = shown.split(QChar(0x2026));
+        QVERIFY2(parts.size() == 2 && !parts[0].isEmpty() && !parts[1].isEmpty() && whole.startsWith(parts[0]) &&
+                     whole.endsWith(parts[1]) && parts[0].size() + parts[1].size() < whole.size(),
+                 qPrintable(shown));
+        QHelpEvent hover(QEvent::ToolTip, edit->rect().center(), edit->mapToGlobal(edit->rect().center()));
+        QApplication::sendEvent(edit, &hover);
+        QVERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), whole);
+        // Clicked into, whole for typing; left, shortened again.
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QCOMPARE(box->shownText(), whole);
+        child<QPushButton>(&window, "exit")->setFocus();
+        QCOMPARE(box->shownText(), shown);
+    }
+    // The list: the network name whole, the long ones shortened, within half the screen.
+    const auto* rows = static_cast<qt::PortItemDelegate*>(box->itemDelegate());
+    const QFontMetrics metrics(box->font());
+    QVERIFY(rows->nameColumn >= metrics.horizontalAdvance(QString::fromStdString(network)));
+    QVERIFY(rows->nameColumn < metrics.horizontalAdvance(QString::fromStdString(byPath)));
+    QVERIFY(box->view()->minimumWidth() <= box->screen()->availableGeometry().width() / 2);
+}
+
+// The read-only boxes neither take the focus at start nor show their text
+// selected, as the first box of a dialog would.
+void QtWindowTest::startsWithNoTextSelected() {
+    PortAccess none{[] { return std::vector<PortInfo>{}; }, [](const std::string&, OpenMode) { return OpenResult{}; }};
+    MainWindowModel model(smallImage().image, none);
+    CQelIspDlg window(model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    for (QLineEdit* box : window.findChildren<QLineEdit*>()) {
+        QVERIFY2(!box->hasSelectedText(), qPrintable(box->selectedText()));
+        QVERIFY(!box->isReadOnly() || !box->hasFocus());
+    }
+    QCOMPARE(QApplication::focusWidget(), child<QPushButton>(&window, "exit"));
+}
+
+void QtWindowTest::hintUnderTheStatusAfterAFailure() {
     // The first data record goes unanswered: the update is cut off.
     auto sim = startSim({"--no-pacing", "--erase-ms", "0", "--fault", "3:silence"});
     QVERIFY(sim->started());
@@ -359,21 +452,22 @@ void QtWindowTest::statusTooltipGivesTheHintAfterAFailure() {
     CQelIspDlg window(model);
     window.show();
     typePort(&window, sim->ptyPath());
+    auto* hint = child<QLabel>(&window, "hint");
+    QCOMPARE(hint->text(), QString());
     QTest::mouseClick(child<QPushButton>(&window, "program"), Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return !model.busy(); }, 10000));
     auto* status = child<QLineEdit>(&window, "status");
     QTRY_COMPARE(status->text(), QStringLiteral("Connecting Error 4!"));
-
-    QTRY_VERIFY(!status->toolTip().isEmpty());
-    QTextDocument shown;
-    shown.setHtml(status->toolTip());
-    QCOMPARE(shown.toPlainText().toStdString(), "Connecting Error 4!\n" + std::string(hintText(FailureReason::CutOff)));
-    // Hovered, the box shows it.
-    const QPoint middle = status->rect().center();
-    QHelpEvent hover(QEvent::ToolTip, middle, status->mapToGlobal(middle));
-    QApplication::sendEvent(status, &hover);
-    QVERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), status->toolTip());
+    QCOMPARE(hint->text().toStdString(), windowHint(FailureReason::CutOff));
+    QVERIFY(hint->isVisible() && hint->heightForWidth(hint->width()) <= hint->height());
+    // The Status box's tip is the status alone.
+    QTextDocument tip;
+    tip.setHtml(status->toolTip());
+    QCOMPARE(tip.toPlainText(), status->text());
+    // The next job clears it as it starts.
+    QTest::mouseClick(child<QPushButton>(&window, "program"), Qt::LeftButton);
+    QTRY_COMPARE(status->text(), QStringLiteral("Connecting..."));
+    QCOMPARE(hint->text(), QString());
     window.close();
     model.shutdown();
     QVERIFY(sim->stop());

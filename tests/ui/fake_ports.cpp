@@ -75,11 +75,21 @@ void ReadGate::beforeRead() {
     held_ = false;
 }
 
-PortInfo refusedPort(const std::string& name, OpenError error) {
+namespace {
+
+// As the Linux backend refuses a port for its group.
+std::string deniedReason(const std::string& group) {
+    return "permission denied (join the group " + group + ": sudo usermod -aG " + group + " $USER, then log in again)";
+}
+
+}  // namespace
+
+PortInfo refusedPort(const std::string& name, OpenError error, const std::string& group) {
     PortInfo port;
     port.name = name;
     port.openError = error;
-    port.reason = describe(error);
+    port.reason = group.empty() ? describe(error) : deniedReason(group);
+    port.group = group;
     return port;
 }
 
@@ -102,6 +112,12 @@ PortAccess FakePorts::access() {
                     result.message = name + ": " + describe(error);
                     return result;
                 }
+            }
+            if (auto denied = self->denied.find(name); denied != self->denied.end()) {
+                result.error = OpenError::PermissionDenied;
+                result.message = name + ": " + deniedReason(denied->second);
+                result.group = denied->second;
+                return result;
             }
             result.link = std::make_unique<FakePort>(name, self);
             std::lock_guard lock(self->mutex_);

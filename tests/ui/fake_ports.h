@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,8 +41,8 @@ private:
 };
 
 // A port the system lists that cannot be opened now, for `error`, said as
-// describe() says it.
-PortInfo refusedPort(const std::string& name, OpenError error);
+// describe() says it; refused for its `group`, said as Linux says it.
+PortInfo refusedPort(const std::string& name, OpenError error, const std::string& group = {});
 
 // Made with std::make_shared: the opened ports keep it alive.
 class FakePorts : public std::enable_shared_from_this<FakePorts> {
@@ -55,6 +56,7 @@ public:
     std::optional<std::vector<std::string>> present;  // what present returns
     std::set<std::string> heldElsewhere;              // these fail to open as Busy
     std::set<std::string> missing;                    // these fail to open as NotFound
+    std::map<std::string, std::string> denied;        // these fail as PermissionDenied, for the group
     int enumerations = 0;
     ReadGate gate;
 

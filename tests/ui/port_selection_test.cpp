@@ -1,4 +1,5 @@
 // Which port is open, and when it may change.
+#include "jobs/window_hint.h"
 #include "tests/ui/window_fixture.h"
 
 #include <functional>
@@ -34,18 +35,21 @@ TEST_F(PortSelection, StartUpOffersOnlyPortsThatOpenAndSaysWhyWhenNoneDoes) {
         Events offered;
         Events opened;
         std::string status;
+        std::string hint;  // for the first port that did not open
     };
-    const PortInfo denied = refusedPort("ttyUSB0", OpenError::PermissionDenied);
+    // Refused for its group: the status leaves the shell command to the hint.
+    const PortInfo denied = refusedPort("ttyUSB0", OpenError::PermissionDenied, "uucp");
     const PortInfo held = refusedPort("ttyUSB1", OpenError::Busy);
     const PortInfo usable = named({"ttyUSB2"}).front();
     const Case cases[] = {
-        {"one of three opens", {denied, held, usable}, {"ttyUSB2"}, {"open ttyUSB2 StartUp"}, ""},
+        {"one of three opens", {denied, held, usable}, {"ttyUSB2"}, {"open ttyUSB2 StartUp"}, "", ""},
         {"none opens",
          {denied, held},
          {},
          {},
-         "ttyUSB0: permission denied; ttyUSB1: port is in use by another program"},
-        {"none there", {}, {}, {}, ""},
+         "ttyUSB0: permission denied; ttyUSB1: port is in use by another program",
+         windowHint(FailureReason::NoPermission, PortPlace::Local, "uucp")},
+        {"none there", {}, {}, {}, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -56,6 +60,7 @@ TEST_F(PortSelection, StartUpOffersOnlyPortsThatOpenAndSaysWhyWhenNoneDoes) {
         EXPECT_EQ(portNames(), c.offered);
         EXPECT_EQ(ports->events(), c.opened);
         EXPECT_EQ(window->poll().status, c.status);
+        EXPECT_EQ(window->poll().hint, c.hint);
     }
 }
 

@@ -1,9 +1,9 @@
 // What the 20 ms timer copies onto the screen.
-#include "jobs/failure_hint.h"
+#include "jobs/window_hint.h"
 #include "tests/ui/window_fixture.h"
 
 #include <map>
-#include <string_view>
+#include <string>
 
 namespace qelisp::test {
 namespace {
@@ -54,9 +54,9 @@ TEST_F(TimerCopy, TickRewritesOnlyWhatChangedAndAsksForTheBeepOnce) {
     DisplayUpdate first = window->tick();
     EXPECT_EQ(first.status, "") << "the first tick fills the empty box";
     EXPECT_EQ(first.progress, 0);
-    EXPECT_EQ(first.tooltip, "");
+    EXPECT_EQ(first.hint, "");
     DisplayUpdate idle = window->tick();
-    EXPECT_FALSE(idle.status || idle.progress || idle.tooltip || idle.beep) << "nothing changed";
+    EXPECT_FALSE(idle.status || idle.progress || idle.hint || idle.beep) << "nothing changed";
 
     ports->gate.arm(":80300000");
     ASSERT_TRUE(window->startProgram(window->tickBeep()));
@@ -70,48 +70,63 @@ TEST_F(TimerCopy, TickRewritesOnlyWhatChangedAndAsksForTheBeepOnce) {
     ASSERT_TRUE(waitIdle());
     DisplayUpdate end = window->tick();
     EXPECT_EQ(end.status.value_or("").rfind("Data Writed OK!", 0), 0u);
-    EXPECT_EQ(end.tooltip, end.status) << "no hint after a success";
+    EXPECT_FALSE(end.hint) << "no hint after a success";
     EXPECT_EQ(end.progress, 0);
     EXPECT_TRUE(end.beep) << "the job's end sounds on the window's tick";
     EXPECT_FALSE(window->tick().beep) << "once";
 }
 
-TEST_F(TimerCopy, TooltipIsTheWholeStatusAndAfterAFailureItsHint) {
+TEST_F(TimerCopy, TheHintGoesWithTheStatusItExplains) {
     startWindow({"COM1"});
+    ports->missing = {"COM9"};
+    ports->heldElsewhere = {"COM7"};
+    ports->denied = {{"ttyUSB0", "uucp"}};
     struct Case {
+        const char* port;  // typed into the port box; nullptr: a job runs
         JobKind kind;
         std::map<int, std::string> handshakes, lines;  // FakeLoader overrides
-        const char* status;                            // the start of the last text
-        FailureReason reason;
+        const char* status;                            // the start of the last text; a port's whole
+        std::string hint;
     };
     // The verify first, while the flash is blank.
     const Case cases[] = {
-        {JobKind::Verify, {}, {}, "Verify Error At: 0", FailureReason::ReadBackDiffers},
-        {JobKind::Program, {{0, ""}, {1, ""}}, {}, "Connecting Error!", FailureReason::NoAnswer},
-        {JobKind::Program, {}, {{2, ""}}, "Connecting Error 4!", FailureReason::CutOff},
-        {JobKind::Program, {}, {}, "Data Writed OK!", FailureReason::None},
+        {nullptr, JobKind::Verify, {}, {}, "Verify Error At: 0", windowHint(FailureReason::ReadBackDiffers)},
+        {nullptr, JobKind::Program, {{0, ""}, {1, ""}}, {}, "Connecting Error!", windowHint(FailureReason::NoAnswer)},
+        // After a failure, a port that does not open: its own hint.
+        {"COM9", {}, {}, {}, "COM9: no such port", windowHint(FailureReason::NotFound)},
+        {nullptr, JobKind::Program, {}, {{2, ""}}, "Connecting Error 4!", windowHint(FailureReason::CutOff)},
+        // The shell command the port's message gives goes; the hint names the group.
+        {"ttyUSB0",
+         {},
+         {},
+         {},
+         "ttyUSB0: permission denied",
+         windowHint(FailureReason::NoPermission, PortPlace::Local, "uucp")},
+        {"COM7", {}, {}, {}, "COM7: port is in use by another program", windowHint(FailureReason::InUse)},
+        {nullptr, JobKind::Program, {}, {}, "Data Writed OK!", ""},
     };
     for (const Case& c : cases) {
-        loader.handshakes = 0;
-        loader.lines.clear();
-        loader.handshakeOverrides = c.handshakes;
-        loader.overrides = c.lines;
-        ASSERT_TRUE(c.kind == JobKind::Program ? window->startProgram(nullptr) : window->startVerify(nullptr));
-        ASSERT_TRUE(waitIdle());
+        SCOPED_TRACE(c.status);
+        if (c.port) {
+            EXPECT_EQ(window->enterPortName(c.port).outcome, PortChangeOutcome::OpenFailed);
+        } else {
+            loader.handshakes = 0;
+            loader.lines.clear();
+            loader.handshakeOverrides = c.handshakes;
+            loader.overrides = c.lines;
+            ASSERT_TRUE(c.kind == JobKind::Program ? window->startProgram(nullptr) : window->startVerify(nullptr));
+            ASSERT_TRUE(waitIdle());
+        }
         const JobDisplay shown = window->poll();
-        EXPECT_EQ(shown.status.rfind(c.status, 0), 0u) << shown.status;
-        const std::string_view hint = hintText(c.reason);
-        EXPECT_EQ(shown.tooltip, hint.empty() ? shown.status : shown.status + "\r\n" + std::string(hint));
+        EXPECT_TRUE(c.port ? shown.status == c.status : shown.status.rfind(c.status, 0) == 0) << shown.status;
+        EXPECT_EQ(shown.hint, c.hint);
     }
-    // After a failure, a port that does not open says why with no hint.
-    loader.overrides = {{2, ""}};
+    // A job that starts clears it.
+    ASSERT_TRUE(window->enterPortName("COM9").outcome == PortChangeOutcome::OpenFailed && !window->poll().hint.empty());
     loader.lines.clear();
-    ASSERT_TRUE(window->startProgram(nullptr));
-    ASSERT_TRUE(waitIdle());
-    ASSERT_NE(window->poll().tooltip, window->poll().status);
-    ports->missing.insert("COM9");
-    EXPECT_EQ(window->enterPortName("COM9").outcome, PortChangeOutcome::OpenFailed);
-    EXPECT_EQ(window->poll().tooltip, window->poll().status);
+    ASSERT_TRUE(startHeldProgram());
+    EXPECT_EQ(window->poll().status, "Connecting...");
+    EXPECT_EQ(window->poll().hint, "");
 }
 
 }  // namespace

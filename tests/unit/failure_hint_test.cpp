@@ -2,8 +2,12 @@
 // text is the same ("Connecting Error 4!" for silence, a pulled adapter or
 // a stray byte).
 #include "jobs/failure_hint.h"
+#include "jobs/window_hint.h"
 
 #include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
 
 namespace qelisp {
 namespace {
@@ -89,6 +93,36 @@ TEST(FailureHint, ANetworkPortIsNeverSentToAnAdapter) {
     EXPECT_NE(hintText(FailureReason::InUse, PortPlace::Network).find("another client"), std::string_view::npos);
     EXPECT_NE(hintText(FailureReason::PortGone, PortPlace::Network).find("connection to the server"),
               std::string_view::npos);
+}
+
+// The window says the same in sentences for someone at the window: every
+// reason has its hint, and none sends the user to a console, a command or an
+// option; the port box is where ports are picked.
+TEST(FailureHint, TheWindowSaysWhatToDoWithoutAConsole) {
+    const int last = static_cast<int>(FailureReason::LineSettingsRefused);
+    for (int i = 0; i <= last; ++i) {
+        for (PortPlace place : {PortPlace::Local, PortPlace::Network}) {
+            const auto reason = static_cast<FailureReason>(i);
+            const std::string hint = windowHint(reason, place);
+            SCOPED_TRACE(std::string(reasonName(reason)) + (place == PortPlace::Network ? " network" : " local"));
+            EXPECT_EQ(hint.empty(), reason == FailureReason::None);
+            if (hint.empty()) continue;
+            EXPECT_TRUE(std::isupper(static_cast<unsigned char>(hint.front())) &&
+                        (hint.back() == '.' || hint.back() == '?'))
+                << hint;
+            for (const char* console : {"qelisp-cli", "--", "sudo", "usermod", "$USER", "ser2net"}) {
+                EXPECT_EQ(hint.find(console), std::string::npos) << hint;
+            }
+            if (place == PortPlace::Network) {
+                EXPECT_EQ(hint.find("adapter"), std::string::npos) << hint;
+            }
+        }
+    }
+    EXPECT_NE(windowHint(FailureReason::NoPermission, PortPlace::Local, "uucp").find("group 'uucp'"),
+              std::string::npos);
+    EXPECT_NE(windowHint(FailureReason::NoPermission).find("group 'dialout'"), std::string::npos);
+    EXPECT_NE(windowHint(FailureReason::NotFound).find("port box"), std::string::npos);
+    EXPECT_EQ(everyWindowHint().size(), 2u * static_cast<std::size_t>(last));
 }
 
 }  // namespace

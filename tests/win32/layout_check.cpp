@@ -21,6 +21,12 @@ std::string rectText(const RECT& r) {
            std::to_string(r.bottom - r.top);
 }
 
+// The dialogs' face, made here: a font handle would not cross processes.
+HFONT dialogFace(int fontPoints, int dpi) {
+    return CreateFontW(-MulDiv(fontPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
+}
+
 }  // namespace
 
 int screenDpi() {
@@ -30,10 +36,21 @@ int screenDpi() {
     return dpi;
 }
 
+int textWidth(const std::wstring& text, int fontPoints, int dpi) {
+    HFONT font = dialogFace(fontPoints, dpi);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return size.cx;
+}
+
 std::vector<std::string> layoutFaults(HWND dialog, int fontPoints, int dpi) {
     std::vector<std::string> faults;
-    HFONT font = CreateFontW(-MulDiv(fontPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
+    HFONT font = dialogFace(fontPoints, dpi);
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW metrics{};

@@ -14,6 +14,9 @@ namespace qelisp::test {
 // DPI-aware first, as QelIsp.exe is.
 int screenDpi();
 
+// The width of `text` in the dialogs' face at `fontPoints` and `dpi`.
+int textWidth(const std::wstring& text, int fontPoints, int dpi);
+
 // Each fault found, in words; empty when the dialog is clean.
 std::vector<std::string> layoutFaults(HWND dialog, int fontPoints, int dpi);
 

@@ -9,8 +9,10 @@
 // With --port the window is started on that port (a serial port server's,
 // with a blank instrument behind it), shows it, and verifies through it.
 // With --shots, the driver asks the script through DIR for pictures and for
-// COM14's device (tests/win32/script_requests.h). With --layout it only
-// looks at both dialogs at the screen's DPI, pictures them, and exits.
+// COM14's device (tests/win32/script_requests.h). With --layout, and an
+// instrument behind COM1 that never answers, it fails a Progam, then looks
+// at both dialogs at the screen's DPI (every hint whole under the status),
+// pictures them, and exits.
 //
 // Prints one line per check and "driver: N passed, M failed"; exit status 0
 // when every check passed.
@@ -23,7 +25,7 @@
 #include <dbt.h>
 
 #include "image/firmware_image.h"
-#include "jobs/failure_hint.h"
+#include "jobs/window_hint.h"
 #include "link/port.h"
 #include "program_version.h"
 
@@ -57,6 +59,7 @@ constexpr int kPortBox = 1004;
 constexpr int kModelBox = 1005;
 constexpr int kVersionBox = 1006;
 constexpr int kStatusBox = 1007;
+constexpr int kHintBox = 1008;
 constexpr int kProgressBar = 1009;
 constexpr int kAboutText = 1005;
 
@@ -95,6 +98,7 @@ struct App {
     HWND ports = nullptr;
 
     std::string statusText() const { return textOf(status); }
+    std::string hintText() const { return textOf(item(kHintBox)); }
     int progressPos() const { return static_cast<int>(sendTo(progress, PBM_GETPOS)); }
     HWND item(int id) const { return GetDlgItem(dialog, id); }
     void click(int id) const { PostMessageW(item(id), BM_CLICK, 0, 0); }
@@ -261,11 +265,15 @@ void programWithRefusedPortChange(App& app) {
     checkBarBackToZero(app);
 }
 
+// A job that starts clears the hint, and one that succeeds leaves none.
 void verifyExpecting(App& app, const std::string& prefix, const std::string& why) {
     app.click(kVerifyButton);
     waitFor([&] { return !isFinal(app.statusText()); }, 5s);
+    check(waitFor([&] { return app.hintText().empty(); }, 2s), "a verify that starts clears the hint",
+          shown(app.hintText()));
     std::string status = waitForEnd(app, 120s, nullptr);
     check(startsWith(status, prefix), why, "status " + shown(status));
+    if (startsWith(prefix, "Data Verify OK!")) check(app.hintText().empty(), "no hint after a success");
     checkBarBackToZero(app);
 }
 
@@ -290,33 +298,67 @@ void checkAboutBox(App& app, ScriptRequests& shots) {
     check(waitFor([&] { return !IsWindow(about); }, 5s), "OK closes the about box");
 }
 
-// After a failed job, the Status box hovered shows a tip: the status, then
-// on a line of its own the hint for how the job ended.
-void checkStatusTooltip(const App& app, qelisp::FailureReason reason, ScriptRequests& shots) {
-    RECT box{};
-    GetWindowRect(app.status, &box);
-    POINT middle{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
-    SetCursorPos(middle.x, middle.y);
-    // Posted too: a pointer a program moves need not bring a move message.
-    POINT inBox = middle;
-    ScreenToClient(app.status, &inBox);
-    PostMessageW(app.status, WM_MOUSEMOVE, 0, MAKELPARAM(inBox.x, inBox.y));
-    HWND tip = nullptr;
-    waitFor([&] { return (tip = shownWindow(app, TOOLTIPS_CLASSA)) != nullptr; }, 5s);
-    check(tip != nullptr, "the Status box hovered shows its tooltip");
-    if (!tip) return;
-    const std::string expected = app.statusText() + "\r\n" + std::string(qelisp::hintText(reason));
-    const std::string text = textOf(tip);
-    check(text == expected, "the tooltip is the status and the hint", shown(text));
-    RECT tipRect{}, dialog{}, both{};
-    GetWindowRect(tip, &tipRect);
-    GetWindowRect(app.dialog, &dialog);
-    UnionRect(&both, &tipRect, &dialog);
-    shots.take(both, "main-window-hint");
-    // Out of the way of the later pictures.
-    SetCursorPos(0, 0);
-    sendTo(tip, TTM_POP);
-    check(waitFor([&] { return !IsWindowVisible(tip); }, 5s), "the tooltip goes away");
+// After a failed job, the hint for how it ended under the status, whole in
+// its lines.
+void checkHint(const App& app, const std::string& expected, const std::string& after) {
+    check(waitFor([&] { return app.hintText() == expected; }, 2s), "after " + after + " the hint says what to do",
+          shown(app.hintText()));
+}
+
+// Where the last line of `text` ends in the hint box, put there as the
+// window would: every line inside the box, the first in sight.
+bool hintFits(const App& app, const std::string& text, std::string& detail) {
+    HWND box = app.item(kHintBox);
+    sendTo(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const LRESULT lines = sendTo(box, EM_GETLINECOUNT);
+    // Positions come back packed in the result: nothing crosses the process by pointer.
+    auto top = [&](LRESULT line) {
+        return static_cast<short>(
+            HIWORD(sendTo(box, EM_POSFROMCHAR, static_cast<WPARAM>(sendTo(box, EM_LINEINDEX, line)))));
+    };
+    const int lineHeight = lines > 1 ? top(1) - top(0) : 0;
+    RECT client{};
+    GetClientRect(box, &client);
+    const int bottom = top(lines - 1) + lineHeight;
+    detail = std::to_string(lines) + " lines ending at " + std::to_string(bottom) + " of " +
+             std::to_string(client.bottom) + ": " + shown(text);
+    return sendTo(box, EM_GETFIRSTVISIBLELINE) == 0 && top(0) >= 0 && lineHeight > 0 && bottom <= client.bottom;
+}
+
+// Every hint the window may show fits the box at this DPI; the one shown
+// goes back afterwards.
+void checkEveryHintFits(const App& app, const std::string& at) {
+    const std::string showing = app.hintText();
+    std::vector<std::string> hints = qelisp::everyWindowHint();
+    hints.push_back(qelisp::windowHint(qelisp::FailureReason::NoPermission, qelisp::PortPlace::Local, "uucp"));
+    int fit = 0;
+    std::string detail, worst;
+    for (const std::string& hint : hints) {
+        if (hintFits(app, hint, detail)) {
+            ++fit;
+        } else {
+            worst = detail;
+        }
+    }
+    check(fit == static_cast<int>(hints.size()), "every hint fits the box under the status" + at,
+          std::to_string(fit) + " of " + std::to_string(hints.size()) + (worst.empty() ? "" : "; " + worst));
+    sendTo(app.item(kHintBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(showing.c_str()));
+}
+
+// At start the focus is on the default button, and no read-only box shows
+// its text selected, as the first box of a dialog otherwise would.
+void checkNothingSelected(const App& app, const std::string& at) {
+    std::string selected;
+    for (int id : {kModelBox, kVersionBox, kStatusBox}) {
+        const auto range = static_cast<DWORD>(sendTo(app.item(id), EM_GETSEL));
+        if (LOWORD(range) != HIWORD(range)) selected += shown(textOf(app.item(id))) + " ";
+    }
+    check(selected.empty(), "no text selected at start" + at, selected);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    GetGUIThreadInfo(app.process.dwThreadId, &gui);
+    check(gui.hwndFocus == app.item(IDOK), "the focus is on Exit at start" + at,
+          classOf(gui.hwndFocus) + " " + shown(textOf(gui.hwndFocus)));
 }
 
 void checkIdlePortChange(App& app, ScriptRequests& shots) {
@@ -327,7 +369,8 @@ void checkIdlePortChange(App& app, ScriptRequests& shots) {
           "selected " + shown(app.selectedPort()));
     // COM2's instrument is blank: a verify there must fail, one on COM1 would pass.
     verifyExpecting(app, "Verify Error At: ", "Verify after the change talks to COM2 (blank flash)");
-    checkStatusTooltip(app, qelisp::FailureReason::ReadBackDiffers, shots);
+    checkHint(app, qelisp::windowHint(qelisp::FailureReason::ReadBackDiffers), "a verify that found the flash differs");
+    shots.take(app.dialog, "main-window-hint");
 }
 
 // Types `name` into the port box's edit field and presses Enter there.
@@ -508,6 +551,34 @@ void checkExitDuringJob(App& app, ScriptRequests& shots) {
     check(code == 0, "exit status 0", std::to_string(code));
 }
 
+// The name too long for the box shows its head and its tail with an
+// ellipsis between, within the edit's margins, in the dialog's face.
+void checkShortenedName(const App& app, const std::string& port, const std::string& when) {
+    HWND edit = FindWindowExA(app.ports, nullptr, "Edit", nullptr);
+    const std::wstring whole(port.begin(), port.end());
+    std::wstring text;
+    const bool shortened = waitFor(
+        [&] {
+            text = wideTextOf(edit);
+            return text.find(L'\u2026') != std::wstring::npos;
+        },
+        2s);
+    // Some of the head before the ellipsis, some of the tail after it.
+    const std::size_t cut = text.find(L'\u2026');
+    const std::wstring head = text.substr(0, cut), tail = shortened ? text.substr(cut + 1) : std::wstring();
+    check(shortened && !head.empty() && !tail.empty() && whole.rfind(head, 0) == 0 &&
+              whole.size() - tail.size() > head.size() && whole.substr(whole.size() - tail.size()) == tail,
+          "the box shows " + port + " by its head and its tail " + when,
+          shown(std::string(head.begin(), head.end()) + "..." + std::string(tail.begin(), tail.end())));
+    RECT client{};
+    GetClientRect(edit, &client);
+    const auto margins = static_cast<DWORD>(sendTo(edit, EM_GETMARGINS));
+    const int room = client.right - LOWORD(margins) - HIWORD(margins);
+    const int width = textWidth(text, 9, screenDpi());
+    check(width <= room, "the shortened name fits the box " + when,
+          std::to_string(width) + " px in " + std::to_string(room));
+}
+
 std::string joinedFaults(const std::vector<std::string>& faults) {
     std::string out;
     for (const std::string& fault : faults) out += (out.empty() ? "" : "; ") + fault;
@@ -519,6 +590,13 @@ std::string joinedFaults(const std::vector<std::string>& faults) {
 void checkLayout(App& app, ScriptRequests& shots) {
     const int dpi = screenDpi();
     const std::string at = " at " + std::to_string(dpi) + " dpi";
+    checkNothingSelected(app, at);
+    // The instrument behind COM1 never answers: the pictures show the hint.
+    app.click(kProgramButton);
+    const std::string status = waitForEnd(app, 30s, nullptr);
+    check(status == "Connecting Error!", "Progam with no answer fails" + at, shown(status));
+    checkHint(app, qelisp::windowHint(qelisp::FailureReason::NoAnswer), "no answer" + at);
+    checkEveryHintFits(app, at);
     RECT client{};
     GetClientRect(app.dialog, &client);
     // 251 dialog units at no less than 6 pixels per 4 (an 8-point face at 96 dpi).
@@ -549,12 +627,18 @@ void checkLayout(App& app, ScriptRequests& shots) {
 // status says nothing), and a verify talks to the blank instrument behind it
 // and finds its flash differs.
 void checkNamedPort(App& app, const std::string& port) {
-    app.status = app.item(kStatusBox);
-    app.progress = app.item(kProgressBar);
-    app.ports = app.item(kPortBox);
     check(app.selectedPort() == port, "--port " + port + " is the port shown", shown(app.selectedPort()));
     check(app.statusText().empty(), "--port " + port + " opened", "status " + shown(app.statusText()));
+    checkShortenedName(app, port, "at start");
+    // Dropped and closed again, the box keeps its pick and shortens it
+    // again, though it has the focus now.
+    check(dropPortList(app) != nullptr, "the port box drops its list");
+    closePortList(app);
+    check(app.selectedPort() == port, "the pick stays after the list closes", shown(app.selectedPort()));
+    checkShortenedName(app, port, "with the focus");
     verifyExpecting(app, "Verify Error At: ", "a verify through " + port + " reaches the blank instrument");
+    checkHint(app, qelisp::windowHint(qelisp::FailureReason::ReadBackDiffers, qelisp::PortPlace::Network),
+              "a verify through the server");
     PostMessageW(app.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     check(WaitForSingleObject(app.process.hProcess, 5000) == WAIT_OBJECT_0, "Exit ends the program");
 }
@@ -590,15 +674,15 @@ int main(int argc, char** argv) {
     WaitForInputIdle(app.process.hProcess, 10000);
     waitFor([&] { return (app.dialog = findDialog(app.process.dwProcessId, "QelIsp")) != nullptr; }, 30s);
     check(app.dialog != nullptr, "main window \"QelIsp\" is up");
+    app.status = app.item(kStatusBox);
+    app.progress = app.item(kProgressBar);
+    app.ports = app.item(kPortBox);
     if (app.dialog && layoutOnly) {
         checkLayout(app, shots);
     } else if (app.dialog && !port.empty()) {
         checkNamedPort(app, port);
     } else if (app.dialog) {
-        app.status = app.item(kStatusBox);
-        app.progress = app.item(kProgressBar);
-        app.ports = app.item(kPortBox);
-
+        checkNothingSelected(app, "");
         const qelisp::FirmwareImage& image = qelisp::embeddedImage();
         std::string model = textOf(app.item(kModelBox));
         std::string version = textOf(app.item(kVersionBox));

@@ -19,6 +19,11 @@ QRect pixelRect(const DialogRect& rect, DialogBaseUnits units) {
     return QRect(p.x, p.y, p.width, p.height);
 }
 
+int wrappedHeight(const QFontMetrics& metrics, const QString& text, int width) {
+    return metrics.boundingRect(QRect(0, 0, width, 0x10000), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text)
+        .height();
+}
+
 QString textOf(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QFont dialogFont(const DialogTemplate& dialog) {

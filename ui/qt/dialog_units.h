@@ -5,6 +5,7 @@
 #include "ui/dialog_template.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
 #include <QString>
 
@@ -16,6 +17,10 @@ DialogBaseUnits baseUnitsOf(const QFont& font, const DialogTemplate& dialog);
 QRect pixelRect(const DialogRect& rect, DialogBaseUnits units);
 
 QString textOf(std::string_view text);
+
+// The height `text` takes wrapped at `width`, as a word-wrapping QLabel lays
+// out plain text.
+int wrappedHeight(const QFontMetrics& metrics, const QString& text, int width);
 
 // The dialog font: the desktop's face at the template's size.
 QFont dialogFont(const DialogTemplate& dialog);

@@ -1,5 +1,6 @@
 #include "ui/qt/qelisp_dlg.h"
 
+#include "jobs/window_hint.h"
 #include "ui/port_warning.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/qelisp_about.h"
@@ -13,13 +14,16 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
 using namespace qelisp::main_dialog;
 using qelisp::qt::pixelRect;
 using qelisp::qt::textOf;
+using qelisp::qt::wrappedHeight;
 
 // The port box is wide enough for the names a Linux port list shows
 // ("ttyUSB10", a typed "/dev/pts/10"); the template's fits only "COM8".
@@ -38,13 +42,16 @@ void makeReadOnly(QLineEdit& box) {
     box.setPalette(palette);
 }
 
-// Rich text, so that Qt wraps the long hint to a readable width; the
-// status's own spaces and the line break before the hint are kept. No text,
-// no tip.
+// Rich text, so that Qt wraps a long status to a readable width; the
+// status's own spaces are kept. No text, no tip.
 QString tooltipHtml(const std::string& text) {
     if (text.empty()) return {};
     return QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(shownText(text).toHtmlEscaped());
 }
+
+// QLineEdit's own space between its contents and its text, which Qt keeps
+// private.
+constexpr int kLineEditMargin = 2;
 
 void setBoxText(QLineEdit& box, const std::string& text) {
     box.setText(QString::fromStdString(text));
@@ -60,11 +67,18 @@ CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, 
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     for (QLineEdit* box : {&modelBox_, &versionBox_, &statusBox_}) makeReadOnly(*box);
+    hintBox_.setWordWrap(true);
+    hintBox_.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    hintBox_.setTextFormat(Qt::PlainText);
+    hintBox_.setTextInteractionFlags(Qt::TextSelectableByMouse);
     progress_.setTextVisible(false);
     portEdit_ = portBox_.lineEdit();
+    // Keys reach the box, which hands them to its edit without filters.
+    portBox_.installEventFilter(this);
     portEdit_->installEventFilter(this);
     // Names for the tests and the layout probe.
     statusBox_.setObjectName(QStringLiteral("status"));
+    hintBox_.setObjectName(QStringLiteral("hint"));
     progress_.setObjectName(QStringLiteral("progress"));
     portBox_.setObjectName(QStringLiteral("port"));
     programButton_.setObjectName(QStringLiteral("program"));
@@ -94,11 +108,30 @@ CQelIspDlg::CQelIspDlg(qelisp::MainWindowModel& model, const std::string& port, 
 
     connect(&timer_, &QTimer::timeout, this, &CQelIspDlg::onTimer);
     timer_.start(qelisp::kRefreshPeriod);
+    // Not the first read-only box, which would show its text selected: the
+    // default button, as Enter presses it anyway.
+    exitButton_.setFocus();
 }
 
 void CQelIspDlg::layOut() {
     setFont(qelisp::qt::dialogFont(kTemplate));
-    const qelisp::DialogBaseUnits units = qelisp::qt::baseUnitsOf(font(), kTemplate);
+    const QFontMetrics metrics(font());
+    // The hint's lines begin where the Status box's text does.
+    QStyleOptionFrame frame;
+    frame.initFrom(&statusBox_);
+    frame.rect = QRect(0, 0, 100, 20);
+    frame.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, &statusBox_);
+    const int indent = style()->subElementRect(QStyle::SE_LineEditContents, &frame, &statusBox_).left() +
+                       statusBox_.textMargins().left() + kLineEditMargin;
+    hintBox_.setContentsMargins(indent, 0, 0, 0);
+    // Every hint whole in its lines, measured as the label wraps it.
+    const std::vector<std::string> hints = qelisp::everyWindowHint();
+    const qelisp::DialogBaseUnits units = qelisp::widenToWrap(
+        qelisp::qt::baseUnitsOf(font(), kTemplate), control(Control::HintBox).rect, [&](const qelisp::PixelRect& box) {
+            return std::all_of(hints.begin(), hints.end(), [&](const std::string& hint) {
+                return wrappedHeight(metrics, QString::fromStdString(hint), box.width - indent) <= box.height;
+            });
+        });
     const std::pair<QWidget*, Control> placed[] = {
         {&frame_, Control::Frame},
         {&modelLabel_, Control::ModelLabel},
@@ -107,6 +140,7 @@ void CQelIspDlg::layOut() {
         {&versionBox_, Control::VersionBox},
         {&statusLabel_, Control::StatusLabel},
         {&statusBox_, Control::StatusBox},
+        {&hintBox_, Control::HintBox},
         {&progress_, Control::ProgressBar},
         {&portLabel_, Control::PortLabel},
         {&portBox_, Control::PortBox},
@@ -128,7 +162,6 @@ void CQelIspDlg::layOut() {
     QStyleOptionComboBox option;
     option.initFrom(&portBox_);
     option.editable = true;
-    const QFontMetrics metrics(font());
     const QSize needed = style()->sizeFromContents(
         QStyle::CT_ComboBox, &option,
         QSize(metrics.horizontalAdvance(kWidestPortName) + metrics.averageCharWidth(), metrics.height()), &portBox_);
@@ -139,10 +172,11 @@ void CQelIspDlg::layOut() {
 
 void CQelIspDlg::onTimer() {
     qelisp::DisplayUpdate update = model_.tick();
-    if (update.status) setBoxText(statusBox_, *update.status);
+    if (update.hint) hintBox_.setText(QString::fromStdString(*update.hint));
     if (update.progress) progress_.setValue(*update.progress);
-    if (update.tooltip) {
-        statusBox_.setToolTip(tooltipHtml(*update.tooltip));
+    if (update.status) {
+        setBoxText(statusBox_, *update.status);
+        statusBox_.setToolTip(tooltipHtml(*update.status));
         // A tip on the screen follows the status, as the Windows one does.
         if (QToolTip::isVisible() && statusBox_.underMouse()) {
             QToolTip::showText(QCursor::pos(), statusBox_.toolTip(), &statusBox_);
@@ -176,6 +210,7 @@ void CQelIspDlg::onPortNameEntered() {
         case qelisp::PortChangeOutcome::OpenFailed: showSelectedPort(); break;
         case qelisp::PortChangeOutcome::Ignored: break;
     }
+    portBox_.entryShown();
 }
 
 void CQelIspDlg::refusePortChange() {
@@ -199,7 +234,7 @@ bool CQelIspDlg::eventFilter(QObject* watched, QEvent* event) {
     // Enter in the port box opens the typed port instead of pressing the
     // default button (Exit). The event type first: while the dialog's
     // members are destroyed the port box may be half gone.
-    if (event->type() == QEvent::KeyPress && watched == portEdit_) {
+    if (event->type() == QEvent::KeyPress && (watched == portEdit_ || watched == &portBox_)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             onPortNameEntered();

@@ -1,7 +1,7 @@
 #pragma once
 // The main window: model and version of the built-in firmware, the port box,
-// Progam / Verify / About / Exit, and the job's status line and progress bar,
-// refreshed by a 20 ms timer. Laid out from the Windows dialog template, so
+// Progam / Verify / About / Exit, and the job's status line with the hint
+// under it and the progress bar, refreshed by a 20 ms timer. Laid out from the Windows dialog template, so
 // the two programs look alike. The rules live in MainWindowModel; this class
 // only moves them onto Qt widgets.
 #include "ui/main_window_model.h"
@@ -50,6 +50,7 @@ private:
     QLineEdit versionBox_{this};
     QLabel statusLabel_{this};
     QLineEdit statusBox_{this};
+    QLabel hintBox_{this};  // what to check or do next, wrapped under the status
     QProgressBar progress_{this};
     QLabel portLabel_{this};
     qelisp::qt::PortBox portBox_{this};

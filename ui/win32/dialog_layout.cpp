@@ -2,6 +2,7 @@
 
 #include "ui/win32/text_measure.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -35,6 +36,13 @@ UINT WindowDpi(HWND window) {
 
 DialogLayout::~DialogLayout() {
     if (ownFont_) DeleteObject(ownFont_);
+}
+
+void DialogLayout::WrapTexts(std::size_t index, std::vector<std::string> texts, std::function<int()> inset) {
+    wrapped_ = index;
+    wrapInset_ = std::move(inset);
+    wrappedTexts_.clear();
+    for (const std::string& text : texts) wrappedTexts_.push_back(Wide(text));
 }
 
 void DialogLayout::Attach(HWND dialog) {
@@ -76,10 +84,18 @@ void DialogLayout::Place(const RECT* suggested) {
     if (children.size() != layout_.controls.size()) return;
 
     TextMeasure measure(dialog_);
-    const qelisp::DialogBaseUnits units = qelisp::widenToFit(
+    qelisp::DialogBaseUnits units = qelisp::widenToFit(
         qelisp::baseUnitsFromFont(measure.Width(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"),
                                   measure.Height()),
         layout_.controls, [&](std::string_view text) { return measure.Width(Wide(text)); });
+    if (!wrappedTexts_.empty() && wrapped_ < children.size()) {
+        const int inset = wrapInset_();
+        units = qelisp::widenToWrap(units, layout_.controls[wrapped_].rect, [&](const qelisp::PixelRect& box) {
+            return std::all_of(wrappedTexts_.begin(), wrappedTexts_.end(), [&](const std::wstring& text) {
+                return measure.WrappedHeight(text, box.width - inset) <= box.height;
+            });
+        });
+    }
 
     HDWP moves = BeginDeferWindowPos(static_cast<int>(children.size()));
     for (std::size_t i = 0; i < children.size() && moves; ++i) {

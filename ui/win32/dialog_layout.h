@@ -8,6 +8,11 @@
 #include "ui/dialog_template.h"
 #include "ui/win32/windows_api.h"
 
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
 class DialogLayout {
 public:
     explicit DialogLayout(const qelisp::DialogTemplate& layout) : layout_(layout) {}
@@ -15,6 +20,10 @@ public:
     DialogLayout(const DialogLayout&) = delete;
     DialogLayout& operator=(const DialogLayout&) = delete;
 
+    // Control `index` (a multi-line edit) shows these texts wrapped to its
+    // width less `inset` pixels, each of them whole: the dialog widens until
+    // they fit (qelisp::widenToWrap). Before Attach.
+    void WrapTexts(std::size_t index, std::vector<std::string> texts, std::function<int()> inset);
     // From WM_INITDIALOG: the dialog manager's own DPI handling off, then
     // the controls placed in the font the template gave.
     void Attach(HWND dialog);
@@ -29,6 +38,9 @@ private:
     HWND dialog_ = nullptr;
     UINT dpi_ = 96;
     HFONT ownFont_ = nullptr;  // made for a DPI change; the template's font belongs to the dialog
+    std::size_t wrapped_ = 0;
+    std::vector<std::wstring> wrappedTexts_;
+    std::function<int()> wrapInset_;
 };
 
 // WM_DPICHANGED, which older headers lack; both dialogs pass it on.

@@ -1,8 +1,10 @@
 #include "ui/win32/qelisp_dlg.h"
 
+#include "jobs/window_hint.h"
 #include "ui/port_warning.h"
 #include "ui/win32/qelisp_about.h"
 #include "ui/win32/resource.h"
+#include "ui/win32/text_measure.h"
 
 #include <dbt.h>
 
@@ -10,10 +12,43 @@ namespace {
 
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT_PTR kPortEditSubclass = 1;
+// Posted once the port box has put a pick into its edit.
+constexpr UINT kPortEntryShown = WM_APP + 1;
 
-// A hint is a long line: the tip wraps it at about the dialog's width, and
-// stays up long enough to be read.
+// A status may be a long line: the tip wraps it at about the dialog's
+// width, and stays up long enough to be read.
 constexpr int kTooltipShowMs = 30000;
+
+// What someone does in the port box's edit that types or moves in its text,
+// rather than picking an entry with the arrow keys or leaving with Enter.
+bool StartsEditing(UINT message, WPARAM wParam) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_CONTEXTMENU:
+        case WM_PASTE:
+        case WM_CUT:
+        case WM_CLEAR:
+        case WM_UNDO: return true;
+        case WM_CHAR: return wParam != '\r' && wParam != '\t' && wParam != VK_ESCAPE;
+        case WM_KEYDOWN:
+            switch (wParam) {
+                case VK_UP:
+                case VK_DOWN:
+                case VK_PRIOR:
+                case VK_NEXT:
+                case VK_F4:
+                case VK_RETURN:
+                case VK_ESCAPE:
+                case VK_TAB:
+                case VK_SHIFT:
+                case VK_CONTROL:
+                case VK_MENU: return false;
+                default: return true;
+            }
+        default: return false;
+    }
+}
 
 // The default beep at a job's end. Called on the worker thread; MessageBeep
 // is safe there.
@@ -31,6 +66,27 @@ CQelIspDlg::CQelIspDlg(HINSTANCE instance, qelisp::MainWindowModel& model, std::
     : instance_(instance), model_(model), port_(std::move(port)) {
     bigIcon_ = LoadAppIcon(instance, SM_CXICON, SM_CYICON);
     smallIcon_ = LoadAppIcon(instance, SM_CXSMICON, SM_CYSMICON);
+    // The hint area holds every hint whole, within its margins.
+    layout_.WrapTexts(
+        static_cast<std::size_t>(qelisp::main_dialog::Control::HintBox), qelisp::everyWindowHint(), [this] {
+            const auto margins = static_cast<DWORD>(SendDlgItemMessageW(dialog_, IDC_HINT, EM_GETMARGINS, 0, 0));
+            return HintLeftMargin() + HIWORD(margins);
+        });
+}
+
+int CQelIspDlg::HintLeftMargin() const {
+    // Past the Status box's edge and its own margin.
+    HWND status = GetDlgItem(dialog_, IDC_STATUS);
+    POINT inside{0, 0};
+    ClientToScreen(status, &inside);
+    RECT outside{};
+    GetWindowRect(status, &outside);
+    const auto margins = static_cast<DWORD>(SendMessageW(status, EM_GETMARGINS, 0, 0));
+    return inside.x - outside.left + LOWORD(margins);
+}
+
+void CQelIspDlg::AlignHint() {
+    SendDlgItemMessageW(dialog_, IDC_HINT, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(HintLeftMargin(), 0));
 }
 
 CQelIspDlg::~CQelIspDlg() {
@@ -61,6 +117,7 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnTimer();
             return TRUE;
         case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return TRUE;
+        case WM_NOTIFY: return OnNotify(*reinterpret_cast<NMHDR*>(lParam)) ? TRUE : FALSE;
         case WM_DRAWITEM:
             if (wParam != IDC_PORT) return FALSE;
             portBox_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -77,6 +134,7 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUERYDRAGICON:
             // One of the messages whose result a dialog procedure returns itself.
             return reinterpret_cast<INT_PTR>(bigIcon_);
+        case kPortEntryShown: portBox_.EntryShown(); return TRUE;
         case WM_DESTROY: KillTimer(dialog_, kRefreshTimer); return FALSE;
         default: return FALSE;
     }
@@ -84,6 +142,7 @@ INT_PTR CQelIspDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL CQelIspDlg::OnInitDialog() {
     layout_.Attach(dialog_);
+    AlignHint();
     SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
@@ -94,37 +153,41 @@ BOOL CQelIspDlg::OnInitDialog() {
     portBox_.Attach(GetDlgItem(dialog_, IDC_PORT));
     // Enter in the port box's edit opens the typed port instead of pressing
     // the default button (Exit).
-    COMBOBOXINFO info{};
-    info.cbSize = sizeof(info);
-    if (GetComboBoxInfo(portBox_.Handle(), &info) && info.hwndItem) {
-        SetWindowSubclass(info.hwndItem, &CQelIspDlg::PortEditProc, kPortEditSubclass,
-                          reinterpret_cast<DWORD_PTR>(this));
+    if (HWND edit = portBox_.Edit()) {
+        SetWindowSubclass(edit, &CQelIspDlg::PortEditProc, kPortEditSubclass, reinterpret_cast<DWORD_PTR>(this));
     }
 
-    AddStatusTooltip();
+    AddTooltips();
     model_.startUp(port_);
     FillPortList();
     SetTimer(dialog_, kRefreshTimer, static_cast<UINT>(qelisp::kRefreshPeriod.count()), nullptr);
-    return TRUE;  // default focus
+    // The focus on the default button rather than on the first read-only
+    // box, which would show its text selected; Enter presses Exit either way.
+    SetFocus(GetDlgItem(dialog_, IDOK));
+    return FALSE;
 }
 
 void CQelIspDlg::OnTimer() {
     qelisp::DisplayUpdate update = model_.tick();
-    if (update.status) SetDlgItemTextA(dialog_, IDC_STATUS, update.status->c_str());
-    if (update.tooltip) SetStatusTooltip(*update.tooltip);
+    // The hint first: whoever sees the new status sees its hint.
+    if (update.hint) SetDlgItemTextW(dialog_, IDC_HINT, Wide(*update.hint).c_str());
+    if (update.status) {
+        SetDlgItemTextA(dialog_, IDC_STATUS, update.status->c_str());
+        SetStatusTooltip(*update.status);
+    }
     if (update.progress) {
         SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(*update.progress), 0);
     }
     OnPortListRead(update.portList);
 }
 
-void CQelIspDlg::AddStatusTooltip() {
+void CQelIspDlg::AddTooltips() {
     // TTS_ALWAYSTIP: the technician may be looking at another window.
     tooltip_ =
         CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr, instance_, nullptr);
     if (!tooltip_) return;
-    // The control's own mouse messages reach the tip through its subclass.
+    // The controls' own mouse messages reach the tip through its subclass.
     TTTOOLINFOA tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_SUBCLASS | TTF_IDISHWND;
@@ -132,6 +195,13 @@ void CQelIspDlg::AddStatusTooltip() {
     tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog_, IDC_STATUS));
     tool.lpszText = const_cast<char*>("");
     SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // The port box's edit asks for its text as it shows: the name, while
+    // the edit shows it shortened.
+    if (HWND edit = portBox_.Edit()) {
+        tool.uId = reinterpret_cast<UINT_PTR>(edit);
+        tool.lpszText = LPSTR_TEXTCALLBACKA;
+        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
     SetTooltipWidth();
     SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTooltipShowMs, 0));
 }
@@ -146,6 +216,7 @@ void CQelIspDlg::SetTooltipWidth() {
 
 void CQelIspDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
     layout_.OnDpiChanged(dpi, suggested);
+    AlignHint();
     portBox_.FontChanged();
     if (tooltip_) SendMessageW(tooltip_, WM_SETFONT, SendMessageW(dialog_, WM_GETFONT, 0, 0), FALSE);
     SetTooltipWidth();
@@ -161,6 +232,18 @@ void CQelIspDlg::SetStatusTooltip(const std::string& text) {
     SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+bool CQelIspDlg::OnNotify(NMHDR& header) {
+    // The tip asks in the dialog's character set, which is Unicode; either
+    // is answered. No text, no tip: a name shown whole needs none.
+    if (header.code != TTN_GETDISPINFOW && header.code != TTN_GETDISPINFOA) return false;
+    if (header.idFrom != reinterpret_cast<UINT_PTR>(portBox_.Edit())) return false;
+    portTip_ = Wide(portBox_.ShortenedName());
+    portTipNarrow_ = portBox_.ShortenedName();
+    if (header.code == TTN_GETDISPINFOW) reinterpret_cast<NMTTDISPINFOW&>(header).lpszText = portTip_.data();
+    if (header.code == TTN_GETDISPINFOA) reinterpret_cast<NMTTDISPINFOA&>(header).lpszText = portTipNarrow_.data();
+    return true;
+}
+
 void CQelIspDlg::OnPortListRead(bool changed) {
     if (changed) FillPortList();
 }
@@ -173,7 +256,14 @@ void CQelIspDlg::OnCommand(WORD id, WORD code) {
         case IDC_PORT:
             if (code == CBN_SELCHANGE) OnPortSelChange();
             // Read the list again as it drops; nothing changes while a job runs.
-            if (code == CBN_DROPDOWN) OnPortListRead(model_.refreshPorts());
+            if (code == CBN_DROPDOWN) {
+                OnPortListRead(model_.refreshPorts());
+                portBox_.ListDropped(true);
+            }
+            if (code == CBN_CLOSEUP) portBox_.ListDropped(false);
+            // The box puts the pick into its edit after it tells of it.
+            if (code == CBN_SELCHANGE || code == CBN_CLOSEUP) PostMessageW(dialog_, kPortEntryShown, 0, 0);
+            if (code == CBN_KILLFOCUS) portBox_.EntryShown();
             break;
         // Exit, Escape and the close box; allowed while a job runs, the
         // application cancels it afterwards.
@@ -206,6 +296,7 @@ void CQelIspDlg::OnPortNameEntered() {
         case qelisp::PortChangeOutcome::OpenFailed: ShowSelectedPort(); break;
         case qelisp::PortChangeOutcome::Ignored: break;
     }
+    portBox_.EntryShown();
 }
 
 void CQelIspDlg::RefusePortChange() {
@@ -243,6 +334,7 @@ bool CQelIspDlg::OnPaintIconic() {
 LRESULT CALLBACK CQelIspDlg::PortEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                           DWORD_PTR self) {
     auto* dlg = reinterpret_cast<CQelIspDlg*>(self);
+    if (StartsEditing(message, wParam)) dlg->portBox_.StartEditing();
     switch (message) {
         case WM_GETDLGCODE:
             // Ask the dialog manager to hand Enter to us rather than to Exit;

@@ -1,7 +1,7 @@
 #pragma once
 // The main window (dialog 102): model and version of the built-in firmware,
 // the port box, Program / Verify / About / Exit, and the job's status line
-// and progress bar, refreshed by a 20 ms timer. The rules live in
+// with the hint under it and the progress bar, refreshed by a 20 ms timer. The rules live in
 // MainWindowModel; this class only moves them onto Win32 controls.
 #include "ui/main_window_model.h"
 #include "ui/win32/dialog_layout.h"
@@ -37,12 +37,17 @@ private:
     bool OnPaintIconic();
     void OnAbout();
     void OnDpiChanged(UINT dpi, const RECT& suggested);
+    // The hint's lines begin where the Status box's text does.
+    int HintLeftMargin() const;
+    void AlignHint();
 
-    // The Status box's tooltip: the whole status, and the hint after a
-    // failure (MainWindowModel's JobDisplay::tooltip).
-    void AddStatusTooltip();
+    // The tooltips: the Status box's shows the whole status, which the box
+    // may be too narrow for; the port box's the whole name it shortened.
+    void AddTooltips();
     void SetStatusTooltip(const std::string& text);
     void SetTooltipWidth();
+    // TTN_GETDISPINFO for the port box's tip; false for other notices.
+    bool OnNotify(NMHDR& header);
 
     // The port box mirrors the model's list, in the model's order.
     void FillPortList();
@@ -56,6 +61,8 @@ private:
     DialogLayout layout_{qelisp::main_dialog::kTemplate};
     PortBox portBox_;
     HWND tooltip_ = nullptr;  // owned by the dialog, destroyed with it
+    std::wstring portTip_;    // the port box's tip, while it is shown
+    std::string portTipNarrow_;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
 };

@@ -14,6 +14,7 @@
 #define IDC_MODEL 1005
 #define IDC_VERSION 1006
 #define IDC_STATUS 1007
+#define IDC_HINT 1008
 #define IDC_PROGRESS 1009
 
 // About box.

@@ -32,3 +32,10 @@ int TextMeasure::Height() const {
     GetTextMetricsW(dc_, &metrics);
     return metrics.tmHeight;
 }
+
+int TextMeasure::WrappedHeight(const std::wstring& text, int width) const {
+    RECT rect{0, 0, width, 0};
+    DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &rect,
+              DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_LEFT);
+    return rect.bottom - rect.top;
+}

@@ -17,6 +17,8 @@ public:
 
     int Width(const std::wstring& text) const;
     int Height() const;
+    // The height of `text` wrapped at `width` pixels, as an edit wraps it.
+    int WrappedHeight(const std::wstring& text, int width) const;
 
 private:
     HWND window_;
