@@ -9,7 +9,11 @@ if(QELISP_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   if(QELISP_CCACHE_PROGRAM)
     # The tests read GoogleTest from a precompiled header, which ccache
     # takes only when told that its defines and time macros may be trusted.
-    set(CMAKE_CXX_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env CCACHE_SLOPPINESS=pch_defines,time_macros
-        ${QELISP_CCACHE_PROGRAM})
+    # Paths count from the source folder, so that another checkout of the
+    # same commit (a CI clone) finds the same entries; the objects hold no
+    # build path anyway (cmake/reproducible.cmake maps them away).
+    set(CMAKE_CXX_COMPILER_LAUNCHER
+        ${CMAKE_COMMAND} -E env CCACHE_SLOPPINESS=pch_defines,time_macros CCACHE_BASEDIR=${PROJECT_SOURCE_DIR}
+        CCACHE_NOHASHDIR=1 ${QELISP_CCACHE_PROGRAM})
   endif()
 endif()
